@@ -1,0 +1,154 @@
+#include "engine/module1.h"
+
+#include "engine/numbers.h"
+#include "engine/text.h"
+#include "platform/files.h"
+
+#include <QFileInfo>
+
+namespace Module1 {
+
+bool periodPass(const QString &mode)
+{
+    Host &host = *Module1::host();
+    const QStringList names = Platform::listFiles(logFolder, kLogSuffix);
+    for (const QString &name : names) {
+        // Read afresh for every name: an edit made during the pass applies to
+        // the files still to come.
+        const QString first = host.periodFirst();
+        const QString last = host.periodLast();
+        const QString date = name.left(8);
+        if (first <= date && date <= last) {
+            if (readLogFile(name, mode))
+                return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+void setPassControlsEnabled(Host &host, bool on)
+{
+    host.setSearchEnabled(on);
+    host.setShipListEnabled(on);
+    host.setFileListEnabled(on);
+}
+
+} // namespace
+
+void searchCommand()
+{
+    Host &host = *Module1::host();
+    setPassControlsEnabled(host, false);
+    host.clearShips();
+    host.clearFiles();
+    host.setOpenEnabled(false);
+    search.shipCount = 0;
+    periodPass(QStringLiteral("Search"));
+    setPassControlsEnabled(host, true);
+    if (host.shipItemCount() > 0 && host.selectedShipIndex() < 0)
+        host.selectShip(0);
+}
+
+void shipSelection()
+{
+    Host &host = *Module1::host();
+    const int selected = host.selectedShipIndex();
+    if (selected < 0)
+        return;
+    const QString mmsi = host.shipItem(selected).left(9);
+    search.selectedMmsi = toStd(mmsi);
+    host.showPicture(mmsi);
+    setPassControlsEnabled(host, false);
+    host.clearFiles();
+    host.setOpenEnabled(false);
+    search.shipCount = 0;
+    periodPass(QStringLiteral("List1"));
+    setPassControlsEnabled(host, true);
+    if (host.selectedFileIndex() >= 0)
+        host.setOpenEnabled(true);
+}
+
+namespace {
+
+void exportKml(Host &host, const QString &shipName, const QString &fileItem)
+{
+    if (kmlFilePath.isEmpty())
+        return;
+    const QByteArray document = kmlDocument(shipName, fileItem);
+    QString error;
+    if (!Platform::writeFileAtomically(kmlFilePath, document, &error)) {
+        host.showError(QStringLiteral("%1\n%2").arg(QFileInfo(kmlFilePath).absoluteFilePath(), error));
+        return;
+    }
+    // The file just written, by its absolute path: a viewer started elsewhere
+    // must not open a stale file of the same name.
+    host.openWithShell(QFileInfo(kmlFilePath).absoluteFilePath());
+}
+
+} // namespace
+
+void openView()
+{
+    Host &host = *Module1::host();
+    const int shipIndex = host.selectedShipIndex();
+    const int fileIndex = host.selectedFileIndex();
+    if (shipIndex < 0 || fileIndex < 0)
+        return;
+    const QString shipItem = host.shipItem(shipIndex);
+    const QString fileItem = host.fileItem(fileIndex);
+    const QString shipName = shipItem.mid(10);
+    const QString caption = shipItem + QStringLiteral(" - ") + fileItem;
+
+    const ViewChoice choice = host.viewChoice();
+    switch (choice) {
+    case ViewChoice::Chart:
+        view.viewMode = "Hour";
+        host.prepareViewWindow(choice, QStringLiteral("Drawing... ") + caption);
+        for (const ChartPrimitive &p : Chart::frame())
+            host.draw(p);
+        break;
+    case ViewChoice::Changes:
+        view.viewMode = "Dest";
+        view.lastVoyage.clear();
+        view.lastNavStatus.clear();
+        view.lastText.clear();
+        host.prepareViewWindow(choice, QStringLiteral("Drawing... ") + caption);
+        break;
+    case ViewChoice::Kml:
+        view.viewMode = "KML";
+        view.maxSpeed = 0;
+        break;
+    case ViewChoice::None:
+        break;
+    }
+
+    host.setSearchEnabled(false);
+    host.setShipListEnabled(false);
+    host.setFileListEnabled(false);
+    // A second Open inside the read would re-enter the reader, whose record is shared.
+    host.setOpenEnabled(false);
+    search.viewMmsi = toStd(shipItem.left(9));
+    // All 25 counters: a count left in hour 24 by an earlier view would be wrong.
+    view.hourCount.fill(0);
+    for (const ChartPrimitive &p : Chart::hourLabels())
+        host.draw(p);
+    search.shipCount = 0;
+    view.kmlCoordinates.clear();
+    view.kmlLastPosition.clear();
+
+    readLogFile(fileItem, QStringLiteral("List2"));
+
+    host.setSearchEnabled(true);
+    host.setShipListEnabled(true);
+    host.setFileListEnabled(true);
+    host.setOpenEnabled(true);
+
+    if (view.viewMode == "Hour" || view.viewMode == "Dest")
+        host.setViewCaption(caption);
+    else if (view.viewMode == "KML")
+        exportKml(host, shipName, fileItem);
+}
+
+} // namespace Module1

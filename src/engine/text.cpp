@@ -1,0 +1,103 @@
+#include "engine/text.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace Module1 {
+
+namespace {
+
+bool isAscii(std::string_view s)
+{
+    std::size_t i = 0;
+    std::uint64_t acc = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, s.data() + i, 8);
+        acc |= v;
+    }
+    for (; i < s.size(); ++i)
+        acc |= static_cast<unsigned char>(s[i]);
+    return (acc & 0x8080808080808080ull) == 0;
+}
+
+// Length of the valid UTF-8 sequence at s[i], or 0 when it is not one.
+std::size_t sequenceLength(std::string_view s, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t len;
+    std::uint32_t cp;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size())
+        return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return len;
+}
+
+} // namespace
+
+void assignText(std::string &out, std::string_view bytes)
+{
+    if (isAscii(bytes)) {
+        out.assign(bytes);
+        return;
+    }
+    out.clear();
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t len = sequenceLength(bytes, i);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(bytes.data() + i, len);
+            i += len;
+        }
+    }
+}
+
+std::string_view firstChars(std::string_view text, std::size_t count)
+{
+    std::size_t i = 0;
+    while (i < text.size() && count > 0) {
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            ++i;
+        --count;
+    }
+    return text.substr(0, i);
+}
+
+std::string_view lastChars(std::string_view text, std::size_t count)
+{
+    std::size_t i = text.size();
+    while (i > 0 && count > 0) {
+        --i;
+        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            --i;
+        --count;
+    }
+    return text.substr(i);
+}
+
+} // namespace Module1

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace Module1 {
+
+// Stores `bytes` from a log into `out` as valid UTF-8: ASCII (the norm) is
+// copied as it is, and any byte sequence that is not UTF-8 becomes U+FFFD, so
+// that comparing stored texts byte by byte is comparing them as characters.
+void assignText(std::string &out, std::string_view bytes);
+
+// The first / last `count` characters (code points) of valid UTF-8 text; the
+// whole text when it is shorter.
+std::string_view firstChars(std::string_view text, std::size_t count);
+std::string_view lastChars(std::string_view text, std::size_t count);
+
+inline QString toQString(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+inline std::string toStd(const QString &text)
+{
+    return text.toStdString();
+}
+
+} // namespace Module1

@@ -1,0 +1,19 @@
+# Sourced by ./run and ./test: installs what a fresh Debian machine lacks.
+# Packages: the compiler and build tools, Qt 6 Widgets, and fonts with the
+# Japanese glyphs of the tooltips and the message box (IPA Gothic) plus an
+# Arial-compatible face (Liberation Sans).
+VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-ipafont-gothic fonts-liberation)
+
+ensure_packages() {
+    local missing=()
+    local p
+    for p in "${VELK_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
