@@ -106,6 +106,7 @@ void openView()
     case ViewChoice::Chart:
         view.viewMode = "Hour";
         host.prepareViewWindow(choice, QStringLiteral("Drawing... ") + caption);
+        host.setMainWindowEnabled(false);
         for (const ChartPrimitive &p : Chart::frame())
             host.draw(p);
         break;
@@ -115,6 +116,7 @@ void openView()
         view.lastNavStatus.clear();
         view.lastText.clear();
         host.prepareViewWindow(choice, QStringLiteral("Drawing... ") + caption);
+        host.setMainWindowEnabled(false);
         break;
     case ViewChoice::Kml:
         view.viewMode = "KML";

@@ -48,7 +48,6 @@ public:
     virtual void setFileListEnabled(bool on) = 0;         // List2
     virtual void setOpenEnabled(bool on) = 0;             // Command2
     virtual void setMainWindowEnabled(bool on) = 0;       // Form1 as a whole
-    virtual void activateMainWindow() {}
 
     // List1
     virtual void clearShips() = 0;
@@ -78,7 +77,8 @@ public:
     virtual bool processEvents() = 0;
 
     // --- Form2: the view window ---
-    // Caption, cleared surface and change list, shown modeless (Chart, Changes).
+    // Caption, cleared surface and empty change list, Text1 and Label1 shown for
+    // the change list only, then the window shown modeless (Chart, Changes).
     virtual void prepareViewWindow(ViewChoice choice, const QString &caption) = 0;
     virtual void setViewCaption(const QString &caption) = 0;
     // Drawing on Form2's Picture1; creates the window hidden when it does not exist.

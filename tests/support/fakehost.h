@@ -77,7 +77,6 @@ public:
         viewCaption = caption;
         drawn.clear();
         changeLines.clear();
-        mainEnabled = false;
     }
     void setViewCaption(const QString &caption) override { viewCaption = caption; }
     void draw(const Module1::ChartPrimitive &p) override { drawn.push_back(p); }
