@@ -88,10 +88,12 @@ bool hasSeparator(std::string_view item)
 // looking at every "=" that has a full label column before it.
 int classify(std::string_view item, bool allKeys)
 {
-    if (item.size() < 21)
+    if (item.size() < 20)
         return kNoKey;
     if (hasSeparator(item))
         return kSeparatorKey;
+    if (item.size() < 21)
+        return kNoKey;
     const int lastOrder = allKeys ? 11 : 6;
     int best = kNoKey;
     const char *data = item.data();
@@ -303,16 +305,24 @@ public:
         if (++m_items < 256)
             return false;
         m_items = 0;
-        if (m_clock.elapsed() < 10)
+        if (!m_force && m_clock.elapsed() < 10)
             return false;
+        m_force = false;
         m_clock.restart();
         return true;
     }
-    void forceNext() { m_items = 255; }
+    // The first item of a file gets its turn whatever the clock says, so the
+    // status line shows every file's name.
+    void forceNext()
+    {
+        m_items = 255;
+        m_force = true;
+    }
 
 private:
     QElapsedTimer m_clock;
     int m_items = 255;
+    bool m_force = true;
 };
 
 EventTurns &eventTurns()

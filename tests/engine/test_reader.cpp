@@ -1,1 +1,304 @@
-int main(){return 0;}
+// The log reader and the current record: how items become records.
+#include "engine/module1.h"
+#include "fakehost.h"
+#include "workspace.h"
+
+#include <QTest>
+
+using namespace Module1;
+
+namespace {
+
+const QByteArray kExample = "-------------------- 09:15:42\r\n"
+                            "MMSI NUMBER         = 431000000\r\n"
+                            "NAME                = SAMPLE MARU\r\n"
+                            "LONGITUDE           = 130.9747\r\n"
+                            "LATITUDE            = 33.9683\r\n"
+                            "SPEED OVER GROUND   = 12.3 [knots]\r\n"
+                            "DESTINATION         = MOJI\r\n"
+                            "ESTIMATED TIME      = 04-07 15:00\r\n"
+                            "STATIC DRAUGHT      = 5.2\r\n"
+                            "NAVIGATIONAL STATUS = UNDER WAY USING ENGINE\r\n"
+                            "TEXT STRING         = HELLO, WORLD\r\n"
+                            "--------------------\r\n";
+
+} // namespace
+
+// Records every hand-over with the record as matchRecord saw it.
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+    Workspace *m_ws = nullptr;
+    FakeHost *m_host = nullptr;
+
+
+private slots:
+    void init()
+    {
+        m_ws = new Workspace;
+        m_host = new FakeHost;
+        resetState();
+        setHost(m_host);
+    }
+    void cleanup()
+    {
+        setHost(nullptr);
+        delete m_host;
+        delete m_ws;
+    }
+
+    void workedExampleInEveryMode()
+    {
+        // The view in "Dest" mode shows what the record carried.
+        m_ws->writeLog("20110407_AIS_FMT.log", kExample);
+        search.viewMmsi = "431000000";
+        view.viewMode = "Dest";
+        QCOMPARE(readLogFile("20110407_AIS_FMT.log", "List2"), false);
+        QCOMPARE(m_host->changeLines,
+                 QStringList({"09:15:42 MOJI  |  04-07 15:00  |  5.2\r\n",
+                              "09:15:42 NAVIGATIONAL STATUS: UNDER WAY USING ENGINE\r\n",
+                              "09:15:42 Text telegram: HELLO\r\n"}));
+        QCOMPARE(record.recTime, std::string("23:59:59"));
+        QVERIFY(record.recMmsi.empty() && record.recName.empty() && record.recText.empty());
+
+        // Search mode reads keys 1 to 6 only.
+        m_host->text1[7] = "20110407";
+        m_host->text1[8] = "20110407";
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"431000000 SAMPLE MARU"}));
+    }
+
+    void statusLineNamesModeAndFile()
+    {
+        m_ws->writeLog("20110407_AIS_FMT.log", kExample);
+        readLogFile("20110407_AIS_FMT.log", "Search");
+        QCOMPARE(m_host->statusHistory, QStringList({"Search : 20110407_AIS_FMT.log", ""}));
+    }
+
+    void separatorTimes_data()
+    {
+        QTest::addColumn<QByteArray>("separator");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("hyphens alone") << QByteArray("--------------------") << "23:59:59";
+        QTest::newRow("plain time") << QByteArray("-------------------- 09:15:42") << "09:15:42";
+        QTest::newRow("date and time") << QByteArray("-------------------- 2011/04/07 21:05:00") << "21:05:00";
+        QTest::newRow("leading blank kept") << QByteArray("-------------------- 9:15:42") << " 9:15:42";
+        QTest::newRow("colons checked only") << QByteArray("-------------------- 99:99:99") << "99:99:99";
+        QTest::newRow("wrong colons") << QByteArray("-------------------- 09-15-42") << "23:59:59";
+        QTest::newRow("hyphens inside text") << QByteArray("x--------------------y 12:00:01") << "12:00:01";
+        QTest::newRow("nineteen hyphens are no separator") << QByteArray("------------------- 12:00:01")
+                                                            << "10:00:00";
+    }
+    void separatorTimes()
+    {
+        QFETCH(QByteArray, separator);
+        QFETCH(QString, time);
+        m_ws->writeLog("20110407_AIS_FMT.log", "-------------------- 10:00:00\r\n" + separator + "\r\n");
+        readLogFile("20110407_AIS_FMT.log", "Search");
+        QCOMPARE(QString::fromStdString(record.recTime), time);
+    }
+
+    void keyItems()
+    {
+        // Each row: the record's lines after the MMSI, and what the change list
+        // shows for it in the "Dest" view (status line carries the key's value).
+        search.viewMmsi = "431000000";
+        view.viewMode = "Dest";
+        const QByteArray head = "-------------------- 01:02:03\r\nMMSI NUMBER         = 431000000\r\n";
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       head + "xx NAVIGATIONAL STATUS = MOORED\r\n"            // key in mid-item
+                           + head + "Navigational Status = AGROUND\r\n"       // other case: ignored
+                           + head + "NAVIGATIONAL STATUS = NAME                = X\r\n" // a name: NAME ranks higher
+                           + head + "NAVIGATIONAL STATUS =\r\n"              // nothing after "="
+                           + head + "a=b NAVIGATIONAL STATUS = FISHING\r\n");  // first "=" of the item
+        readLogFile("20110407_AIS_FMT.log", "List2");
+        QCOMPARE(m_host->changeLines, QStringList({"01:02:03 NAVIGATIONAL STATUS: MOORED\r\n",
+                                                   "01:02:03 NAVIGATIONAL STATUS:  NAVIGATIONAL STATUS = FISHING\r\n"}));
+    }
+
+    void keyInsideAnotherKeysValueCountsForTheHigherKey()
+    {
+        // "NAME" comes before "LATITUDE" in the key table: the item is a name.
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       "-------------------- 01:02:03\r\nMMSI NUMBER         = 431000000\r\n"
+                       "LATITUDE            = NAME                = X\r\n");
+        searchCommand(); // period fields empty: no file at all
+        QVERIFY(m_host->ships.isEmpty());
+        m_host->text1[8] = "99999999";
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"431000000 NAME                = X"}));
+    }
+
+    void speedValues_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("speed");
+        QTest::newRow("unit") << QByteArray("SPEED OVER GROUND   = 0.0 [knots]") << "0.0 ";
+        QTest::newRow("no unit") << QByteArray("SPEED OVER GROUND   = 12.3") << "0";
+        QTest::newRow("unit alone") << QByteArray("SPEED OVER GROUND   = [knots]") << "";
+        QTest::newRow("first unit") << QByteArray("SPEED OVER GROUND   = 7[knots][knots]") << "7";
+    }
+    void speedValues()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, speed);
+        m_ws->writeLog("20110407_AIS_FMT.log", "-------------------- 01:02:03\r\n" + line + "\r\n");
+        readLogFile("20110407_AIS_FMT.log", "Search");
+        QCOMPARE(QString::fromStdString(record.recSpeed), speed); // no MMSI: never handed over
+    }
+
+    void mmsiIsTheLastNineCharacters()
+    {
+        m_ws->writeLog("20110407_AIS_FMT.log", "MMSI NUMBER         = 123\r\n");
+        readLogFile("20110407_AIS_FMT.log", "Search");
+        QCOMPARE(m_host->ships, QStringList({"    = 123 "}));
+    }
+
+    void telegramWithTwentyHyphensIsASeparator()
+    {
+        search.viewMmsi = "431000000";
+        view.viewMode = "Dest";
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       "-------------------- 01:00:00\r\nMMSI NUMBER         = 431000000\r\n"
+                       "NAVIGATIONAL STATUS = MOORED\r\n"
+                       "TEXT STRING         = ----------------------- 02:00:00\r\n"
+                       "MMSI NUMBER         = 431000000\r\nNAVIGATIONAL STATUS = AT ANCHOR\r\n");
+        readLogFile("20110407_AIS_FMT.log", "List2");
+        QCOMPARE(m_host->changeLines, QStringList({"01:00:00 NAVIGATIONAL STATUS: MOORED\r\n",
+                                                   "02:00:00 NAVIGATIONAL STATUS: AT ANCHOR\r\n"}));
+    }
+
+    void fieldsCarryOverOnlyUntilAHandOver()
+    {
+        m_host->text1[8] = "99999999";
+        // A record without MMSI leaks its name into the next record; after a
+        // hand-over the next record starts without a name.
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       "-------------------- 01:00:00\r\nNAME                = LEAKED\r\n"
+                       "-------------------- 01:00:01\r\nMMSI NUMBER         = 111111111\r\n"
+                       "-------------------- 01:00:02\r\nMMSI NUMBER         = 222222222\r\n");
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"111111111 LEAKED", "222222222 "}));
+    }
+
+    void lineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("eol");
+        QTest::newRow("CR LF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+    void lineEnds()
+    {
+        QFETCH(QByteArray, eol);
+        m_host->text1[8] = "99999999";
+        QByteArray log = logRecord("01:00:00", "111111111", "ONE") + logRecord("01:00:01", "222222222", "TWO");
+        log.replace("\r\n", eol);
+        log.chop(eol.size()); // no final line end either
+        m_ws->writeLog("20110407_AIS_FMT.log", log);
+        m_ws->writeLog("20110408_AIS_FMT.log", "MMSI NUMBER         = 333333333\rNAME                = THREE\n"
+                                               "-------------------- 5\r\nMMSI NUMBER         = 444444444");
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"111111111 ONE", "222222222 TWO", "333333333 THREE", "444444444 "}));
+    }
+
+    void emptyFileAndFileWithoutSeparator()
+    {
+        m_host->text1[8] = "99999999";
+        m_ws->writeLog("20110406_AIS_FMT.log", "");
+        m_ws->writeLog("20110407_AIS_FMT.log", "MMSI NUMBER         = 111111111\r\nMMSI NUMBER         = 222222222\r\n");
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"222222222 "}));
+    }
+
+    void timeCarriesOverFromFileToFile()
+    {
+        search.viewMmsi = "431000000";
+        view.viewMode = "Dest";
+        m_ws->writeLog("20110406_AIS_FMT.log", "-------------------- 07:08:09\r\n");
+        m_ws->writeLog("20110407_AIS_FMT.log", "MMSI NUMBER         = 431000000\r\nNAVIGATIONAL STATUS = MOORED\r\n");
+        readLogFile("20110406_AIS_FMT.log", "Search");
+        readLogFile("20110407_AIS_FMT.log", "List2");
+        QCOMPARE(m_host->changeLines, QStringList({"07:08:09 NAVIGATIONAL STATUS: MOORED\r\n"}));
+    }
+
+    void modeNamesAreCaseSensitive()
+    {
+        search.viewMmsi = "431000000";
+        view.viewMode = "Dest";
+        m_ws->writeLog("20110407_AIS_FMT.log", kExample);
+        readLogFile("20110407_AIS_FMT.log", "list2");
+        QVERIFY(m_host->changeLines.isEmpty());
+    }
+
+    void overflowCountsAfterEveryFile()
+    {
+        m_ws->writeLog("20110407_AIS_FMT.log", "");
+        view.hourCount[5] = 150;
+        view.hourCount[6] = 151;
+        view.hourCount[7] = 1234;
+        view.hourCount[24] = 999; // hour 24 has no column
+        readLogFile("20110407_AIS_FMT.log", "Search");
+        QCOMPARE(int(m_host->drawn.size()), 2);
+        QCOMPARE(m_host->drawn[0].text, QString("151"));
+        QCOMPARE(m_host->drawn[0].x1, 140.0 + 375 * 6);
+        QCOMPARE(m_host->drawn[1].text, QString("234"));
+        QCOMPARE(m_host->drawn[1].color, Chart::kOverflowColor);
+    }
+
+    void unreadableFilesAreSkippedAndReported()
+    {
+        m_host->text1[8] = "99999999";
+        QDir(m_ws->logs()).mkdir("20110406_AIS_FMT.log"); // a folder is not a log
+        m_ws->writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "111111111"));
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"111111111 "}));
+        QVERIFY(readLogFile("missing_AIS_FMT.log", "Search") == false);
+        QCOMPARE(m_host->skipped.size(), 1);
+        QVERIFY(m_host->skipped[0].endsWith("missing_AIS_FMT.log"));
+        QCOMPARE(m_host->status, QString());
+    }
+
+    void hugeItemsAreCutNotHeld()
+    {
+        // 3 MB without a line end, then a record: the reader keeps 64 KiB of the
+        // long item (a name that leaks into the record) and still finds the record.
+        m_host->text1[8] = "99999999";
+        QByteArray log = "NAME                = " + QByteArray(3 << 20, 'x') + "\n";
+        log += logRecord("01:00:00", "111111111");
+        m_ws->writeLog("20110407_AIS_FMT.log", log);
+        searchCommand();
+        QCOMPARE(m_host->ships.size(), 1);
+        QCOMPARE(m_host->ships[0], "111111111 " + QString(65536 - 22, 'x'));
+    }
+
+    void invalidUtf8IsShownAsReplacementCharacters()
+    {
+        m_host->text1[8] = "99999999";
+        m_ws->writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "111111111", "A\xff\x00Z"));
+        QByteArray withNul = logRecord("01:00:00", "222222222");
+        withNul += QByteArray("NAME                = N\0L\r\n", 27);
+        m_ws->writeLog("20110408_AIS_FMT.log", withNul);
+        searchCommand();
+        QCOMPARE(m_host->ships.value(0), QString("111111111 A\uFFFD"));
+        QCOMPARE(m_host->ships.value(1), QString::fromUtf8("222222222 N\0L", 13));
+    }
+
+    void userStopEndsThePass()
+    {
+        m_host->text1[8] = "99999999";
+        m_host->stopOnEvents = true;
+        m_ws->writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "111111111"));
+        m_ws->writeLog("20110408_AIS_FMT.log", logRecord("01:00:00", "222222222"));
+        searchCommand();
+        // The first event-loop turn of the first file stops the whole pass, no message.
+        QVERIFY(m_host->ships.isEmpty());
+        QCOMPARE(m_host->limitMessages, 0);
+        QVERIFY(m_host->searchEnabled && m_host->shipListEnabled && m_host->fileListEnabled);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReader)
+#include "test_reader.moc"
