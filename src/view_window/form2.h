@@ -8,6 +8,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QShortcut;
 
 // The view window: the hourly chart on Picture1, and over it, in the
 // change-list view, the heading Label1 and the change list Text1.
@@ -29,7 +30,27 @@ public:
     void draw(const Module1::ChartPrimitive &primitive);
     void appendChangeLine(const QString &lineWithCrLf);
 
+    // The chart as a PNG file (Ctrl+S asks where); false when it could not be written.
+    bool saveChartImage(const QString &path) const;
+    // Ctrl+C: the chart image onto the clipboard.
+    void copyChart() const;
+
 signals:
     // The user closed the window (it is then back in its design-time state).
     void unloaded();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void saveChart();
+    void placeFirstTime();
+
+    QShortcut *m_save = nullptr;
+    QShortcut *m_copy = nullptr;
+    bool m_placed = false;
 };
+
+// "<caption>.png" without the characters file names may not hold.
+QString chartImageFileName(const QString &caption);
