@@ -1,0 +1,272 @@
+// velkais-log: the browser's searches and views for scripts and cron jobs.
+// It runs the same engine as the window, with the criteria taken from options.
+#include "clihost.h"
+#include "engine/module1.h"
+#include "engine/numbers.h"
+#include "platform/files.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMap>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+enum Exit { Success = 0, Unreadable = 1, Usage = 2, Limit = 3 };
+
+const char *const kUsage =
+    "usage:\n"
+    "  velkais-log search  [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
+    "  velkais-log days    [--logs DIR] --from TEXT --to TEXT --ship MMSI [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
+    "  velkais-log hours   [--logs DIR] --file NAME --ship MMSI\n"
+    "  velkais-log changes [--logs DIR] --file NAME --ship MMSI\n"
+    "  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
+    "\n"
+    "options:\n"
+    "  --logs DIR              folder of the day logs (default ../logs)\n"
+    "  --from TEXT             first date of the period, compared as text with the file names\n"
+    "  --to TEXT               last date of the period (inclusive; empty takes no file)\n"
+    "  --mmsi TEXT             only this MMSI (default: any ship)\n"
+    "  --area LAT,LON,RANGE    switch on the next area (A, B, C): a square of +-RANGE degrees\n"
+    "  --ship MMSI             the ship whose days (days) or whose view (hours, changes, kml) is wanted\n"
+    "  --file NAME             the day log of the view, a file name in the log folder\n"
+    "  --name TEXT             the ship name written into the KML document\n"
+    "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
+    "  --out FILE              write the KML document to FILE instead of standard output\n"
+    "  --help                  this text\n"
+    "\n"
+    "exit status: 0 success, 1 a log folder or file could not be read, 2 usage error,\n"
+    "3 the limit of 1000 results was reached (the results so far are printed)\n";
+
+int usageError(const QString &what)
+{
+    std::fprintf(stderr, "velkais-log: %s\n%s", what.toUtf8().constData(), kUsage);
+    return Usage;
+}
+
+struct Options
+{
+    QString command;
+    QMap<QString, QString> values;
+    QStringList areas;
+};
+
+// Options as "--name value" or "--name=value"; --area may repeat.
+bool parse(const QStringList &args, Options &o, QString &error)
+{
+    static const QStringList known = {"logs", "from", "to", "mmsi", "area", "ship", "file", "name", "altitude", "out"};
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (!a.startsWith(QLatin1String("--"))) {
+            if (!o.command.isEmpty()) {
+                error = QStringLiteral("unexpected argument '%1'").arg(a);
+                return false;
+            }
+            o.command = a;
+            continue;
+        }
+        QString name = a.mid(2);
+        QString value;
+        const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (eq >= 0) {
+            value = name.mid(eq + 1);
+            name.truncate(eq);
+        } else if (known.contains(name)) {
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("--%1 needs a value").arg(name);
+                return false;
+            }
+            value = args[++i];
+        }
+        if (!known.contains(name)) {
+            error = QStringLiteral("unknown option '%1'").arg(a);
+            return false;
+        }
+        if (name == QLatin1String("area"))
+            o.areas << value;
+        else if (o.values.contains(name)) {
+            error = QStringLiteral("--%1 given twice").arg(name);
+            return false;
+        } else
+            o.values.insert(name, value);
+    }
+    return true;
+}
+
+bool requireOptions(const Options &o, const QStringList &required, const QStringList &allowed, QString &error)
+{
+    for (const QString &r : required) {
+        if (!o.values.contains(r)) {
+            error = QStringLiteral("%1 needs --%2").arg(o.command, r);
+            return false;
+        }
+    }
+    for (auto it = o.values.cbegin(); it != o.values.cend(); ++it) {
+        if (!required.contains(it.key()) && !allowed.contains(it.key())) {
+            error = QStringLiteral("--%1 does not go with %2").arg(it.key(), o.command);
+            return false;
+        }
+    }
+    if (!o.areas.isEmpty() && !allowed.contains(QLatin1String("area"))) {
+        error = QStringLiteral("--area does not go with %1").arg(o.command);
+        return false;
+    }
+    return true;
+}
+
+bool writeOut(const QByteArray &bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+           std::fflush(stdout) == 0;
+}
+
+QByteArray lines(const QStringList &items)
+{
+    QByteArray out;
+    for (const QString &item : items)
+        out += item.toUtf8() + '\n';
+    return out;
+}
+
+int run(const QStringList &args)
+{
+    Options o;
+    QString error;
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return Success;
+    }
+    if (!parse(args, o, error))
+        return usageError(error);
+
+    const QStringList criteria = {"mmsi", "area"};
+    if (o.command == QLatin1String("search"))
+        (void)requireOptions(o, {"from", "to"}, QStringList{"logs"} + criteria, error);
+    else if (o.command == QLatin1String("days"))
+        (void)requireOptions(o, {"from", "to", "ship"}, QStringList{"logs"} + criteria, error);
+    else if (o.command == QLatin1String("hours") || o.command == QLatin1String("changes"))
+        (void)requireOptions(o, {"file", "ship"}, {"logs"}, error);
+    else if (o.command == QLatin1String("kml"))
+        (void)requireOptions(o, {"file", "ship"}, {"logs", "name", "altitude", "out"}, error);
+    else
+        error = o.command.isEmpty() ? QStringLiteral("no command given")
+                                    : QStringLiteral("unknown command '%1'").arg(o.command);
+    if (!error.isEmpty())
+        return usageError(error);
+    if (o.areas.size() > 3)
+        return usageError(QStringLiteral("at most three --area options (A, B, C)"));
+    int altitude = 0;
+    if (o.values.contains("altitude")) {
+        const QString a = o.values.value("altitude");
+        if (a != "0" && a != "1" && a != "2")
+            return usageError(QStringLiteral("--altitude takes 0, 1 or 2"));
+        altitude = a.toInt();
+    }
+
+    const QString logs = o.values.value("logs", QStringLiteral("../logs"));
+    const QFileInfo logInfo(logs);
+    if (!logInfo.isDir() || !logInfo.isReadable()) {
+        std::fprintf(stderr, "velkais-log: cannot read the log folder %s: %s\n", logs.toUtf8().constData(),
+                     logInfo.exists() ? "not a readable folder" : "no such folder");
+        return Unreadable;
+    }
+
+    Module1::resetState();
+    Module1::logFolder = logs.endsWith(QLatin1Char('/')) ? logs : logs + QLatin1Char('/');
+    Module1::kmlFilePath.clear();
+    CliHost host;
+    Module1::setHost(&host);
+
+    host.periodFirstText = o.values.value("from");
+    host.periodLastText = o.values.value("to");
+    host.criteriaValue.mmsi = o.values.value("mmsi").toStdString();
+    for (int k = 0; k < o.areas.size(); ++k) {
+        // The three field texts, read by the leading-number rule like the window's fields.
+        const QStringList parts = o.areas[k].split(QLatin1Char(','));
+        host.criteriaValue.areaOn[k] = true;
+        host.criteriaValue.latitude[k] = Module1::leadingNumber(parts.value(0));
+        host.criteriaValue.longitude[k] = Module1::leadingNumber(parts.value(1));
+        host.criteriaValue.range[k] = Module1::leadingNumber(parts.value(2));
+    }
+    host.altitude = altitude;
+
+    const QString ship = o.values.value("ship");
+    const QString file = o.values.value("file");
+    const bool terminal = isatty(fileno(stderr));
+    QByteArray output;
+
+    if (o.command == QLatin1String("search") || o.command == QLatin1String("days")) {
+        int total = 0;
+        for (const QString &name : Platform::listFiles(Module1::logFolder, Module1::kLogSuffix)) {
+            const QString date = name.left(8);
+            total += host.periodFirstText <= date && date <= host.periodLastText;
+        }
+        host.startProgress(total, terminal);
+        if (o.command == QLatin1String("search")) {
+            Module1::searchCommand();
+            output = lines(host.ships);
+        } else {
+            host.ships = {ship};
+            host.shipSelected = 0;
+            Module1::shipSelection();
+            output = lines(host.files);
+        }
+        host.endProgress();
+    } else {
+        if (!QFileInfo(Module1::logFolder + file).isFile()) {
+            std::fprintf(stderr, "velkais-log: cannot read %s: no such file\n",
+                         (Module1::logFolder + file).toUtf8().constData());
+            return Unreadable;
+        }
+        const QString name = o.values.value("name");
+        host.ships = {ship + QLatin1Char(' ') + name};
+        host.shipSelected = 0;
+        host.files = {file};
+        host.fileSelected = 0;
+        if (o.command == QLatin1String("hours")) {
+            host.choice = Module1::ViewChoice::Chart;
+            Module1::openView();
+            for (int h = 0; h <= 24; ++h)
+                output += QStringLiteral("%1 %2\n").arg(h, 2, 10, QLatin1Char('0')).arg(Module1::view.hourCount[h]).toUtf8();
+        } else if (o.command == QLatin1String("changes")) {
+            host.choice = Module1::ViewChoice::Changes;
+            Module1::openView();
+            output = host.changeList.toUtf8();
+        } else {
+            host.choice = Module1::ViewChoice::Kml;
+            Module1::openView();
+            output = Module1::kmlDocument(name, file);
+            if (o.values.contains("out")) {
+                QString why;
+                if (!Platform::writeFileAtomically(o.values.value("out"), output, &why)) {
+                    std::fprintf(stderr, "velkais-log: cannot write %s: %s\n",
+                                 o.values.value("out").toUtf8().constData(), why.toUtf8().constData());
+                    return Unreadable;
+                }
+                output.clear();
+            }
+        }
+    }
+
+    if (!writeOut(output)) {
+        std::fprintf(stderr, "velkais-log: cannot write the results\n");
+        return Unreadable;
+    }
+    if (host.limitReached)
+        return Limit;
+    if (host.fileSkipped)
+        return Unreadable;
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    return run(args);
+}
