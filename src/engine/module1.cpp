@@ -2,6 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/text.h"
+#include "platform/bytescan.h"
 #include "platform/itemreader.h"
 
 #include <QElapsedTimer>
@@ -85,7 +86,8 @@ bool hasSeparator(std::string_view item)
 }
 
 // The highest key of the table (lowest order) that occurs anywhere in the item,
-// looking at every "=" that has a full label column before it.
+// looking at every "=" that has a full label column before it. Items come from
+// the item reader, whose buffers are padded for the padded search.
 int classify(std::string_view item, bool allKeys)
 {
     if (item.size() < 20)
@@ -99,10 +101,10 @@ int classify(std::string_view item, bool allKeys)
     const char *data = item.data();
     std::size_t from = 20;
     while (from < item.size()) {
-        const void *eq = std::memchr(data + from, '=', item.size() - from);
-        if (!eq)
+        const char *eq = Platform::ByteScan::findPadded(data + from, data + item.size(), '=');
+        if (eq == data + item.size())
             break;
-        const std::size_t p = static_cast<std::size_t>(static_cast<const char *>(eq) - data);
+        const std::size_t p = static_cast<std::size_t>(eq - data);
         const char *label = data + p - 20;
         for (const Key &key : kKeys) {
             if (key.order >= best || key.order > lastOrder)

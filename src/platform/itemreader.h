@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QString>
 
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,7 +31,8 @@ public:
     void close();
 
     // Next item, valid until the next call. False at the end of the file or when
-    // reading failed (then failed() is true).
+    // reading failed (then failed() is true). The memory after an item stays
+    // readable for ByteScan::kPadding bytes, for the padded byte searches.
     bool next(std::string_view &item);
 
     bool failed() const { return m_failed; }
@@ -49,7 +49,8 @@ private:
     bool m_atEnd = true;
     bool m_failed = false;
     QString m_error;
-    std::string m_carry;
+    std::vector<char> m_carry; // an item that spans two reads, plus padding
+    std::size_t m_carryLength = 0;
     qint64 m_consumed = 0;
 };
 
