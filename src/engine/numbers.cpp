@@ -1,6 +1,7 @@
 #include "engine/numbers.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cfloat>
 #include <cmath>
 
@@ -26,15 +27,24 @@ double leadingNumber(std::string_view text)
         negative = text[i] == '-';
         ++i;
     }
+    // One pass over the digits collects the mantissa for the fast path below.
     const std::size_t start = i;
+    std::uint64_t mantissa = 0;
+    int significant = 0;
+    int fraction = 0;
     bool digits = false;
     while (i < n && isDigit(text[i])) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+        significant += significant > 0 || text[i] != '0';
         ++i;
         digits = true;
     }
     if (i < n && text[i] == '.') {
         ++i;
         while (i < n && isDigit(text[i])) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+            significant += significant > 0 || text[i] != '0';
+            ++fraction;
             ++i;
             digits = true;
         }
@@ -52,30 +62,15 @@ double leadingNumber(std::string_view text)
             end = j;
         }
     }
-    // Fast path for the usual "130.9747": at most 15 digits and no exponent make
+
+    // The usual "130.9747": at most 15 significant digits and no exponent make
     // an integer mantissa and a power of ten that are both exact doubles, so one
     // division gives the correctly rounded value, the same as from_chars.
-    if (end == i) {
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+    if (end == i && significant <= 15 && fraction <= 15) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        std::uint64_t mantissa = 0;
-        int digitCount = 0;
-        int fraction = -1;
-        for (std::size_t k = start; k < end; ++k) {
-            if (text[k] == '.') {
-                fraction = 0;
-                continue;
-            }
-            if (digitCount > 0 || text[k] != '0')
-                ++digitCount;
-            mantissa = mantissa * 10 + static_cast<unsigned>(text[k] - '0');
-            if (fraction >= 0)
-                ++fraction;
-        }
-        if (digitCount <= 15 && fraction <= 15) {
-            const double v = static_cast<double>(mantissa) / kPowers[fraction < 0 ? 0 : fraction];
-            return negative ? -v : v;
-        }
+        const double v = static_cast<double>(mantissa) / kPowers[fraction];
+        return negative ? -v : v;
     }
 
     double value = 0.0;

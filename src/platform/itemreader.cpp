@@ -38,7 +38,6 @@ bool ItemReader::open(const QString &path)
     m_atEnd = false;
     m_failed = false;
     m_error.clear();
-    m_consumed = 0;
     return true;
 }
 
@@ -72,7 +71,7 @@ bool ItemReader::refill()
     return true;
 }
 
-bool ItemReader::next(std::string_view &item)
+bool ItemReader::nextSlow(std::string_view &item)
 {
     if (m_pos >= m_end && !refill())
         return false;
@@ -81,10 +80,8 @@ bool ItemReader::next(std::string_view &item)
     const char *end = m_buffer.data() + m_end;
     const char *hit = findDelimiter(begin, end);
     if (hit < end) {
-        // The common case: the whole item lies in the buffer.
-        std::size_t len = static_cast<std::size_t>(hit - begin);
+        const std::size_t len = static_cast<std::size_t>(hit - begin);
         m_pos += len + 1;
-        m_consumed += static_cast<qint64>(len + 1);
         item = std::string_view(begin, len < kMaxItem ? len : kMaxItem);
         return true;
     }
@@ -92,7 +89,6 @@ bool ItemReader::next(std::string_view &item)
     // The item runs past the buffer: collect it (up to the cap) across refills.
     m_carryLength = std::min<std::size_t>(static_cast<std::size_t>(end - begin), kMaxItem);
     std::memcpy(m_carry.data(), begin, m_carryLength);
-    m_consumed += end - begin;
     m_pos = m_end;
     while (refill()) {
         begin = m_buffer.data();
@@ -104,11 +100,9 @@ bool ItemReader::next(std::string_view &item)
         m_carryLength += take;
         if (hit < end) {
             m_pos = len + 1;
-            m_consumed += static_cast<qint64>(len + 1);
             item = std::string_view(m_carry.data(), m_carryLength);
             return true;
         }
-        m_consumed += static_cast<qint64>(len);
         m_pos = m_end;
     }
     // End of file (or a read error) inside the last item, which has no line end.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/bytescan.h"
+
 #include <QFile>
 #include <QString>
 
@@ -33,14 +35,30 @@ public:
     // Next item, valid until the next call. False at the end of the file or when
     // reading failed (then failed() is true). The memory after an item stays
     // readable for ByteScan::kPadding bytes, for the padded byte searches.
-    bool next(std::string_view &item);
+    bool next(std::string_view &item)
+    {
+        // Inline fast path: the whole item lies in the buffer (all but one item
+        // per 128 KiB read).
+        if (m_pos < m_end) {
+            const char *begin = m_buffer.data() + m_pos;
+            const char *end = m_buffer.data() + m_end;
+            const char *hit = ByteScan::findAny3Padded(begin, end, ',', '\n', '\r');
+            if (hit < end) {
+                const std::size_t len = static_cast<std::size_t>(hit - begin);
+                m_pos += len + 1;
+                item = std::string_view(begin, len < kMaxItem ? len : kMaxItem);
+                return true;
+            }
+        }
+        return nextSlow(item);
+    }
 
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
-    qint64 bytesConsumed() const { return m_consumed; }
 
 private:
     bool refill();
+    bool nextSlow(std::string_view &item);
 
     QFile m_file;
     std::vector<char> m_buffer;
@@ -51,7 +69,6 @@ private:
     QString m_error;
     std::vector<char> m_carry; // an item that spans two reads, plus padding
     std::size_t m_carryLength = 0;
-    qint64 m_consumed = 0;
 };
 
 } // namespace Platform
