@@ -1,0 +1,181 @@
+// velkais-log as a script sees it: output bytes and exit status.
+#include "workspace.h"
+
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run velkaisLog(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELKAIS_LOG), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QByteArray withStatus(const QByteArray &time, const QByteArray &mmsi, const QByteArray &status,
+                      const QByteArray &lat = "33.9683", const QByteArray &lon = "130.9747")
+{
+    return logRecord(time, mmsi, {}, lat, lon, "10") + "NAVIGATIONAL STATUS = " + status + "\r\n";
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    Workspace *m_ws = nullptr;
+
+private slots:
+    void init()
+    {
+        m_ws = new Workspace;
+        m_ws->writeLog("20110406_AIS_FMT.log", logRecord("23:00:00", "222222222", "B", "34", "131"));
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       withStatus("09:15:42", "431000000", "MOORED") + logRecord("09:15:43", "222222222", "B2") +
+                           withStatus("10:00:00", "431000000", "UNDER WAY", "33.97", "130.98") +
+                           logRecord("24:10:00", "431000000", "M&M <X>"));
+        m_ws->writeLog("20110408_AIS_FMT.log", logRecord("00:00:01", "333333333", {}, "0", "0"));
+    }
+    void cleanup() { delete m_ws; }
+
+    void search()
+    {
+        Run r = velkaisLog({"search", "--from", "20110406", "--to", "20110408"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("222222222 B2\n431000000 M&M <X>\n333333333 \n"));
+
+        r = velkaisLog({"search", "--from", "20110406", "--to", "20110408", "--area", "33.9683,130.9747,0.02"});
+        QCOMPARE(r.out, QByteArray("431000000 M&M <X>\n"));
+        r = velkaisLog({"search", "--from", "", "--to", "20110408", "--area=34,131", "--area", "0,0,0"});
+        // An empty range matches only the centre; a record without position is at 0,0.
+        QCOMPARE(r.out, QByteArray("222222222 B2\n431000000 M&M <X>\n333333333 \n"));
+        r = velkaisLog({"search", "--from", "20110407", "--to", "", "--mmsi", "431000000"});
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.status, 0);
+    }
+
+    void days()
+    {
+        Run r = velkaisLog({"days", "--from", "0", "--to", "9", "--ship", "222222222"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("20110406_AIS_FMT.log\n20110407_AIS_FMT.log\n"));
+        r = velkaisLog({"days", "--from", "0", "--to", "9", "--ship", "222222222", "--area", "34,131,0.5"});
+        QCOMPARE(r.out, QByteArray("20110406_AIS_FMT.log\n"));
+    }
+
+    void hoursAndChanges()
+    {
+        Run r = velkaisLog({"hours", "--file", "20110407_AIS_FMT.log", "--ship", "431000000"});
+        QCOMPARE(r.status, 0);
+        QByteArray expected;
+        for (int h = 0; h <= 24; ++h)
+            expected += QStringLiteral("%1 %2\n").arg(h, 2, 10, QLatin1Char('0')).arg(h == 9 || h == 10 || h == 24 ? 1 : 0).toLatin1();
+        QCOMPARE(r.out, expected);
+
+        r = velkaisLog({"changes", "--file", "20110407_AIS_FMT.log", "--ship", "431000000"});
+        QCOMPARE(r.out, QByteArray("09:15:42 NAVIGATIONAL STATUS: MOORED\r\n10:00:00 NAVIGATIONAL STATUS: UNDER WAY\r\n"));
+    }
+
+    void kml()
+    {
+        Run r = velkaisLog({"kml", "--file", "20110407_AIS_FMT.log", "--ship", "431000000", "--name", "A&B", "--altitude", "2"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?><kml xmlns=\"http://earth.google.com/kml/2.2\">"));
+        QVERIFY(r.out.contains("<Folder><name>A&amp;B</name><description>MMSI:431000000\nMax:10knots</description>"));
+        QVERIFY(r.out.contains("<coordinates>\r\n130.9747,33.9683,10\r\n130.98,33.97,10\r\n\r\n</coordinates>"));
+        QVERIFY(r.out.contains(QDate::currentDate().toString("yyyy/MM/dd").toLatin1() + "\n20110407_AIS_FMT.log"));
+        QVERIFY(!QFile::exists("lb4velkais.kml"));
+
+        Run toFile = velkaisLog({"kml", "--file", "20110407_AIS_FMT.log", "--ship", "431000000", "--name", "A&B",
+                                 "--altitude", "2", "--out", "track.kml"});
+        QCOMPARE(toFile.status, 0);
+        QVERIFY(toFile.out.isEmpty());
+        QFile f("track.kml");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), r.out);
+    }
+
+    void exitStatuses_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("no command") << QStringList() << 2 << QByteArray("no command given");
+        QTest::newRow("unknown command") << QStringList({"list"}) << 2 << QByteArray("unknown command 'list'");
+        QTest::newRow("missing option") << QStringList({"search", "--from", "1"}) << 2 << QByteArray("search needs --to");
+        QTest::newRow("option of another command")
+            << QStringList({"hours", "--file", "x", "--ship", "1", "--area", "1,2,3"}) << 2 << QByteArray("--area does not go with hours");
+        QTest::newRow("fourth area") << QStringList({"search", "--from", "", "--to", "9", "--area", "1", "--area", "1",
+                                                     "--area", "1", "--area", "1"})
+                                     << 2 << QByteArray("at most three --area");
+        QTest::newRow("bad altitude") << QStringList({"kml", "--file", "x", "--ship", "1", "--altitude", "3"}) << 2
+                                      << QByteArray("--altitude takes 0, 1 or 2");
+        QTest::newRow("value missing") << QStringList({"search", "--from"}) << 2 << QByteArray("--from needs a value");
+        QTest::newRow("no log folder") << QStringList({"search", "--from", "", "--to", "9", "--logs", "nowhere"}) << 1
+                                       << QByteArray("cannot read the log folder nowhere");
+        QTest::newRow("no such day") << QStringList({"hours", "--file", "20990101_AIS_FMT.log", "--ship", "1"}) << 1
+                                     << QByteArray("20990101_AIS_FMT.log: no such file");
+    }
+    void exitStatuses()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, err);
+        const Run r = velkaisLog(args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(err), r.err.constData());
+        if (status == 2)
+            QVERIFY(r.err.contains("usage:"));
+    }
+
+    void help()
+    {
+        const Run r = velkaisLog({"--help"});
+        QCOMPARE(r.status, 0);
+        for (const char *option : {"--logs", "--from", "--to", "--mmsi", "--area", "--ship", "--file", "--name", "--altitude", "--out"})
+            QVERIFY(r.out.contains(option));
+    }
+
+    void unreadableFileOfThePeriodIsSkipped()
+    {
+        QDir(m_ws->logs()).mkdir("20110405_AIS_FMT.log");
+        QFile locked(m_ws->logs() + "/20110404_AIS_FMT.log");
+        QVERIFY(locked.open(QIODevice::WriteOnly));
+        locked.write(logRecord("01:00:00", "555555555"));
+        locked.close();
+        locked.setPermissions(QFileDevice::Permissions());
+        const Run r = velkaisLog({"search", "--from", "", "--to", "20110406"});
+        if (QFile(locked.fileName()).open(QIODevice::ReadOnly))
+            QSKIP("running with privileges that read any file");
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains("cannot read") && r.err.contains("20110404_AIS_FMT.log"));
+        QCOMPARE(r.out, QByteArray("222222222 B\n"));
+    }
+
+    void limitReached()
+    {
+        QByteArray log;
+        for (int i = 0; i < 1001; ++i)
+            log += logRecord("01:00:00", QByteArray::number(100000000 + i));
+        m_ws->writeLog("20110409_AIS_FMT.log", log);
+        const Run r = velkaisLog({"search", "--from", "20110409", "--to", "20110409"});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(r.out.count('\n'), 1000);
+        QVERIFY(r.err.contains("1000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
