@@ -543,7 +543,7 @@ std::vector<Event> schedule(const std::vector<ShipDay> &ships, double targetByte
                 moving += seconds;
         }
     }
-    const double interval = std::clamp(moving * kPositionBytes / std::max(1.0, targetBytes - fixedBytes), 2.0, 180.0);
+    const double interval = std::clamp(moving * kPositionBytes / std::max(1.0, targetBytes - fixedBytes), 2.0, 300.0);
 
     std::vector<Event> events;
     const auto every = [&](double t0, double t1, double step, auto add) {
@@ -639,7 +639,10 @@ int fleetSize(const Options &options)
 {
     if (options.ships > 0)
         return options.ships;
-    return std::max(8, int(std::lround(60 * std::sqrt(std::max(options.mbPerDay, 0.01) / 2))));
+    // About 45 ships a day for the demo's 2 MB; larger days get more ships and
+    // shorter reporting intervals both, smaller ones fewer ships.
+    const double mb = options.mbPerDay;
+    return std::max(8, int(std::lround(mb >= 2 ? 60 * std::sqrt(mb / 2) : 30 * mb)));
 }
 
 bool writeDayLog(const QString &path, QDate day, const Options &options, QString *error)

@@ -1,0 +1,129 @@
+#include "demodata.h"
+#include "fakehost.h"
+#include "workspace.h"
+
+#include "engine/module1.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QImage>
+#include <QMap>
+#include <QtTest>
+
+namespace {
+
+const QDate kDay(2011, 4, 7);
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+DemoData::Options small(std::uint64_t seed)
+{
+    DemoData::Options o;
+    o.end = kDay;
+    o.days = 1;
+    o.mbPerDay = 0.5;
+    o.seed = seed;
+    o.pictures = false;
+    return o;
+}
+
+} // namespace
+
+class TestDemoData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameSeedSameBytes()
+    {
+        QTemporaryDir dir;
+        QString error;
+        const QString name = "/20110407_AIS_FMT.log";
+        QVERIFY2(DemoData::writeDayLog(dir.path() + "/a.log", kDay, small(7), &error), qPrintable(error));
+        QVERIFY(DemoData::writeDayLog(dir.path() + "/b.log", kDay, small(7), &error));
+        QVERIFY(DemoData::writeDayLog(dir.path() + "/c.log", kDay, small(8), &error));
+        QCOMPARE(digest(dir.path() + "/a.log"), digest(dir.path() + "/b.log"));
+        QVERIFY(digest(dir.path() + "/a.log") != digest(dir.path() + "/c.log"));
+
+        // A day's log does not depend on how many days are written with it.
+        DemoData::Options week = small(7);
+        week.days = 7;
+        week.end = kDay.addDays(3);
+        QVERIFY(DemoData::generate(dir.path() + "/week", week, &error));
+        QCOMPARE(QDir(dir.path() + "/week/logs").entryList(QDir::Files).size(), 7);
+        QCOMPARE(digest(dir.path() + "/week/logs" + name), digest(dir.path() + "/a.log"));
+    }
+
+    // What the demo promises the browser's user: ships in each default area.
+    void shipsInEveryDefaultArea_data()
+    {
+        QTest::addColumn<int>("area");
+        QTest::newRow("A") << 0;
+        QTest::newRow("B") << 1;
+        QTest::newRow("C") << 2;
+    }
+    void shipsInEveryDefaultArea()
+    {
+        QFETCH(int, area);
+        Workspace ws;
+        QString error;
+        DemoData::Options o = small(1);
+        o.mbPerDay = 2;
+        QVERIFY2(DemoData::generate(ws.path(""), o, &error), qPrintable(error));
+        FakeHost host;
+        host.text1[7] = host.text1[8] = "20110407";
+        host.check1[area] = true;
+        Module1::resetState();
+        Module1::setHost(&host);
+        Module1::searchCommand();
+        Module1::setHost(nullptr);
+        QVERIFY(!host.ships.isEmpty());
+        QCOMPARE(host.files, QStringList{"20110407_AIS_FMT.log"});
+        QVERIFY(host.skipped.isEmpty());
+    }
+
+    // One ship reports more than 150 times in an hour (the chart's overflow
+    // label), and some photographs are larger than the browser's box.
+    void overflowHourAndPhotos()
+    {
+        QTemporaryDir dir;
+        QString error;
+        DemoData::Options o = small(1);
+        o.mbPerDay = 2;
+        o.pictures = true;
+        QVERIFY2(DemoData::generate(dir.path(), o, &error), qPrintable(error));
+
+        QFile log(dir.path() + "/logs/20110407_AIS_FMT.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QMap<QByteArray, int> perHour;
+        QByteArray hour;
+        int most = 0;
+        while (!log.atEnd()) {
+            const QByteArray line = log.readLine();
+            QVERIFY(line.endsWith("\r\n"));
+            if (line.startsWith("-------------------- ") && line.size() == 41)
+                hour = line.mid(32, 2);
+            else if (line.startsWith("MMSI NUMBER         = "))
+                most = std::max(most, ++perHour[line.mid(22, 9) + hour]);
+        }
+        QVERIFY2(most > 150, qPrintable(QString::number(most)));
+
+        const QStringList photos = QDir(dir.path() + "/pics").entryList({"*.jpg"}, QDir::Files);
+        QVERIFY(photos.size() >= 3);
+        bool large = false;
+        for (const QString &name : photos) {
+            const QImage image(dir.path() + "/pics/" + name);
+            QVERIFY(!image.isNull());
+            large = large || (image.width() > 203 && image.height() > 136);
+        }
+        QVERIFY(large);
+    }
+};
+
+QTEST_MAIN(TestDemoData)
+#include "test_demodata.moc"
