@@ -1,0 +1,670 @@
+#include "engine/module1.h"
+#include "main_window/form1.h"
+#include "platform/fonts.h"
+#include "support/workspace.h"
+#include "view_window/form2.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString kSettings = QStringLiteral("VelkaisLogBrowser.ini");
+constexpr int kAreaFields[9] = {4, 5, 6, 9, 10, 11, 12, 13, 14};
+const char *const kInitialArea[9] = {"33.7761", "131.0082", "0.002", "33.8714", "130.9956",
+                                     "0.002",   "33.9683",  "130.9747", "0.02"};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QImage stripes(int width, int height)
+{
+    // Red top-left quarter, so a picture shown from its top-left corner is red there.
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(0, 0, 200));
+    for (int y = 0; y < height / 2; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            image.setPixel(x, y, qRgb(220, 0, 0));
+    return image;
+}
+
+// Three days, one ship each, so how far a Search got shows in List1.
+void writeThreeDays(const Workspace &ws)
+{
+    ws.writeLog("20110405_AIS_FMT.log", logRecord("01:00:00", "431000001", "FIRST", "34", "131", "5"));
+    ws.writeLog("20110406_AIS_FMT.log", logRecord("01:00:00", "431000002", "SECOND", "34", "131", "5"));
+    ws.writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "431000003", "THIRD", "34", "131", "5"));
+}
+
+void setPeriod(Form1 &form, const QString &first, const QString &last)
+{
+    form.Text1[7]->setText(first);
+    form.Text1[8]->setText(last);
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Module1::resetState(); }
+
+    void startsWithDefaults();
+    void controlsArePlaced_data();
+    void controlsArePlaced();
+    void tabOrderFollowsTheForm();
+    void optionsStartUnchosenAndStayExclusive();
+
+    void settingsAreRead_data();
+    void settingsAreRead();
+    void hostileSettingsFilesAreSurvived_data();
+    void hostileSettingsFilesAreSurvived();
+    void closingWritesTheNineLines();
+    void closingWithAnUnwritableSettingsFileStillEnds();
+    void settingsSurviveARoundTrip();
+
+    void areaRowsFollowTheirBoxes();
+
+    void setPicShowsOnlyNineCharacterNames_data();
+    void setPicShowsOnlyNineCharacterNames();
+    void typingTheNinthCharacterShowsThePhotograph();
+    void largePhotographIsClippedNotDecodedWhole();
+
+    void searchSelectsTheFirstShipThroughTheList();
+    void clearingTheShipListStartsNoSelection();
+    void escapeStopsARunningPass();
+    void closingDuringAPassStopsIt();
+    void closingTheViewWindowBringsTheMainWindowBack();
+    void defaultExitQuitsAndLeavesTheViewWindowClosed();
+    void defaultExitDuringAPassEndsTheProcess();
+};
+
+void TestForm1::startsWithDefaults()
+{
+    Workspace ws;
+    Form1 form;
+    const QString today = QDate::currentDate().toString("yyyyMMdd");
+    QCOMPARE(form.Text1[7]->text(), today);
+    QCOMPARE(form.Text1[8]->text(), today);
+    QCOMPARE(form.Text1[0]->text(), QString());
+    for (int k = 0; k < 9; ++k)
+        QCOMPARE(form.Text1[kAreaFields[k]]->text(), QString::fromLatin1(kInitialArea[k]));
+    QCOMPARE(form.Combo1->currentIndex(), 0);
+    QCOMPARE(form.Combo1->count(), 3);
+    QCOMPARE(form.Combo1->itemText(1), QStringLiteral("Speed expressed by altitude(X10)"));
+    QVERIFY(!form.Combo1->isEditable());
+    for (int k = 0; k < 3; ++k) {
+        QVERIFY(!form.Check1[k]->isChecked());
+        QVERIFY(form.Frame1[k]->isHidden());
+    }
+    QVERIFY(!form.Command2->isEnabled());
+    QVERIFY(form.Command1->isEnabled());
+    QCOMPARE(form.List1->count(), 0);
+    QCOMPARE(form.List2->count(), 0);
+    QVERIFY(form.Picture1->pixmap().isNull());
+    QCOMPARE(form.Label2->text(), QString());
+    QVERIFY(!form.Label3->text().isEmpty());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Log Browser for VELK-AIS"));
+    QCOMPARE(form.size(), QSize(747, 489));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(!form.windowIcon().isNull());
+    QVERIFY(!form.Image1[0]->pixmap().isNull());
+    QCOMPARE(form.focusWidget(), form.Text1[7]);
+    QVERIFY(!form.passRunning());
+    QVERIFY(Module1::host() != nullptr);
+    QCOMPARE(Module1::host()->viewChoice(), Module1::ViewChoice::None);
+    QCOMPARE(Module1::host()->altitudeRule(), 0);
+    // Indices that belong to no control.
+    QVERIFY(!form.Text1[1] && !form.Text1[3] && !form.Label1[2] && !form.Option1[1]);
+}
+
+void TestForm1::controlsArePlaced_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("toolTip");
+
+    const QString period = QStringLiteral("検索するログファイルの期間を指定します。対象とする期間が長いと処理に時間がかかることがあります。");
+    QTest::newRow("Text1(7)") << "Text1(7)" << "Form1" << QRect(64, 8, 97, 23) << QString() << period;
+    QTest::newRow("Text1(8)") << "Text1(8)" << "Form1" << QRect(288, 8, 97, 23) << QString() << period;
+    QTest::newRow("Label1(11)") << "Label1(11)" << "Form1" << QRect(168, 8, 129, 25) << "_AIS_FMT.log  -" << QString();
+    QTest::newRow("Text1(0)") << "Text1(0)" << "Form1" << QRect(64, 40, 105, 23) << QString()
+                              << QStringLiteral("検索するMMSIコードを記入します。");
+    QTest::newRow("Check1(2)") << "Check1(2)" << "Form1" << QRect(64, 136, 41, 17) << "C)"
+                               << QStringLiteral("指定した座標付近のログを検索します。");
+    QTest::newRow("Frame1(1)") << "Frame1(1)" << "Form1" << QRect(112, 104, 377, 25) << QString() << QString();
+    QTest::newRow("Label1(8)") << "Label1(8)" << "Frame1(1)" << QRect(0, 0, 49, 25) << "N" << QString();
+    QTest::newRow("Text1(9)") << "Text1(9)" << "Frame1(1)" << QRect(16, 0, 89, 23) << QString()
+                              << QStringLiteral("緯度を指定します。");
+    QTest::newRow("Label1(17)") << "Label1(17)" << "Frame1(2)" << QRect(112, 0, 33, 25) << ", E" << QString();
+    QTest::newRow("Text1(13)") << "Text1(13)" << "Frame1(2)" << QRect(136, 0, 89, 23) << QString()
+                               << QStringLiteral("経度を指定します。");
+    QTest::newRow("Label1(7)") << "Label1(7)" << "Frame1(0)" << QRect(240, 0, 17, 25) << "+-" << QString();
+    QTest::newRow("Text1(6)") << "Text1(6)" << "Frame1(0)" << QRect(256, 0, 89, 23) << QString() << QString();
+    QTest::newRow("Command1") << "Command1" << "Form1" << QRect(48, 168, 249, 33) << "Search" << QString();
+    QTest::newRow("Label2") << "Label2" << "Form1" << QRect(304, 176, 209, 17) << QString() << QString();
+    QTest::newRow("Image1(0)") << "Image1(0)" << "Form1" << QRect(152, 208, 32, 32) << QString() << QString();
+    QTest::newRow("Label1(12)") << "Label1(12)" << "Form1" << QRect(16, 248, 249, 25) << "MMSI   Name" << QString();
+    QTest::newRow("List1") << "List1" << "Form1" << QRect(8, 272, 257, 208) << QString() << QString();
+    QTest::newRow("Image1(2)") << "Image1(2)" << "Form1" << QRect(448, 288, 32, 32) << QString() << QString();
+    QTest::newRow("List2") << "List2" << "Form1" << QRect(312, 272, 129, 208) << QString() << QString();
+    QTest::newRow("Command2") << "Command2" << "Form1" << QRect(488, 288, 249, 33) << "Open" << QString();
+    QTest::newRow("Option1(2)") << "Option1(2)" << "Form1" << QRect(496, 360, 249, 19) << "Destinations, ETA, Draught"
+                                << QStringLiteral("目的地、到着予定時刻、ドラフトの変化のあった時刻とその内容を表示します。");
+    QTest::newRow("Option1(3)") << "Option1(3)" << "Form1" << QRect(496, 392, 249, 19) << "Google Earth"
+                                << QStringLiteral("Google Earth で航跡を表示します。");
+    QTest::newRow("Combo1") << "Combo1" << "Form1" << QRect(520, 416, 209, 20) << QString()
+                            << QStringLiteral("速度を高度で表現します。一定の高度での表示も選択できます。");
+    QTest::newRow("Picture1") << "Picture1" << "Form1" << QRect(520, 24, 203, 136) << QString() << QString();
+    QTest::newRow("Label3") << "Label3" << "Form1" << QRect(448, 464, 297, 25) << QString() << QString();
+}
+
+void TestForm1::controlsArePlaced()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parentName);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QFETCH(QString, toolTip);
+
+    Workspace ws;
+    Form1 form;
+    auto *widget = form.findChild<QWidget *>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(widget->parentWidget()->objectName(), parentName);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->toolTip(), toolTip);
+    if (!text.isEmpty()) {
+        QString shown;
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            shown = label->text();
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            shown = button->text();
+        QCOMPARE(shown, text);
+    }
+}
+
+void TestForm1::tabOrderFollowsTheForm()
+{
+    Workspace ws;
+    Form1 form;
+    const QList<QWidget *> expected = {
+        form.Text1[7],   form.Text1[8],   form.Text1[0],   form.Check1[0], form.Text1[4],  form.Text1[5],
+        form.Text1[6],   form.Command1,   form.List1,      form.List2,     form.Option1[0], form.Option1[2],
+        form.Option1[3], form.Combo1,     form.Command2,   form.Picture1,  form.Check1[1], form.Check1[2],
+        form.Text1[9],   form.Text1[10],  form.Text1[11],  form.Text1[12], form.Text1[13], form.Text1[14]};
+    QList<QWidget *> chain;
+    QWidget *w = form.Text1[7];
+    do {
+        if (expected.contains(w))
+            chain << w;
+        w = w->nextInFocusChain();
+    } while (w != form.Text1[7] && chain.size() < 100);
+    QCOMPARE(chain, expected);
+
+    // Fonts travel with the same controls; faces are asked for by their Windows names.
+    QCOMPARE(form.Text1[12]->font().family(), Platform::kGothic);
+    QCOMPARE(form.Text1[12]->font().pointSizeF(), 14.25);
+    QCOMPARE(form.List2->font().family(), Platform::kPGothic);
+    QCOMPARE(form.Label1[16]->font().family(), Platform::kPGothic);
+    QCOMPARE(form.Option1[2]->font().pointSizeF(), 11.25);
+    QCOMPARE(form.Label3->font().pointSizeF(), 9.75);
+    QCOMPARE(form.Command1->font().family(), Platform::kArial);
+    QCOMPARE(form.Command1->font().pointSizeF(), 12.0);
+}
+
+void TestForm1::optionsStartUnchosenAndStayExclusive()
+{
+    Workspace ws;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Option1[2], Qt::LeftButton, {}, QPoint(6, 9));
+    QCOMPARE(Module1::host()->viewChoice(), Module1::ViewChoice::Changes);
+    QTest::mouseClick(form.Option1[0], Qt::LeftButton, {}, QPoint(6, 9));
+    QVERIFY(!form.Option1[2]->isChecked());
+    QCOMPARE(Module1::host()->viewChoice(), Module1::ViewChoice::Chart);
+    // A chosen option cannot be unchosen by clicking it again.
+    QTest::mouseClick(form.Option1[0], Qt::LeftButton, {}, QPoint(6, 9));
+    QCOMPARE(Module1::host()->viewChoice(), Module1::ViewChoice::Chart);
+    QTest::mouseClick(form.Option1[3], Qt::LeftButton, {}, QPoint(6, 9));
+    QCOMPARE(Module1::host()->viewChoice(), Module1::ViewChoice::Kml);
+    form.Combo1->setCurrentIndex(2);
+    QCOMPARE(Module1::host()->altitudeRule(), 2);
+}
+
+void TestForm1::settingsAreRead_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << QByteArray("Lati=1.5\r\n") << 4 << "1.5";
+    QTest::newRow("key inside the item") << QByteArray("xLati=5\r\n") << 4 << "5";
+    QTest::newRow("keys are case-sensitive") << QByteArray("lati=5\r\n") << 4 << "33.7761";
+    QTest::newRow("value after the first =") << QByteArray("Lati=1=2\r\n") << 4 << "1=2";
+    QTest::newRow("first = of the item, not of the key") << QByteArray("a=b Lati=5\r\n") << 4 << "b Lati=5";
+    QTest::newRow("earlier key of the table wins") << QByteArray("Long=Lati=5\r\n") << 4 << "Lati=5";
+    QTest::newRow("... and the later key's field stays") << QByteArray("Long=Lati=5\r\n") << 5 << "131.0082";
+    QTest::newRow("bare key empties the field") << QByteArray("Lati=\r\n") << 4 << "";
+    QTest::newRow("comma ends the value") << QByteArray("Lati=33,5\r\n") << 4 << "33";
+    QTest::newRow("rest after a comma is an item") << QByteArray("Lati=33,Rang=7\r\n") << 6 << "7";
+    QTest::newRow("later line wins") << QByteArray("Ran2=1\r\nRan2=2\r\n") << 11 << "2";
+    QTest::newRow("LF line ends") << QByteArray("Lat3=1\nLon3=2\nRan3=3") << 14 << "3";
+    QTest::newRow("CR line ends") << QByteArray("Lat3=1\rLon3=2\rRan3=3\r") << 13 << "2";
+    QTest::newRow("blank kept") << QByteArray("Lon2= 130 \r\n") << 10 << " 130 ";
+    QTest::newRow("UTF-8") << QByteArray("Lat2=\xe5\x8c\x97\r\n") << 9 << QStringLiteral("北");
+    QTest::newRow("Latin-1 fallback") << QByteArray("Lat2=\xe9\r\n") << 9 << QStringLiteral("é");
+    QTest::newRow("empty file") << QByteArray() << 12 << "33.9683";
+}
+
+void TestForm1::settingsAreRead()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, field);
+    QFETCH(QString, expected);
+
+    Workspace ws;
+    ws.write("work/" + kSettings, content);
+    Form1 form;
+    QCOMPARE(form.Text1[field]->text(), expected);
+    // Settings never touch the period or the boxes.
+    QCOMPARE(form.Text1[7]->text(), QDate::currentDate().toString("yyyyMMdd"));
+    QVERIFY(form.Frame1[0]->isHidden());
+}
+
+void TestForm1::hostileSettingsFilesAreSurvived_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("latitude");
+
+    QByteArray garbage(256 * 1024, '\0');
+    QRandomGenerator random(42);
+    for (char &c : garbage)
+        c = static_cast<char>(random.bounded(256));
+    QTest::newRow("binary garbage") << garbage << QString();
+    const QByteArray longValue(10000, '7');
+    QTest::newRow("10,000-character line") << QByteArray("Lati=" + longValue + "\r\nLong=2\r\n")
+                                           << QString::fromLatin1(longValue);
+    QTest::newRow("no line end at all") << QByteArray(300 * 1024, 'x') << "33.7761";
+    QTest::newRow("NUL bytes in a value") << QByteArray("Lati=1\0002\r\n", 10) << QStringLiteral("1\u00002");
+}
+
+void TestForm1::hostileSettingsFilesAreSurvived()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, latitude);
+
+    Workspace ws;
+    ws.write("work/" + kSettings, content);
+    Form1 form;
+    if (!latitude.isEmpty())
+        QCOMPARE(form.Text1[4]->text(), latitude);
+    bool exited = false;
+    form.setExitHandler([&] { exited = true; });
+    form.close();
+    QVERIFY(exited);
+    QCOMPARE(readAll(kSettings).count("\r\n"), 9);
+}
+
+void TestForm1::closingWritesTheNineLines()
+{
+    Workspace ws;
+    Form1 form;
+    int exits = 0;
+    form.setExitHandler([&] { ++exits; });
+    form.Check1[1]->setChecked(true);
+    form.Text1[6]->clear();
+    form.Text1[9]->setText(QStringLiteral("北緯33"));
+    form.Text1[13]->setText(QStringLiteral("a=b"));
+    form.close();
+
+    QCOMPARE(exits, 1);
+    QCOMPARE(readAll(kSettings), QByteArray("Lati=33.7761\r\nLong=131.0082\r\nRang=\r\nLat2=\xe5\x8c\x97\xe7\xb7\xaf"
+                                            "33\r\nLon2=130.9956\r\nRan2=0.002\r\nLat3=33.9683\r\nLon3=a=b\r\n"
+                                            "Ran3=0.02\r\n"));
+    // No temporary file is left beside it.
+    QCOMPARE(QDir().entryList(QDir::Files), QStringList{kSettings});
+}
+
+void TestForm1::closingWithAnUnwritableSettingsFileStillEnds()
+{
+    Workspace ws;
+    // A folder in the file's place cannot be replaced by a file.
+    QVERIFY(QDir().mkdir(kSettings));
+    Form1 form;
+    QCOMPARE(form.Text1[4]->text(), QStringLiteral("33.7761"));
+    bool exited = false;
+    form.setExitHandler([&] { exited = true; });
+    form.close();
+    QVERIFY(exited);
+    QVERIFY(QFileInfo(kSettings).isDir());
+}
+
+void TestForm1::settingsSurviveARoundTrip()
+{
+    Workspace ws;
+    {
+        Form1 form;
+        form.setExitHandler([] {});
+        for (int k = 0; k < 9; ++k)
+            form.Text1[kAreaFields[k]]->setText(QStringLiteral("v%1=é ").arg(k));
+        form.close();
+    }
+    Form1 again;
+    for (int k = 0; k < 9; ++k)
+        QCOMPARE(again.Text1[kAreaFields[k]]->text(), QStringLiteral("v%1=é ").arg(k));
+}
+
+void TestForm1::areaRowsFollowTheirBoxes()
+{
+    Workspace ws;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.Text1[10]->setText(QStringLiteral("kept"));
+
+    QTest::mouseClick(form.Check1[1], Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(form.Check1[1]->isChecked());
+    QVERIFY(form.Frame1[1]->isVisible());
+    QVERIFY(form.Text1[10]->isVisible());
+    QVERIFY(form.Frame1[0]->isHidden());
+    QVERIFY(form.Frame1[2]->isHidden());
+
+    QTest::mouseClick(form.Check1[1], Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(form.Frame1[1]->isHidden());
+    QCOMPARE(form.Text1[10]->text(), QStringLiteral("kept"));
+    QVERIFY(Module1::host()->criteria().areaOn == (std::array<bool, 3>{false, false, false}));
+
+    form.Check1[2]->setChecked(true);
+    QVERIFY(form.Frame1[2]->isVisible());
+    const Module1::Criteria c = Module1::host()->criteria();
+    QVERIFY(c.areaOn[2]);
+    QCOMPARE(c.latitude[2], 33.9683);
+    QCOMPARE(c.longitude[2], 130.9747);
+    QCOMPARE(c.range[2], 0.02);
+    QCOMPARE(c.longitude[1], 0.0);  // "kept" holds no number
+}
+
+void TestForm1::setPicShowsOnlyNineCharacterNames_data()
+{
+    QTest::addColumn<QString>("mmsi");
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("nine with a photograph") << "431000000" << true;
+    QTest::newRow("nine, not digits") << "abcdefghi" << true;
+    QTest::newRow("eight with a file of that name") << "43100000" << false;
+    QTest::newRow("ten with a file of that name") << "4310000000" << false;
+    QTest::newRow("nine without a file") << "431999999" << false;
+    QTest::newRow("nine, the file is no picture") << "000000000" << false;
+    QTest::newRow("nine, a folder of that name") << "111111111" << false;
+    QTest::newRow("nine question marks") << "?????????" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestForm1::setPicShowsOnlyNineCharacterNames()
+{
+    QFETCH(QString, mmsi);
+    QFETCH(bool, shown);
+
+    Workspace ws;
+    for (const char *name : {"431000000", "abcdefghi", "43100000", "4310000000"})
+        QVERIFY(stripes(120, 80).save(ws.path(QStringLiteral("pics/%1.jpg").arg(name)), "JPG"));
+    ws.write("pics/000000000.jpg", "this is not a picture\n");
+    QVERIFY(QDir(ws.path("pics")).mkdir("111111111.jpg"));
+
+    Form1 form;
+    // Whatever the box showed before is replaced or emptied.
+    form.setPic(QStringLiteral("431000000"));
+    QVERIFY(!form.Picture1->pixmap().isNull());
+    form.setPic(mmsi);
+    QCOMPARE(!form.Picture1->pixmap().isNull(), shown);
+    if (shown) {
+        // At its own size, not scaled to the box.
+        QCOMPARE(form.Picture1->pixmap().size(), QSize(120, 80));
+        QCOMPARE(form.Picture1->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    }
+    QCOMPARE(form.Text1[0]->text(), QString());
+}
+
+void TestForm1::typingTheNinthCharacterShowsThePhotograph()
+{
+    Workspace ws;
+    QVERIFY(stripes(50, 40).save(ws.path("pics/431000000.jpg"), "JPG"));
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(form.Text1[0], QStringLiteral("43100000"));
+    QVERIFY(form.Picture1->pixmap().isNull());
+    QTest::keyClick(form.Text1[0], Qt::Key_0);
+    QVERIFY(!form.Picture1->pixmap().isNull());
+    QTest::keyClick(form.Text1[0], Qt::Key_1);
+    QVERIFY(form.Picture1->pixmap().isNull());
+    QTest::keyClick(form.Text1[0], Qt::Key_Backspace);
+    QVERIFY(!form.Picture1->pixmap().isNull());
+}
+
+void TestForm1::largePhotographIsClippedNotDecodedWhole()
+{
+    Workspace ws;
+    QVERIFY(stripes(3000, 2400).save(ws.path("pics/431000000.jpg"), "JPG"));
+    Form1 form;
+
+    // Decoding the whole picture would need about 28 MB; the box needs 110 kB.
+    const int previousLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(2);
+    form.setPic(QStringLiteral("431000000"));
+    QImageReader::setAllocationLimit(previousLimit);
+
+    const QPixmap shown = form.Picture1->pixmap();
+    QCOMPARE(shown.size(), QSize(203, 136));
+    const QColor corner = shown.toImage().pixelColor(100, 60);
+    QVERIFY2(corner.red() > 180 && corner.blue() < 60, qPrintable(corner.name()));
+}
+
+void TestForm1::searchSelectsTheFirstShipThroughTheList()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    QVERIFY(stripes(60, 40).save(ws.path("pics/431000002.jpg"), "JPG"));
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110406", "20110407");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    QCOMPARE(form.List1->count(), 2);
+    QCOMPARE(form.List1->item(0)->text(), QStringLiteral("431000002 SECOND"));
+    QCOMPARE(form.List1->currentRow(), 0);
+    // The ship selection ran inside the Search: photograph, file list, Open.
+    QVERIFY(!form.Picture1->pixmap().isNull());
+    QCOMPARE(form.List2->count(), 1);
+    QCOMPARE(form.List2->item(0)->text(), QStringLiteral("20110406_AIS_FMT.log"));
+    QVERIFY(form.List2->item(0)->isSelected());
+    QVERIFY(form.Command2->isEnabled());
+    QVERIFY(form.Command1->isEnabled() && form.List1->isEnabled() && form.List2->isEnabled());
+    QCOMPARE(form.Label2->text(), QString());
+    QVERIFY(!form.passRunning());
+
+    // A click on the second ship runs its selection.
+    QTest::mouseClick(form.List1->viewport(), Qt::LeftButton, {},
+                      form.List1->visualItemRect(form.List1->item(1)).center());
+    QCOMPARE(form.List2->count(), 1);
+    QCOMPARE(form.List2->item(0)->text(), QStringLiteral("20110407_AIS_FMT.log"));
+    QVERIFY(form.Picture1->pixmap().isNull());
+    QCOMPARE(form.Text1[0]->text(), QString());
+}
+
+void TestForm1::clearingTheShipListStartsNoSelection()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    setPeriod(form, "20110405", "20110407");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 3);
+    form.List2->addItem(QStringLiteral("marker"));
+
+    Module1::host()->clearShips();
+    QCOMPARE(form.List1->count(), 0);
+    // A ship selection would have emptied List2 first.
+    QCOMPARE(form.List2->item(form.List2->count() - 1)->text(), QStringLiteral("marker"));
+}
+
+void TestForm1::escapeStopsARunningPass()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110407");
+
+    bool sawPass = false;
+    QTimer::singleShot(0, &form, [&] {
+        sawPass = form.passRunning();
+        QTest::keyClick(form.Text1[0], Qt::Key_Escape);
+    });
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QVERIFY(sawPass);
+    QVERIFY(form.List1->count() < 3);
+    QVERIFY(form.Command1->isEnabled());
+
+    // Escape outside a pass changes nothing; the next Search starts afresh.
+    QTest::keyClick(form.Text1[0], Qt::Key_Escape);
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 3);
+    QCOMPARE(form.List2->count(), 1);
+}
+
+void TestForm1::closingDuringAPassStopsIt()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110407");
+    int exits = 0;
+    bool runningAtExit = false;
+    form.setExitHandler([&] {
+        ++exits;
+        runningAtExit = form.passRunning();
+    });
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    QCOMPARE(exits, 1);
+    QVERIFY(runningAtExit);
+    QVERIFY(form.List1->count() < 3);
+    QCOMPARE(readAll(kSettings).count("\r\n"), 9);
+}
+
+void TestForm1::closingTheViewWindowBringsTheMainWindowBack()
+{
+    Workspace ws;
+    Form1 form;
+    form.setExitHandler([] {});
+    form.show();
+    Form2 *view = form.viewWindow();
+    QCOMPARE(form.viewWindow(), view);
+    QVERIFY(view->isHidden());
+    Module1::host()->prepareViewWindow(Module1::ViewChoice::Chart, QStringLiteral("Drawing... x"));
+    Module1::host()->setMainWindowEnabled(false);
+    QVERIFY(view->isVisible());
+    QVERIFY(!form.isEnabled());
+    Module1::host()->setViewCaption(QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
+    QCOMPARE(view->windowTitle(), QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
+
+    view->close();
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.isVisible());
+    // Controls the commands disabled one by one stay disabled.
+    QVERIFY(!form.Command2->isEnabled());
+}
+
+void TestForm1::defaultExitQuitsAndLeavesTheViewWindowClosed()
+{
+    Workspace ws;
+    Form1 form;
+    form.show();
+    Module1::host()->prepareViewWindow(Module1::ViewChoice::Changes, QStringLiteral("view"));
+    QVERIFY(form.viewWindow()->isVisible());
+
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    bool timedOut = false;
+    QTimer::singleShot(5000, qApp, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!timedOut);
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.viewWindow()->isVisible());
+    QCOMPARE(readAll(kSettings).count("\r\n"), 9);
+}
+
+// The child's side of defaultExitDuringAPassEndsTheProcess: closes the window
+// from inside a Search with the default exit handler, in the station folder the
+// parent prepared.
+static int closeDuringPass(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QDir::setCurrent(qEnvironmentVariable("VELK_CLOSE_DURING_PASS"));
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110407");
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    form.Command1->click();
+    // Only reached when closing did not end the process.
+    return 3;
+}
+
+void TestForm1::defaultExitDuringAPassEndsTheProcess()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELK_CLOSE_DURING_PASS", ws.path("work"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(readAll(ws.path("work/" + kSettings)).count("\r\n"), 9);
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("VELK_CLOSE_DURING_PASS"))
+        return closeDuringPass(argc, argv);
+    QApplication app(argc, argv);
+    Platform::installFontSubstitutions();
+    TestForm1 test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_form1.moc"
