@@ -156,11 +156,13 @@ void Form1::createControls()
         Frame1[k] = row;
 
         const int *c = areaControls[k];
-        label(c[3], QStringLiteral("N"), row, 0, 0, 49, 25);
+        // The row's small captions stand level with the large text of the
+        // fields instead of hanging at their top edge.
+        label(c[3], QStringLiteral("N"), row, 0, 0, 49, 25)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         field(c[0], row, 16, 0, 89, 23)->setToolTip(kLatitudeTip);
-        label(c[4], QStringLiteral(", E"), row, 112, 0, 33, 25);
+        label(c[4], QStringLiteral(", E"), row, 112, 0, 33, 25)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         field(c[1], row, 136, 0, 89, 23)->setToolTip(kLongitudeTip);
-        label(c[5], QStringLiteral("+-"), row, 240, 0, 17, 25);
+        label(c[5], QStringLiteral("+-"), row, 240, 0, 17, 25)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         field(c[2], row, 256, 0, 89, 23);
     }
     static constexpr const char *initialArea[9] = {"33.7761", "131.0082", "0.002", "33.8714", "130.9956",
