@@ -1,0 +1,98 @@
+#include "fuzzlog.h"
+
+#include "engine/module1.h"
+#include "fakehost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+QString text(const std::uint8_t *&p, const std::uint8_t *end, int maxLength)
+{
+    if (p == end)
+        return {};
+    int n = *p++ % (maxLength + 1);
+    QByteArray bytes;
+    while (n-- > 0 && p < end)
+        bytes += char(*p++);
+    return QString::fromLatin1(bytes);
+}
+
+struct Folder
+{
+    QTemporaryDir dir;
+    Folder()
+    {
+        QDir(dir.path()).mkdir("logs");
+        Module1::logFolder = dir.path() + "/logs/";
+    }
+};
+
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+} // namespace
+
+int fuzzLogFile(const std::uint8_t *data, std::size_t size)
+{
+    static Folder folder;
+    const std::uint8_t *p = data;
+    const std::uint8_t *end = data + size;
+
+    FakeHost host;
+    Module1::resetState();
+    Module1::setHost(&host);
+    host.text1[0] = text(p, end, 10);
+    for (int k = 0; k < 3; ++k)
+        host.check1[k] = p < end && (*p++ & 1);
+    for (int field : {4, 5, 6, 12})
+        host.text1[field] = text(p, end, 12);
+    host.combo1 = p < end ? int(*p++ % 4) - 1 : 0;
+    const std::string ship = text(p, end, 9).toStdString();
+    host.text1[7] = "";
+    host.text1[8] = "99999999";
+
+    const QString name = "20110407_AIS_FMT.log";
+    QFile file(Module1::logFolder + name);
+    file.open(QIODevice::WriteOnly);
+    file.write(reinterpret_cast<const char *>(p), end - p);
+    file.close();
+
+    host.selectRunsSelection = true;
+    Module1::searchCommand();
+    check(host.ships.size() <= Module1::kResultLimit);
+
+    for (auto choice : {Module1::ViewChoice::Chart, Module1::ViewChoice::Changes, Module1::ViewChoice::Kml}) {
+        host.ships = {QString::fromStdString(ship) + " X"};
+        host.shipSelected = 0;
+        host.files = {name};
+        host.fileSelected = 0;
+        host.choice = choice;
+        Module1::kmlFilePath.clear();
+        Module1::openView();
+        for (int c : Module1::view.hourCount)
+            check(c >= 0);
+        for (const Module1::ChartPrimitive &prim : host.drawn)
+            check(std::isfinite(prim.x1) && std::isfinite(prim.y1) && std::isfinite(prim.x2) && std::isfinite(prim.y2));
+        check(std::isfinite(Module1::view.maxSpeed));
+        // Longitude and latitude are copied as the log wrote them; the altitude,
+        // the third value of every tuple, is computed and must be a finite number.
+        const QByteArray track = QByteArray::fromStdString(Module1::view.kmlCoordinates);
+        for (const QByteArray &tuple : track.split('\n')) {
+            const QList<QByteArray> values = tuple.trimmed().split(',');
+            if (values.size() == 3)
+                check(!values[2].contains("nan") && !values[2].contains("inf"));
+        }
+        check(Module1::kmlDocument("n", name).endsWith("</kml>\r\n"));
+    }
+    Module1::setHost(nullptr);
+    return 0;
+}
