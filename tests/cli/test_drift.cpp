@@ -1,0 +1,113 @@
+// The window and velkais-log must never drift apart: the same demo days,
+// searched and viewed through Form1 and through the command-line tool, give the
+// same ship list, file list, change list and KML bytes.
+#include "demodata.h"
+#include "main_window/form1.h"
+#include "view_window/form2.h"
+#include "workspace.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+QByteArray velkaisLog(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELKAIS_LOG), args);
+    p.waitForFinished(120000);
+    return p.readAllStandardOutput();
+}
+
+QByteArray items(const QListWidget *list)
+{
+    QByteArray out;
+    for (int i = 0; i < list->count(); ++i)
+        out += list->item(i)->text().toUtf8() + '\n';
+    return out;
+}
+
+} // namespace
+
+// Takes the desktop's "open" so that no viewer starts during the test.
+class ShellCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class TestDrift : public QObject
+{
+    Q_OBJECT
+private slots:
+    void windowAndToolAgree()
+    {
+        Workspace ws;
+        DemoData::Options options;
+        options.end = QDate(2011, 4, 8);
+        options.days = 2;
+        options.mbPerDay = 0.5;
+        options.pictures = false;
+        QString error;
+        QVERIFY2(DemoData::generate(ws.path(""), options, &error), qPrintable(error));
+
+        ShellCatcher shell;
+        QDesktopServices::setUrlHandler("file", &shell, "open");
+
+        Form1 form;
+        form.setExitHandler([] {});
+        form.show();
+        form.Text1[7]->setText("20110407");
+        form.Text1[8]->setText("20110408");
+        form.Check1[2]->setChecked(true);
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QVERIFY(form.List1->count() > 1);
+
+        const QStringList criteria = {"--from", "20110407", "--to", "20110408", "--area",
+                                      form.Text1[12]->text() + "," + form.Text1[13]->text() + "," + form.Text1[14]->text()};
+        QCOMPARE(items(form.List1), velkaisLog(QStringList{"search"} + criteria));
+
+        QByteArray allChanges;
+        for (int row : {0, int(form.List1->count()) - 1}) {
+            form.List1->setCurrentRow(row);
+            const QString shipItem = form.List1->item(row)->text();
+            const QString mmsi = shipItem.left(9);
+            QCOMPARE(items(form.List2), velkaisLog(QStringList{"days", "--ship", mmsi} + criteria));
+            QVERIFY(form.List2->count() > 0);
+            const QString file = form.List2->item(0)->text();
+
+            form.Option1[2]->setChecked(true);
+            QTest::mouseClick(form.Command2, Qt::LeftButton);
+            const QByteArray changes = velkaisLog({"changes", "--file", file, "--ship", mmsi});
+            allChanges += changes;
+            QCOMPARE(form.viewWindow()->Text1->toPlainText().toUtf8() + (changes.isEmpty() ? "" : "\n"),
+                     QByteArray(changes).replace("\r\n", "\n"));
+            form.viewWindow()->close();
+
+            form.Option1[3]->setChecked(true);
+            QTest::mouseClick(form.Command2, Qt::LeftButton);
+            QFile written("lb4velkais.kml");
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), velkaisLog({"kml", "--file", file, "--ship", mmsi, "--name", shipItem.mid(10)}));
+            QCOMPARE(shell.opened.size(), 1);
+            shell.opened.clear();
+        }
+        QVERIFY(allChanges.contains("NAVIGATIONAL STATUS: "));
+        QDesktopServices::unsetUrlHandler("file");
+    }
+};
+
+QTEST_MAIN(TestDrift)
+#include "test_drift.moc"
