@@ -286,6 +286,40 @@ private slots:
         QCOMPARE(m_host->ships.value(1), QString::fromUtf8("222222222 N\0L", 13));
     }
 
+    void fileTruncatedOrDeletedWhileItIsRead()
+    {
+        m_host->text1[8] = "99999999";
+        QByteArray log;
+        for (int i = 0; i < 20000; ++i)
+            log += logRecord("01:00:00", QByteArray::number(100000000 + i % 500));
+        m_ws->writeLog("20110407_AIS_FMT.log", log);
+        m_ws->writeLog("20110408_AIS_FMT.log", log);
+        const QString first = m_ws->logs() + "/20110407_AIS_FMT.log";
+        const QString second = m_ws->logs() + "/20110408_AIS_FMT.log";
+        m_host->selectRunsSelection = false;
+        m_host->onEvents = [&] {
+            if (m_host->status.contains("20110407"))
+                QFile::resize(first, 1000);
+            if (m_host->status.contains("20110408"))
+                QFile::remove(second);
+        };
+        searchCommand();
+        // What was read stands; the rest of the pass goes on.
+        QVERIFY(!m_host->ships.isEmpty());
+        QVERIFY(m_host->ships.size() <= 500);
+        QCOMPARE(m_host->status, QString());
+    }
+
+    void logFolderThatIsAFile()
+    {
+        m_host->text1[8] = "99999999";
+        m_ws->write("notafolder", logRecord("01:00:00", "111111111"));
+        logFolder = "../notafolder/";
+        searchCommand();
+        logFolder = "../logs/";
+        QVERIFY(m_host->ships.isEmpty());
+    }
+
     void userStopEndsThePass()
     {
         m_host->text1[8] = "99999999";
