@@ -21,6 +21,7 @@ status=0
 "$build/bench/bench_search" --mb-per-day 100 "$@" | tee "$out/large" || status=$?
 
 peak() { sed -n 's/^peak RSS: \([0-9.]*\) MB.*/\1/p' "$1"; }
+size() { sed -n 's/^[0-9]* day logs, \([0-9.]*\) MB.*/\1/p' "$1"; }
 echo
-echo "peak RSS: $(peak "$out/small") MB for 4 MB of logs, $(peak "$out/large") MB for 400 MB"
+echo "peak RSS: $(peak "$out/small") MB for $(size "$out/small") MB of logs, $(peak "$out/large") MB for $(size "$out/large") MB"
 exit "$status"

@@ -150,7 +150,8 @@ std::vector<Ship> buildFleet(const Options &options)
             s.kind = k < 0.62 ? Kind::Through : k < 0.74 ? Kind::Moji : k < 0.78 ? Kind::Kanda
                    : k < 0.86 ? Kind::Anchored : Kind::SmallCraft;
         }
-        const bool japanese = s.kind != Kind::Through || r.chance(0.4);
+        const bool japanese = s.kind == Kind::Pilot || s.kind == Kind::ShinMoji || s.kind == Kind::SmallCraft ||
+                              r.chance(0.45);
         s.classB = s.kind == Kind::SmallCraft;
         for (int tries = 0; tries < 50 && (s.name.empty() || names.count(s.name)); ++tries) {
             if (s.kind == Kind::Pilot)
@@ -226,7 +227,8 @@ std::string fixed(double value, int decimals)
 std::string etaText(QDate day, double seconds)
 {
     const qint64 halfHours = qint64(std::floor(seconds / 1800 + 0.5));
-    return QDateTime(day, QTime(0, 0)).addSecs(halfHours * 1800).toString("MM-dd HH:mm").toStdString();
+    // UTC only for the arithmetic: the same text whatever the machine's zone.
+    return QDateTime(day, QTime(0, 0), Qt::UTC).addSecs(halfHours * 1800).toString("MM-dd HH:mm").toStdString();
 }
 
 ShipDay planDay(const Ship &ship, Rng &r, QDate day)
