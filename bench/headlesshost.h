@@ -11,7 +11,7 @@ class HeadlessHost : public Module1::Host
 {
 public:
     QString first, last;
-    Module1::Criteria search;
+    Module1::Criteria given;
     QStringList ships, files;
     int shipSelected = -1, fileSelected = -1;
     int limitMessages = 0;
@@ -19,7 +19,7 @@ public:
 
     QString periodFirst() override { return first; }
     QString periodLast() override { return last; }
-    Module1::Criteria criteria() override { return search; }
+    Module1::Criteria criteria() override { return given; }
     int altitudeRule() override { return 0; }
     Module1::ViewChoice viewChoice() override { return Module1::ViewChoice::None; }
 

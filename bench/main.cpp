@@ -224,7 +224,7 @@ Split runEngine(int repeat)
     HeadlessHost headless;
     headless.first = kFirstName;
     headless.last = kLastName;
-    headless.search = areaC();
+    headless.given = areaC();
     TimingHost timing(headless, now);
     Module1::resetState();
     Module1::setHost(&timing);
