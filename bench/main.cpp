@@ -33,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -219,39 +220,28 @@ struct Split
     }
 };
 
-Split runEngine(int repeat)
+// One command run through a timing host, the host installed for it alone:
+// the engine's host is module-wide, and the two runners take turns.
+struct Runner
 {
-    HeadlessHost headless;
-    headless.first = kFirstName;
-    headless.last = kLastName;
-    headless.given = areaC();
-    TimingHost timing(headless, now);
-    Module1::resetState();
-    Module1::setHost(&timing);
+    TimingHost timing;
     Split result;
-    for (int i = 0; i < repeat; ++i) {
+    std::function<void()> command;
+
+    void runOnce()
+    {
+        Module1::setHost(&timing);
         timing.reset();
         const Stamp start = now();
-        Module1::searchCommand();
+        command();
         result.add(start, timing, now());
     }
-    result.ships = int(headless.ships.size());
-    result.files = int(headless.files.size());
-    Module1::setHost(nullptr);
-    return result;
-}
+};
 
 #ifdef VELK_BENCH_FORM1
-// The real window, driven as a user would: criteria typed in, Search clicked.
-// QTest's click returns when the Search command, and the ship selection it
-// ends with, have returned.
-Split runForm1(int repeat)
+// The real window as a user drives it: criteria typed in, Search clicked.
+void enterCriteria(Form1 &form)
 {
-    Module1::resetState();
-    Form1 form;
-    form.setExitHandler([] {});
-    form.show();
-    (void)QTest::qWaitForWindowExposed(&form);
     form.Text1[7]->setText(kFirstName);
     form.Text1[8]->setText(kLastName);
     form.Text1[0]->clear();
@@ -262,21 +252,6 @@ Split runForm1(int repeat)
         form.Text1[std::size_t(areaIndex[k])]->setText(areaFields[k]);
     for (int k = 0; k < 3; ++k)
         form.Check1[std::size_t(k)]->setChecked(k == 2);
-
-    Module1::Host *windowHost = Module1::host();
-    TimingHost timing(*windowHost, now);
-    Module1::setHost(&timing);
-    Split result;
-    for (int i = 0; i < repeat; ++i) {
-        timing.reset();
-        const Stamp start = now();
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        result.add(start, timing, now());
-    }
-    result.ships = form.List1->count();
-    result.files = form.List2->count();
-    Module1::setHost(windowHost);
-    return result;
 }
 #endif
 
@@ -351,6 +326,26 @@ int main(int argc, char *argv[])
     readThrough(paths);
     const QByteArray load = loadAverage();
 
+    // Rounds of grep, the engine alone and the window, so that other work on
+    // the machine falls on all three alike.
+    Module1::resetState();
+    HeadlessHost headless;
+    headless.first = kFirstName;
+    headless.last = kLastName;
+    headless.given = areaC();
+    Runner engine{TimingHost(headless, now), {}, [] { Module1::searchCommand(); }};
+#ifdef VELK_BENCH_FORM1
+    Form1 form;
+    form.setExitHandler([] {});
+    form.show();
+    (void)QTest::qWaitForWindowExposed(&form);
+    enterCriteria(form);
+    Module1::Host *windowHost = Module1::host();
+    // QTest's click returns when the Search command, and the ship selection it
+    // ends with, have returned.
+    Runner window{TimingHost(*windowHost, now), {}, [&form] { QTest::mouseClick(form.Command1, Qt::LeftButton); }};
+#endif
+    const double rssBefore = peakRssMb();
     Best grep;
     long long records = 0;
     for (int i = 0; i < repeat; ++i) {
@@ -358,16 +353,23 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "bench_search: grep failed\n");
             return 1;
         }
-    }
-    const double rssBefore = peakRssMb();
-    const Split engine = runEngine(repeat);
-    const double rssEngine = peakRssMb();
+        engine.runOnce();
 #ifdef VELK_BENCH_FORM1
-    const Split window = runForm1(repeat);
-#else
-    const Split window;
+        window.runOnce();
 #endif
-    const double rssWindow = peakRssMb();
+    }
+    engine.result.ships = int(headless.ships.size());
+    engine.result.files = int(headless.files.size());
+    Split windowSplit;
+#ifdef VELK_BENCH_FORM1
+    windowSplit = window.result;
+    windowSplit.ships = form.List1->count();
+    windowSplit.files = form.List2->count();
+    Module1::setHost(windowHost);
+#else
+    Module1::setHost(nullptr);
+#endif
+    const double rssAfter = peakRssMb();
 
     std::printf("\n%d day logs, %.1f MB, %lld records, in %s\n", kDays, megabytes, records, qPrintable(dir));
     std::printf("criteria: no MMSI, area C only, period %s to %s; best of %d runs, warm page cache;\n"
@@ -376,27 +378,26 @@ int main(int argc, char *argv[])
                 sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("  %-28s %8s %8s %9s %8s %8s\n", "", "wall s", "cpu s", "MB/s", "x wall", "x cpu");
     row("grep -c -F \"MMSI NUMBER\"", grep, megabytes, grep);
-    row("engine: Search pass", engine.search, megabytes, grep);
-    row("engine: ship selection", engine.selection, megabytes, grep);
-    row("engine: both (searchCommand)", engine.total, megabytes, grep);
+    row("engine: Search pass", engine.result.search, megabytes, grep);
+    row("engine: ship selection", engine.result.selection, megabytes, grep);
+    row("engine: both (searchCommand)", engine.result.total, megabytes, grep);
 #ifdef VELK_BENCH_FORM1
-    row("Form1: Search pass", window.search, megabytes, grep);
-    row("Form1: ship selection", window.selection, megabytes, grep);
-    row("Form1: click on Command1", window.total, megabytes, grep);
+    row("Form1: Search pass", windowSplit.search, megabytes, grep);
+    row("Form1: ship selection", windowSplit.selection, megabytes, grep);
+    row("Form1: click on Command1", windowSplit.total, megabytes, grep);
     std::printf("\nships listed: engine %d, Form1 %d; files of the first ship: engine %d, Form1 %d\n",
-                engine.ships, window.ships, engine.files, window.files);
-    if (!window.split)
+                engine.result.ships, windowSplit.ships, engine.result.files, windowSplit.files);
+    if (!windowSplit.split)
         std::printf("Form1 never selected a ship through the engine's host: only the whole click is timed\n");
 #else
     std::printf("\n(Form1 not built: the window's figures are missing)\nships listed: %d; files of the first ship: %d\n",
-                engine.ships, engine.files);
+                engine.result.ships, engine.result.files);
 #endif
     std::printf("\ntargets (wall time, each pass on its own):\n");
-    bool ok = check("engine: Search pass", engine.search, grep);
-    ok = check("engine: ship selection", engine.selection, grep) && ok;
-    ok = check("Form1: Search pass", window.search, grep) && ok;
-    ok = check("Form1: ship selection", window.selection, grep) && ok;
-    std::printf("\npeak RSS: %.1f MB (before the passes %.1f MB, after the engine's %.1f MB)\n", rssWindow, rssBefore,
-                rssEngine);
+    bool ok = check("engine: Search pass", engine.result.search, grep);
+    ok = check("engine: ship selection", engine.result.selection, grep) && ok;
+    ok = check("Form1: Search pass", windowSplit.search, grep) && ok;
+    ok = check("Form1: ship selection", windowSplit.selection, grep) && ok;
+    std::printf("\npeak RSS: %.1f MB (%.1f MB before the first pass)\n", rssAfter, rssBefore);
     return ok ? 0 : 3;
 }
