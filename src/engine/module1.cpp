@@ -85,51 +85,63 @@ bool hasSeparator(std::string_view item)
     return false;
 }
 
-// The highest key of the table (lowest order) that occurs anywhere in the item,
-// looking at every "=" that has a full label column before it. Items come from
-// the item reader, whose buffers are padded for the padded search.
-int classify(std::string_view item, bool allKeys)
+struct Classified
 {
-    if (item.size() < 20)
-        return kNoKey;
-    if (hasSeparator(item))
-        return kSeparatorKey;
-    if (item.size() < 21)
-        return kNoKey;
-    const int lastOrder = allKeys ? 11 : 6;
-    int best = kNoKey;
-    const char *data = item.data();
-    std::size_t from = 20;
-    while (from < item.size()) {
-        const char *eq = Platform::ByteScan::findPadded(data + from, data + item.size(), '=');
-        if (eq == data + item.size())
-            break;
-        const std::size_t p = static_cast<std::size_t>(eq - data);
-        const char *label = data + p - 20;
-        for (const Key &key : kKeys) {
-            if (key.order >= best || key.order > lastOrder)
-                break;
-            if (label[0] != key.label[0] || std::memcmp(label, key.label.data(), 20) != 0)
-                continue;
-            if (key.order == 2 && (p + 1 >= item.size() || data[p + 1] != ' '))
-                continue;
-            best = key.order;
-            break;
-        }
-        if (best == 2)
-            break;
-        from = p + 1;
+    int key = kNoKey;
+    std::size_t firstEquals = std::string_view::npos; // the item's first "="
+};
+
+// The highest key of the table (lowest order) that occurs anywhere in the item,
+// looking at every "=" that has a full label column before it, and the item's
+// first "=", where every value starts. Items come from the item reader, whose
+// buffers stay readable past an item, so whole 16-byte blocks are compared.
+Classified classify(std::string_view item, bool allKeys)
+{
+    Classified c;
+    const std::size_t n = item.size();
+    if (n < 20)
+        return c;
+    if (hasSeparator(item)) {
+        c.key = kSeparatorKey;
+        return c;
     }
-    return best;
+    const int lastOrder = allKeys ? 11 : 6;
+    const char *data = item.data();
+    for (std::size_t base = 0; base < n; base += 16) {
+        unsigned mask = Platform::ByteScan::mask16(data + base, '=');
+        if (n - base < 16)
+            mask &= (1u << (n - base)) - 1;
+        while (mask) {
+            const std::size_t p = base + static_cast<std::size_t>(Platform::ByteScan::lowestBit(mask));
+            mask &= mask - 1;
+            if (c.firstEquals == std::string_view::npos)
+                c.firstEquals = p;
+            if (p < 20)
+                continue;
+            const char *label = data + p - 20;
+            for (const Key &key : kKeys) {
+                if (key.order >= c.key || key.order > lastOrder)
+                    break;
+                if (label[0] != key.label[0] || std::memcmp(label, key.label.data(), 20) != 0)
+                    continue;
+                if (key.order == 2 && (p + 1 >= n || data[p + 1] != ' '))
+                    continue;
+                c.key = key.order;
+                break;
+            }
+            if (c.key == 2)
+                return c; // nothing ranks higher but a separator, already ruled out
+        }
+    }
+    return c;
 }
 
-// Everything from the second character after the first "=" of the item.
-std::string_view valueOf(std::string_view item)
+// Everything from the second character after the item's first "=".
+std::string_view valueOf(std::string_view item, std::size_t firstEquals)
 {
-    const std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq + 2 > item.size())
+    if (firstEquals == std::string_view::npos || firstEquals + 2 > item.size())
         return {};
-    return item.substr(eq + 2);
+    return item.substr(firstEquals + 2);
 }
 
 void emptyRecord()
@@ -405,7 +417,8 @@ bool readLogFile(const QString &fileName, const QString &mode)
         turns.forceNext();
         std::string_view item;
         while (reader.next(item)) {
-            switch (classify(item, allKeys)) {
+            const Classified c = classify(item, allKeys);
+            switch (c.key) {
             case kSeparatorKey:
                 if (!record.recMmsi.empty() && matchRecord(pass, fileName)) {
                     stop = true;
@@ -426,11 +439,11 @@ bool readLogFile(const QString &fileName, const QString &mode)
                 }
                 break;
             }
-            case 3: assignText(record.recName, valueOf(item)); break;
-            case 4: assignText(record.recLongitude, valueOf(item)); break;
-            case 5: assignText(record.recLatitude, valueOf(item)); break;
+            case 3: assignText(record.recName, valueOf(item, c.firstEquals)); break;
+            case 4: assignText(record.recLongitude, valueOf(item, c.firstEquals)); break;
+            case 5: assignText(record.recLatitude, valueOf(item, c.firstEquals)); break;
             case 6: {
-                const std::string_view value = valueOf(item);
+                const std::string_view value = valueOf(item, c.firstEquals);
                 const std::size_t unit = value.find("[knots]");
                 if (unit == std::string_view::npos)
                     record.recSpeed = "0";
@@ -438,11 +451,11 @@ bool readLogFile(const QString &fileName, const QString &mode)
                     assignText(record.recSpeed, value.substr(0, unit));
                 break;
             }
-            case 7: assignText(record.recDestination, valueOf(item)); break;
-            case 8: assignText(record.recEta, valueOf(item)); break;
-            case 9: assignText(record.recDraught, valueOf(item)); break;
-            case 10: assignText(record.recNavStatus, valueOf(item)); break;
-            case 11: assignText(record.recText, valueOf(item)); break;
+            case 7: assignText(record.recDestination, valueOf(item, c.firstEquals)); break;
+            case 8: assignText(record.recEta, valueOf(item, c.firstEquals)); break;
+            case 9: assignText(record.recDraught, valueOf(item, c.firstEquals)); break;
+            case 10: assignText(record.recNavStatus, valueOf(item, c.firstEquals)); break;
+            case 11: assignText(record.recText, valueOf(item, c.firstEquals)); break;
             default: break;
             }
             if (stop)

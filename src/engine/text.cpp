@@ -1,25 +1,10 @@
 #include "engine/text.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace Module1 {
 
 namespace {
-
-bool isAscii(std::string_view s)
-{
-    std::size_t i = 0;
-    std::uint64_t acc = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, s.data() + i, 8);
-        acc |= v;
-    }
-    for (; i < s.size(); ++i)
-        acc |= static_cast<unsigned char>(s[i]);
-    return (acc & 0x8080808080808080ull) == 0;
-}
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when it is not one.
 std::size_t sequenceLength(std::string_view s, std::size_t i)
@@ -56,12 +41,8 @@ std::size_t sequenceLength(std::string_view s, std::size_t i)
 
 } // namespace
 
-void assignText(std::string &out, std::string_view bytes)
+void assignNonAscii(std::string &out, std::string_view bytes)
 {
-    if (isAscii(bytes)) {
-        out.assign(bytes);
-        return;
-    }
     out.clear();
     std::size_t i = 0;
     while (i < bytes.size()) {

@@ -10,7 +10,24 @@ namespace Module1 {
 // Stores `bytes` from a log into `out` as valid UTF-8: ASCII (the norm) is
 // copied as it is, and any byte sequence that is not UTF-8 becomes U+FFFD, so
 // that comparing stored texts byte by byte is comparing them as characters.
-void assignText(std::string &out, std::string_view bytes);
+void assignNonAscii(std::string &out, std::string_view bytes);
+
+inline bool isAscii(std::string_view s)
+{
+    unsigned char acc = 0;
+    for (const char c : s)
+        acc |= static_cast<unsigned char>(c);
+    return acc < 0x80;
+}
+
+// Inline for the common all-ASCII value of a few bytes: no call, one copy.
+inline void assignText(std::string &out, std::string_view bytes)
+{
+    if (isAscii(bytes))
+        out.assign(bytes);
+    else
+        assignNonAscii(out, bytes);
+}
 
 // The first / last `count` characters (code points) of valid UTF-8 text; the
 // whole text when it is shorter.

@@ -31,10 +31,15 @@ bool ItemReader::open(const QString &path)
         m_failed = true;
         return false;
     }
-    m_buffer.assign(kBufferSize + ByteScan::kPadding, '\0');
+    if (!m_buffer) {
+        m_buffer.reset(static_cast<char *>(::operator new[](kBufferSize + kBufferPadding, std::align_val_t(4096))));
+        std::memset(m_buffer.get(), 0, kBufferSize + kBufferPadding);
+    }
     m_carry.assign(kMaxItem + ByteScan::kPadding, '\0');
     m_carryLength = 0;
     m_pos = m_end = 0;
+    m_block = 0;
+    m_mask = 0;
     m_atEnd = false;
     m_failed = false;
     m_error.clear();
@@ -46,7 +51,6 @@ void ItemReader::close()
     if (m_file.isOpen())
         m_file.close();
     m_atEnd = true;
-    std::vector<char>().swap(m_buffer);
     std::vector<char>().swap(m_carry);
 }
 
@@ -54,7 +58,7 @@ bool ItemReader::refill()
 {
     if (m_atEnd)
         return false;
-    const qint64 n = m_file.read(m_buffer.data(), static_cast<qint64>(kBufferSize));
+    const qint64 n = m_file.read(m_buffer.get(), static_cast<qint64>(kBufferSize));
     if (n < 0) {
         // A file deleted, truncated or on a failing disk: what was read stands.
         m_failed = true;
@@ -71,13 +75,29 @@ bool ItemReader::refill()
     return true;
 }
 
+void ItemReader::primeMask()
+{
+    m_block = m_pos & ~std::size_t(63);
+    m_mask = ByteScan::mask64(m_buffer.get() + m_block, ',', '\n', '\r') & (~std::uint64_t(0) << (m_pos & 63));
+}
+
+// Called when no delimiter is left in the buffer after m_pos: the next item
+// starts a new read, or runs on into it.
 bool ItemReader::nextSlow(std::string_view &item)
+{
+    const bool found = collect(item);
+    if (found && m_pos <= m_end)
+        primeMask();
+    return found;
+}
+
+bool ItemReader::collect(std::string_view &item)
 {
     if (m_pos >= m_end && !refill())
         return false;
 
-    const char *begin = m_buffer.data() + m_pos;
-    const char *end = m_buffer.data() + m_end;
+    const char *begin = m_buffer.get() + m_pos;
+    const char *end = m_buffer.get() + m_end;
     const char *hit = findDelimiter(begin, end);
     if (hit < end) {
         const std::size_t len = static_cast<std::size_t>(hit - begin);
@@ -91,7 +111,7 @@ bool ItemReader::nextSlow(std::string_view &item)
     std::memcpy(m_carry.data(), begin, m_carryLength);
     m_pos = m_end;
     while (refill()) {
-        begin = m_buffer.data();
+        begin = m_buffer.get();
         end = begin + m_end;
         hit = findDelimiter(begin, end);
         const std::size_t len = static_cast<std::size_t>(hit - begin);

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QString>
 
+#include <cstdint>
+#include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -37,20 +40,23 @@ public:
     // readable for ByteScan::kPadding bytes, for the padded byte searches.
     bool next(std::string_view &item)
     {
-        // Inline fast path: the whole item lies in the buffer (all but one item
-        // per 128 KiB read).
-        if (m_pos < m_end) {
-            const char *begin = m_buffer.data() + m_pos;
-            const char *end = m_buffer.data() + m_end;
-            const char *hit = ByteScan::findAny3Padded(begin, end, ',', '\n', '\r');
-            if (hit < end) {
-                const std::size_t len = static_cast<std::size_t>(hit - begin);
-                m_pos += len + 1;
-                item = std::string_view(begin, len < kMaxItem ? len : kMaxItem);
-                return true;
-            }
+        // Inline fast path: the delimiters of the current 64-byte block are bits
+        // of m_mask, so splitting an item costs a bit scan instead of a loop whose
+        // exit the processor cannot predict (most items are 20 to 40 bytes).
+        while (m_mask == 0) {
+            m_block += 64;
+            if (m_block >= m_end)
+                return nextSlow(item);
+            m_mask = ByteScan::mask64(m_buffer.get() + m_block, ',', '\n', '\r');
         }
-        return nextSlow(item);
+        const std::size_t at = m_block + static_cast<std::size_t>(ByteScan::lowestBit(m_mask));
+        m_mask &= m_mask - 1;
+        if (at >= m_end)
+            return nextSlow(item);
+        const std::size_t len = at - m_pos;
+        item = std::string_view(m_buffer.get() + m_pos, len < kMaxItem ? len : kMaxItem);
+        m_pos = at + 1;
+        return true;
     }
 
     bool failed() const { return m_failed; }
@@ -59,11 +65,25 @@ public:
 private:
     bool refill();
     bool nextSlow(std::string_view &item);
+    bool collect(std::string_view &item);
+    void primeMask();
+
+    // The buffer is readable 64 bytes past its end for the block masks.
+    static constexpr std::size_t kBufferPadding = 64;
+
+    // Page-aligned: the kernel copies into an aligned buffer three to four times
+    // faster than into one that is off by a few bytes, as malloc's are.
+    struct AlignedFree
+    {
+        void operator()(char *p) const { ::operator delete[](p, std::align_val_t(4096)); }
+    };
 
     QFile m_file;
-    std::vector<char> m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
+    std::unique_ptr<char[], AlignedFree> m_buffer;
+    std::size_t m_pos = 0;      // start of the next item in the buffer
+    std::size_t m_end = 0;      // bytes in the buffer
+    std::size_t m_block = 0;    // the 64-byte block m_mask describes
+    std::uint64_t m_mask = 0;   // its delimiters at or after m_pos
     bool m_atEnd = true;
     bool m_failed = false;
     QString m_error;
