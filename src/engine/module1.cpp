@@ -70,6 +70,9 @@ constexpr int kNoKey = 99;
 bool hasSeparator(std::string_view item)
 {
     const std::size_t n = item.size();
+    // The receiver writes its separators at the start of the line.
+    if (n >= 20 && std::memcmp(item.data(), kSeparator.data(), 20) == 0)
+        return true;
     for (std::size_t i = 19; i < n; i += 20) {
         if (item[i] != '-')
             continue;
@@ -83,6 +86,28 @@ bool hasSeparator(std::string_view item)
             return true;
     }
     return false;
+}
+
+// The key whose label column starts at `label` (20 readable characters), or
+// kNoKey. The first and third characters tell the ten labels apart, so one
+// comparison settles it.
+int keyAt(const char *label)
+{
+    int index;
+    switch ((label[0] << 8) | label[2]) {
+    case ('M' << 8) | 'S': index = 0; break;  // MMSI NUMBER
+    case ('N' << 8) | 'M': index = 1; break;  // NAME
+    case ('L' << 8) | 'N': index = 2; break;  // LONGITUDE
+    case ('L' << 8) | 'T': index = 3; break;  // LATITUDE
+    case ('S' << 8) | 'E': index = 4; break;  // SPEED OVER GROUND
+    case ('D' << 8) | 'S': index = 5; break;  // DESTINATION
+    case ('E' << 8) | 'T': index = 6; break;  // ESTIMATED TIME
+    case ('S' << 8) | 'A': index = 7; break;  // STATIC DRAUGHT
+    case ('N' << 8) | 'V': index = 8; break;  // NAVIGATIONAL STATUS
+    case ('T' << 8) | 'X': index = 9; break;  // TEXT STRING
+    default: return kNoKey;
+    }
+    return std::memcmp(label, kKeys[index].label.data(), 20) == 0 ? kKeys[index].order : kNoKey;
 }
 
 struct Classified
@@ -118,17 +143,12 @@ Classified classify(std::string_view item, bool allKeys)
                 c.firstEquals = p;
             if (p < 20)
                 continue;
-            const char *label = data + p - 20;
-            for (const Key &key : kKeys) {
-                if (key.order >= c.key || key.order > lastOrder)
-                    break;
-                if (label[0] != key.label[0] || std::memcmp(label, key.label.data(), 20) != 0)
-                    continue;
-                if (key.order == 2 && (p + 1 >= n || data[p + 1] != ' '))
-                    continue;
-                c.key = key.order;
-                break;
-            }
+            const int key = keyAt(data + p - 20);
+            if (key >= c.key || key > lastOrder)
+                continue;
+            if (key == 2 && (p + 1 >= n || data[p + 1] != ' '))
+                continue;
+            c.key = key;
             if (c.key == 2)
                 return c; // nothing ranks higher but a separator, already ruled out
         }
@@ -288,6 +308,8 @@ Pass passOf(const QString &mode)
 // that the third and the sixth of them are colons.
 bool timeIsValid(std::string_view t)
 {
+    if (t.size() == 8 && isAscii(t))
+        return t[2] == ':' && t[5] == ':';
     std::size_t chars = 0;
     std::size_t i = 0;
     char third = 0, sixth = 0;
