@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QBuffer>
 #include <QTest>
 #include <QTimer>
 
@@ -88,6 +89,7 @@ private slots:
 
     void setPicShowsOnlyNineCharacterNames_data();
     void setPicShowsOnlyNineCharacterNames();
+    void truncatedPhotographIsSurvived();
     void typingTheNinthCharacterShowsThePhotograph();
     void largePhotographIsClippedNotDecodedWhole();
 
@@ -391,6 +393,7 @@ void TestForm1::setPicShowsOnlyNineCharacterNames_data()
     QTest::newRow("nine without a file") << "431999999" << false;
     QTest::newRow("nine, the file is no picture") << "000000000" << false;
     QTest::newRow("nine, a folder of that name") << "111111111" << false;
+    QTest::newRow("nine, a JPEG header and nothing else") << "222222222" << false;
     QTest::newRow("nine question marks") << "?????????" << false;
     QTest::newRow("empty") << "" << false;
 }
@@ -404,6 +407,7 @@ void TestForm1::setPicShowsOnlyNineCharacterNames()
     for (const char *name : {"431000000", "abcdefghi", "43100000", "4310000000"})
         QVERIFY(stripes(120, 80).save(ws.path(QStringLiteral("pics/%1.jpg").arg(name)), "JPG"));
     ws.write("pics/000000000.jpg", "this is not a picture\n");
+    ws.write("pics/222222222.jpg", QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11));
     QVERIFY(QDir(ws.path("pics")).mkdir("111111111.jpg"));
 
     Form1 form;
@@ -418,6 +422,21 @@ void TestForm1::setPicShowsOnlyNineCharacterNames()
         QCOMPARE(form.Picture1->alignment(), Qt::AlignLeft | Qt::AlignTop);
     }
     QCOMPARE(form.Text1[0]->text(), QString());
+}
+
+// A photograph cut off in the middle shows what could be decoded, or nothing;
+// it never takes the window down.
+void TestForm1::truncatedPhotographIsSurvived()
+{
+    Workspace ws;
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(stripes(400, 300).save(&buffer, "JPG"));
+    ws.write("pics/431000000.jpg", jpeg.left(jpeg.size() / 2));
+    Form1 form;
+    form.setPic(QStringLiteral("431000000"));
+    QVERIFY(form.Picture1->pixmap().isNull() || form.Picture1->pixmap().width() <= 203);
 }
 
 void TestForm1::typingTheNinthCharacterShowsThePhotograph()
