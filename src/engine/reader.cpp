@@ -1,5 +1,5 @@
+#include "engine/internal.h"
 #include "engine/module1.h"
-
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/bytescan.h"
@@ -8,43 +8,12 @@
 #include <QElapsedTimer>
 
 #include <cstring>
-#include <unordered_map>
 
 namespace Module1 {
 
-CurrentRecord record;
-SearchState search;
-ViewState view;
-QString logFolder = QStringLiteral("../logs/");
-QString kmlFilePath = kKmlFileName;
+using namespace detail;
 
 namespace {
-
-Host *g_host = nullptr;
-
-// The mode of a pass, decided once per file instead of comparing texts per record.
-enum class Pass { Search, List1, List2 };
-enum class View { Other, Dest, Kml };
-
-// What the matcher reads of the controls, refreshed after every event-loop turn.
-Criteria g_criteria;
-int g_altitudeRule = 0;
-View g_view = View::Other;
-
-// Beside the ship table: MMSI to table position and the name last shown for it.
-// Entries are validated against shipMmsi and shipCount on every use, so a
-// command that sets shipCount to 0 invalidates them without touching this map.
-struct ShipEntry
-{
-    int index;
-    std::string name;
-};
-std::unordered_map<std::string, ShipEntry> g_shipIndex;
-
-// The file last found in List2. While a pass runs List2 only grows, so a file
-// once listed stays listed; this spares the linear scan for every further
-// record of the selected ship in the same file.
-QString g_lastListedFile;
 
 constexpr std::string_view kSeparator = "--------------------";
 
@@ -164,146 +133,6 @@ std::string_view valueOf(std::string_view item, std::size_t firstEquals)
     return item.substr(firstEquals + 2);
 }
 
-void emptyRecord()
-{
-    record.recMmsi.clear();
-    record.recName.clear();
-    record.recLongitude.clear();
-    record.recLatitude.clear();
-    record.recSpeed.clear();
-    record.recDestination.clear();
-    record.recEta.clear();
-    record.recDraught.clear();
-    record.recNavStatus.clear();
-    record.recText.clear();
-}
-
-void refreshControls()
-{
-    g_criteria = g_host->criteria();
-    g_altitudeRule = g_host->altitudeRule();
-}
-
-double numberOf(const std::string &text)
-{
-    return leadingNumber(std::string_view(text));
-}
-
-bool inAreas()
-{
-    const bool any = g_criteria.areaOn[0] || g_criteria.areaOn[1] || g_criteria.areaOn[2];
-    if (!any)
-        return true;
-    const double lon = numberOf(record.recLongitude);
-    const double lat = numberOf(record.recLatitude);
-    for (int k = 0; k < 3; ++k) {
-        if (!g_criteria.areaOn[k])
-            continue;
-        const double latC = g_criteria.latitude[k];
-        const double lonC = g_criteria.longitude[k];
-        const double r = g_criteria.range[k];
-        if (lonC - r <= lon && lon <= lonC + r && latC - r <= lat && lat <= latC + r)
-            return true;
-    }
-    return false;
-}
-
-int listedShipIndex(std::string_view mmsi)
-{
-    const auto it = g_shipIndex.find(std::string(mmsi));
-    if (it == g_shipIndex.end())
-        return -1;
-    const int i = it->second.index;
-    if (i < search.shipCount && search.shipMmsi[static_cast<std::size_t>(i)] == mmsi)
-        return i;
-    return -1;
-}
-
-QString shipItemText()
-{
-    return toQString(record.recMmsi) + QLatin1Char(' ') + toQString(record.recName);
-}
-
-// Name refresh: a listed ship shows the name of its latest named record.
-void refreshName()
-{
-    const auto it = g_shipIndex.find(record.recMmsi);
-    if (it == g_shipIndex.end())
-        return;
-    const int i = it->second.index;
-    if (i >= search.shipCount || search.shipMmsi[static_cast<std::size_t>(i)] != record.recMmsi)
-        return;
-    if (it->second.name == record.recName)
-        return; // the item already reads exactly this
-    it->second.name = record.recName;
-    g_host->replaceShip(i, shipItemText());
-}
-
-bool addShip()
-{
-    if (search.shipCount == 0)
-        g_shipIndex.clear();
-    g_host->appendShip(shipItemText());
-    const int i = search.shipCount;
-    search.shipMmsi[static_cast<std::size_t>(i)] = record.recMmsi;
-    g_shipIndex[record.recMmsi] = ShipEntry{i, record.recName};
-    ++search.shipCount;
-    return search.shipCount >= kResultLimit;
-}
-
-bool addFile(const QString &fileName)
-{
-    if (fileName == g_lastListedFile || isFileListed(fileName)) {
-        g_lastListedFile = fileName;
-        return false;
-    }
-    g_host->appendFile(fileName);
-    g_lastListedFile = fileName;
-    const int count = g_host->fileItemCount();
-    if (count >= kResultLimit)
-        return true;
-    if (g_host->selectedFileIndex() < 0 && count > 0)
-        g_host->selectFile(0);
-    return false;
-}
-
-bool matchRecord(Pass pass, const QString &fileName)
-{
-    bool limit = false;
-    if (pass == Pass::Search && !record.recName.empty())
-        refreshName();
-
-    if (pass == Pass::List2) {
-        if (record.recMmsi == search.viewMmsi)
-            accumulateView();
-    } else if ((g_criteria.mmsi.empty() || record.recMmsi == g_criteria.mmsi) && inAreas()) {
-        if (pass == Pass::Search) {
-            if (listedShipIndex(record.recMmsi) < 0)
-                limit = addShip();
-        } else if (record.recMmsi == search.selectedMmsi) {
-            limit = addFile(fileName);
-        }
-    }
-
-    if (limit) {
-        g_host->showLimitMessage();
-        // The message box ran an event loop of its own: the user may have edited
-        // the criteria meanwhile.
-        refreshControls();
-    }
-    emptyRecord();
-    return limit;
-}
-
-Pass passOf(const QString &mode)
-{
-    if (mode == QLatin1String("Search"))
-        return Pass::Search;
-    if (mode == QLatin1String("List2"))
-        return Pass::List2;
-    return Pass::List1;
-}
-
 // The time is the separator's last eight characters; all the reader checks is
 // that the third and the sixth of them are colons.
 bool timeIsValid(std::string_view t)
@@ -369,55 +198,6 @@ EventTurns &eventTurns()
 
 } // namespace
 
-void setHost(Host *host)
-{
-    g_host = host;
-}
-
-Host *host()
-{
-    return g_host;
-}
-
-void resetState()
-{
-    record = CurrentRecord{};
-    search = SearchState{};
-    view = ViewState{};
-    g_shipIndex.clear();
-    g_lastListedFile.clear();
-    g_criteria = Criteria{};
-    g_altitudeRule = 0;
-    g_view = View::Other;
-}
-
-QString toText(std::string_view bytes)
-{
-    return toQString(bytes);
-}
-
-bool isShipListed(std::string_view mmsi)
-{
-    return listedShipIndex(mmsi) >= 0;
-}
-
-bool isFileListed(const QString &fileName)
-{
-    const int n = g_host->fileItemCount();
-    for (int i = 0; i < n; ++i) {
-        if (g_host->fileItem(i) == fileName)
-            return true;
-    }
-    return false;
-}
-
-bool matchRecord(const QString &mode, const QString &fileName)
-{
-    refreshControls();
-    g_view = view.viewMode == "Dest" ? View::Dest : (view.viewMode == "KML" ? View::Kml : View::Other);
-    return matchRecord(passOf(mode), fileName);
-}
-
 bool readLogFile(const QString &fileName, const QString &mode)
 {
     Host &host = *g_host;
@@ -425,8 +205,8 @@ bool readLogFile(const QString &fileName, const QString &mode)
 
     const Pass pass = passOf(mode);
     const bool allKeys = pass == Pass::List2;
-    g_view = view.viewMode == "Dest" ? View::Dest : (view.viewMode == "KML" ? View::Kml : View::Other);
-    g_lastListedFile.clear();
+    g_view = viewOf(view.viewMode);
+    beginFile();
     refreshControls();
 
     bool stop = false;
@@ -442,7 +222,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
             const Classified c = classify(item, allKeys);
             switch (c.key) {
             case kSeparatorKey:
-                if (!record.recMmsi.empty() && matchRecord(pass, fileName)) {
+                if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
                     stop = true;
                     break;
                 }
@@ -491,7 +271,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
             }
         }
         if (!stop && !record.recMmsi.empty())
-            stop = matchRecord(pass, fileName);
+            stop = detail::matchRecord(pass, fileName);
         if (reader.failed())
             host.reportSkippedFile(path, reader.errorString());
         reader.close();
@@ -501,75 +281,6 @@ bool readLogFile(const QString &fileName, const QString &mode)
         host.draw(p);
     host.setStatus(QString());
     return stop;
-}
-
-void accumulateView()
-{
-    Host &host = *g_host;
-    const std::string &time = record.recTime;
-
-    const double hour = leadingNumber(firstChars(time, 2));
-    const double n = roundHalfEven(hour);
-    // Only hours 0 to 24 have a counter; an hour such as -1 or 99 (a damaged
-    // time) is neither counted nor drawn.
-    if (n >= 0 && n <= 24) {
-        int &count = view.hourCount[static_cast<std::size_t>(n)];
-        ++count;
-        host.draw(Chart::countBar(hour, count));
-    }
-
-    std::string_view parts[3];
-    int partCount = 0;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t colon = time.find(':', from);
-        if (partCount < 3)
-            parts[partCount] = std::string_view(time).substr(from, colon == std::string::npos ? std::string::npos : colon - from);
-        ++partCount;
-        if (colon == std::string::npos)
-            break;
-        from = colon + 1;
-    }
-    if (partCount == 3) {
-        const double seconds = roundHalfEven(finite(finite(leadingNumber(parts[0]) * 3600.0) +
-                                                    finite(leadingNumber(parts[1]) * 60.0) +
-                                                    leadingNumber(parts[2])));
-        view.recSeconds = static_cast<long long>(seconds);
-        if (view.recSeconds > 0 && view.recSeconds < 86400)
-            host.draw(Chart::speedTick(static_cast<double>(view.recSeconds), numberOf(record.recSpeed)));
-    }
-
-    if (g_view == View::Dest) {
-        if (!record.recDestination.empty()) {
-            std::string voyage = record.recDestination + "  |  " + record.recEta + "  |  " + record.recDraught;
-            if (voyage != view.lastVoyage) {
-                view.lastVoyage = std::move(voyage);
-                host.appendChangeLine(toQString(record.recTime + " " + view.lastVoyage + "\r\n"));
-            }
-        }
-        if (!record.recNavStatus.empty() && record.recNavStatus != view.lastNavStatus) {
-            view.lastNavStatus = record.recNavStatus;
-            host.appendChangeLine(toQString(record.recTime + " NAVIGATIONAL STATUS: " + view.lastNavStatus + "\r\n"));
-        }
-        if (!record.recText.empty() && record.recText != view.lastText) {
-            view.lastText = record.recText;
-            host.appendChangeLine(toQString(record.recTime + " Text telegram: " + view.lastText + "\r\n"));
-        }
-    } else if (g_view == View::Kml && !record.recLongitude.empty() && !record.recLatitude.empty()) {
-        const double speed = numberOf(record.recSpeed);
-        std::string altitude;
-        if (g_altitudeRule == 0)
-            altitude = numberText(finite(speed * 10) + 1);
-        else if (g_altitudeRule == 1)
-            altitude = numberText(finite(speed * 100) + 1);
-        else
-            altitude = "10";
-        view.kmlLastPosition = record.recLongitude + "," + record.recLatitude + "," + altitude;
-        view.kmlCoordinates += view.kmlLastPosition;
-        view.kmlCoordinates += "\r\n";
-        if (view.maxSpeed < speed)
-            view.maxSpeed = speed;
-    }
 }
 
 } // namespace Module1

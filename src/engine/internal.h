@@ -1,0 +1,39 @@
+#pragma once
+
+// What the reader, the matcher and the view accumulation share during a pass.
+// Not for use outside the engine.
+
+#include "engine/host.h"
+
+#include <QString>
+
+#include <string>
+
+namespace Module1::detail {
+
+// The mode of a pass, decided once per file instead of comparing texts per record.
+enum class Pass { Search, List1, List2 };
+enum class View { Other, Dest, Kml };
+
+extern Host *g_host;
+
+// What the matcher reads of the controls. Refreshed at the start of every file
+// and after every event-loop turn, the only moments at which the user can have
+// edited a field; so an edit applies from the next record on, as if the
+// controls were read for every record.
+extern Criteria g_criteria;
+extern int g_altitudeRule;
+extern View g_view;
+
+void refreshControls();
+Pass passOf(const QString &mode);
+View viewOf(const std::string &viewMode);
+double numberOf(const std::string &text);
+
+bool matchRecord(Pass pass, const QString &fileName);
+// Forgets what the matcher keeps beside the ship table and the file list.
+void resetMatcher();
+// A new file starts: the file-list shortcut of the last file no longer holds.
+void beginFile();
+
+} // namespace Module1::detail

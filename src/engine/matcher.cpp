@@ -1,0 +1,187 @@
+#include "engine/internal.h"
+#include "engine/module1.h"
+#include "engine/text.h"
+
+#include <unordered_map>
+
+namespace Module1 {
+
+using namespace detail;
+
+namespace {
+
+// Beside the ship table: MMSI to table position and the name last shown for it.
+// Entries are validated against shipMmsi and shipCount on every use, so a
+// command that sets shipCount to 0 invalidates them without touching this map.
+struct ShipEntry
+{
+    int index;
+    std::string name;
+};
+std::unordered_map<std::string, ShipEntry> g_shipIndex;
+
+// The file last found in List2. While a pass runs List2 only grows, so a file
+// once listed stays listed; this spares the linear scan for every further
+// record of the selected ship in the same file.
+QString g_lastListedFile;
+
+void emptyRecord()
+{
+    record.recMmsi.clear();
+    record.recName.clear();
+    record.recLongitude.clear();
+    record.recLatitude.clear();
+    record.recSpeed.clear();
+    record.recDestination.clear();
+    record.recEta.clear();
+    record.recDraught.clear();
+    record.recNavStatus.clear();
+    record.recText.clear();
+}
+
+bool inAreas()
+{
+    const bool any = g_criteria.areaOn[0] || g_criteria.areaOn[1] || g_criteria.areaOn[2];
+    if (!any)
+        return true;
+    const double lon = numberOf(record.recLongitude);
+    const double lat = numberOf(record.recLatitude);
+    for (int k = 0; k < 3; ++k) {
+        if (!g_criteria.areaOn[k])
+            continue;
+        const double latC = g_criteria.latitude[k];
+        const double lonC = g_criteria.longitude[k];
+        const double r = g_criteria.range[k];
+        if (lonC - r <= lon && lon <= lonC + r && latC - r <= lat && lat <= latC + r)
+            return true;
+    }
+    return false;
+}
+
+int listedShipIndex(std::string_view mmsi)
+{
+    const auto it = g_shipIndex.find(std::string(mmsi));
+    if (it == g_shipIndex.end())
+        return -1;
+    const int i = it->second.index;
+    if (i < search.shipCount && search.shipMmsi[static_cast<std::size_t>(i)] == mmsi)
+        return i;
+    return -1;
+}
+
+QString shipItemText()
+{
+    return toQString(record.recMmsi) + QLatin1Char(' ') + toQString(record.recName);
+}
+
+// Name refresh: a listed ship shows the name of its latest named record.
+void refreshName()
+{
+    const auto it = g_shipIndex.find(record.recMmsi);
+    if (it == g_shipIndex.end())
+        return;
+    const int i = it->second.index;
+    if (i >= search.shipCount || search.shipMmsi[static_cast<std::size_t>(i)] != record.recMmsi)
+        return;
+    if (it->second.name == record.recName)
+        return; // the item already reads exactly this
+    it->second.name = record.recName;
+    g_host->replaceShip(i, shipItemText());
+}
+
+bool addShip()
+{
+    // The pass stops at the limit, so the table never overflows; a direct
+    // call past it only reports the limit again.
+    if (search.shipCount >= kResultLimit)
+        return true;
+    if (search.shipCount == 0)
+        g_shipIndex.clear();
+    g_host->appendShip(shipItemText());
+    const int i = search.shipCount;
+    search.shipMmsi[static_cast<std::size_t>(i)] = record.recMmsi;
+    g_shipIndex[record.recMmsi] = ShipEntry{i, record.recName};
+    ++search.shipCount;
+    return search.shipCount >= kResultLimit;
+}
+
+bool addFile(const QString &fileName)
+{
+    if (fileName == g_lastListedFile || isFileListed(fileName)) {
+        g_lastListedFile = fileName;
+        return false;
+    }
+    g_host->appendFile(fileName);
+    g_lastListedFile = fileName;
+    const int count = g_host->fileItemCount();
+    if (count >= kResultLimit)
+        return true;
+    if (g_host->selectedFileIndex() < 0 && count > 0)
+        g_host->selectFile(0);
+    return false;
+}
+
+} // namespace
+
+bool detail::matchRecord(Pass pass, const QString &fileName)
+{
+    bool limit = false;
+    if (pass == Pass::Search && !record.recName.empty())
+        refreshName();
+
+    if (pass == Pass::List2) {
+        if (record.recMmsi == search.viewMmsi)
+            accumulateView();
+    } else if ((g_criteria.mmsi.empty() || record.recMmsi == g_criteria.mmsi) && inAreas()) {
+        if (pass == Pass::Search) {
+            if (listedShipIndex(record.recMmsi) < 0)
+                limit = addShip();
+        } else if (record.recMmsi == search.selectedMmsi) {
+            limit = addFile(fileName);
+        }
+    }
+
+    if (limit) {
+        g_host->showLimitMessage();
+        // The message box ran an event loop of its own: the user may have edited
+        // the criteria meanwhile.
+        refreshControls();
+    }
+    emptyRecord();
+    return limit;
+}
+
+void detail::resetMatcher()
+{
+    g_shipIndex.clear();
+    g_lastListedFile.clear();
+}
+
+void detail::beginFile()
+{
+    g_lastListedFile.clear();
+}
+
+bool isShipListed(std::string_view mmsi)
+{
+    return listedShipIndex(mmsi) >= 0;
+}
+
+bool isFileListed(const QString &fileName)
+{
+    const int n = g_host->fileItemCount();
+    for (int i = 0; i < n; ++i) {
+        if (g_host->fileItem(i) == fileName)
+            return true;
+    }
+    return false;
+}
+
+bool matchRecord(const QString &mode, const QString &fileName)
+{
+    refreshControls();
+    g_view = viewOf(view.viewMode);
+    return detail::matchRecord(passOf(mode), fileName);
+}
+
+} // namespace Module1

@@ -1,0 +1,78 @@
+#include "engine/internal.h"
+#include "engine/module1.h"
+#include "engine/numbers.h"
+#include "engine/text.h"
+
+namespace Module1 {
+
+CurrentRecord record;
+SearchState search;
+ViewState view;
+QString logFolder = QStringLiteral("../logs/");
+QString kmlFilePath = kKmlFileName;
+
+namespace detail {
+
+Host *g_host = nullptr;
+Criteria g_criteria;
+int g_altitudeRule = 0;
+View g_view = View::Other;
+
+void refreshControls()
+{
+    g_criteria = g_host->criteria();
+    g_altitudeRule = g_host->altitudeRule();
+}
+
+Pass passOf(const QString &mode)
+{
+    if (mode == QLatin1String("Search"))
+        return Pass::Search;
+    if (mode == QLatin1String("List2"))
+        return Pass::List2;
+    return Pass::List1;
+}
+
+View viewOf(const std::string &viewMode)
+{
+    if (viewMode == "Dest")
+        return View::Dest;
+    if (viewMode == "KML")
+        return View::Kml;
+    return View::Other;
+}
+
+double numberOf(const std::string &text)
+{
+    return leadingNumber(std::string_view(text));
+}
+
+} // namespace detail
+
+void setHost(Host *host)
+{
+    detail::g_host = host;
+}
+
+Host *host()
+{
+    return detail::g_host;
+}
+
+void resetState()
+{
+    record = CurrentRecord{};
+    search = SearchState{};
+    view = ViewState{};
+    detail::resetMatcher();
+    detail::g_criteria = Criteria{};
+    detail::g_altitudeRule = 0;
+    detail::g_view = detail::View::Other;
+}
+
+QString toText(std::string_view bytes)
+{
+    return toQString(bytes);
+}
+
+} // namespace Module1
