@@ -176,6 +176,15 @@ public:
         m_clock.restart();
         return true;
     }
+    // Inside one long item the reader calls back once per 128 KiB read:
+    // there the clock alone decides.
+    bool dueByClock()
+    {
+        if (m_clock.elapsed() < 10)
+            return false;
+        m_clock.restart();
+        return true;
+    }
     // The first item of a file gets its turn whatever the clock says, so the
     // status line shows every file's name.
     void forceNext()
@@ -217,8 +226,19 @@ bool readLogFile(const QString &fileName, const QString &mode)
     } else {
         EventTurns &turns = eventTurns();
         turns.forceNext();
+        // A turn that asks to stop sets `stop`; the loop below then leaves
+        // before the item is looked at.
+        const auto turn = [&] {
+            if (host.processEvents()) {
+                stop = true;
+                return false;
+            }
+            refreshControls();
+            return true;
+        };
+        reader.setLongItemHook([&] { return !turns.dueByClock() || turn(); });
         std::string_view item;
-        while (reader.next(item)) {
+        while (reader.next(item) && !stop) {
             const Classified c = classify(item, allKeys);
             switch (c.key) {
             case kSeparatorKey:
@@ -262,13 +282,8 @@ bool readLogFile(const QString &fileName, const QString &mode)
             }
             if (stop)
                 break;
-            if (turns.due()) {
-                if (host.processEvents()) {
-                    stop = true;
-                    break;
-                }
-                refreshControls();
-            }
+            if (turns.due() && !turn())
+                break;
         }
         if (!stop && !record.recMmsi.empty())
             stop = detail::matchRecord(pass, fileName);

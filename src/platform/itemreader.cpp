@@ -110,7 +110,13 @@ bool ItemReader::collect(std::string_view &item)
     m_carryLength = std::min<std::size_t>(static_cast<std::size_t>(end - begin), kMaxItem);
     std::memcpy(m_carry.data(), begin, m_carryLength);
     m_pos = m_end;
-    while (refill()) {
+    for (;;) {
+        if (m_longItemHook && !m_longItemHook()) {
+            m_atEnd = true; // abandoned: nothing more is read from this file
+            break;
+        }
+        if (!refill())
+            break;
         begin = m_buffer.get();
         end = begin + m_end;
         hit = findDelimiter(begin, end);

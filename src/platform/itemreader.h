@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -59,6 +60,12 @@ public:
         return true;
     }
 
+    // Called after every read while one item runs on over several reads (a
+    // file without line ends can be one item of hundreds of megabytes), so the
+    // caller can keep its window responsive. Returning false abandons the file:
+    // next() then returns what it has of the item and reads no further.
+    void setLongItemHook(std::function<bool()> hook) { m_longItemHook = std::move(hook); }
+
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
 
@@ -87,6 +94,7 @@ private:
     bool m_atEnd = true;
     bool m_failed = false;
     QString m_error;
+    std::function<bool()> m_longItemHook;
     std::vector<char> m_carry; // an item that spans two reads, plus padding
     std::size_t m_carryLength = 0;
 };

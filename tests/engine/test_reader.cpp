@@ -1,6 +1,7 @@
 // The log reader and the current record: how items become records.
 #include "engine/module1.h"
 #include "fakehost.h"
+#include "platform/itemreader.h"
 #include "workspace.h"
 
 #include <QTest>
@@ -272,6 +273,30 @@ private slots:
         searchCommand();
         QCOMPARE(m_host->ships.size(), 1);
         QCOMPARE(m_host->ships[0], "111111111 " + QString(65536 - 22, 'x'));
+    }
+
+    void longItemsGiveTheCallerItsTurns()
+    {
+        // 1 MB without a line end spans eight reads: the hook runs between them,
+        // and a hook that says stop ends the file there.
+        m_ws->writeLog("long.log", QByteArray(1 << 20, 'x') + "\nnext\n");
+        Platform::ItemReader reader;
+        QVERIFY(reader.open(m_ws->logs() + "/long.log"));
+        int calls = 0;
+        reader.setLongItemHook([&] { return ++calls < 1000; });
+        std::string_view item;
+        QVERIFY(reader.next(item));
+        QCOMPARE(item.size(), Platform::ItemReader::kMaxItem);
+        QVERIFY(calls >= 7);
+        QVERIFY(reader.next(item));
+        QCOMPARE(item, std::string_view("next"));
+
+        QVERIFY(reader.open(m_ws->logs() + "/long.log"));
+        calls = 0;
+        reader.setLongItemHook([&] { return ++calls < 3; });
+        QVERIFY(reader.next(item));
+        QCOMPARE(calls, 3);
+        QVERIFY(!reader.next(item));
     }
 
     void invalidUtf8IsShownAsReplacementCharacters()
