@@ -179,16 +179,16 @@ int run(const QStringList &args)
     CliHost host;
     Module1::setHost(&host);
 
-    host.periodFirstText = o.values.value("from");
-    host.periodLastText = o.values.value("to");
-    host.criteriaValue.mmsi = o.values.value("mmsi").toStdString();
+    host.first = o.values.value("from");
+    host.last = o.values.value("to");
+    host.given.mmsi = o.values.value("mmsi").toStdString();
     for (int k = 0; k < o.areas.size(); ++k) {
         // The three field texts, read by the leading-number rule like the window's fields.
         const QStringList parts = o.areas[k].split(QLatin1Char(','));
-        host.criteriaValue.areaOn[k] = true;
-        host.criteriaValue.latitude[k] = Module1::leadingNumber(parts.value(0));
-        host.criteriaValue.longitude[k] = Module1::leadingNumber(parts.value(1));
-        host.criteriaValue.range[k] = Module1::leadingNumber(parts.value(2));
+        host.given.areaOn[k] = true;
+        host.given.latitude[k] = Module1::leadingNumber(parts.value(0));
+        host.given.longitude[k] = Module1::leadingNumber(parts.value(1));
+        host.given.range[k] = Module1::leadingNumber(parts.value(2));
     }
     host.altitude = altitude;
 
@@ -201,7 +201,7 @@ int run(const QStringList &args)
         int total = 0;
         for (const QString &name : Platform::listFiles(Module1::logFolder, Module1::kLogSuffix)) {
             const QString date = name.left(8);
-            total += host.periodFirstText <= date && date <= host.periodLastText;
+            total += host.first <= date && date <= host.last;
         }
         host.startProgress(total, terminal);
         if (o.command == QLatin1String("search")) {

@@ -7,12 +7,9 @@
 
 using namespace Module1;
 
-class TestMatcher : public QObject
+class TestMatcher : public EngineTest
 {
     Q_OBJECT
-
-    Workspace *m_ws = nullptr;
-    FakeHost *m_host = nullptr;
 
     void everyPeriod()
     {
@@ -21,20 +18,6 @@ class TestMatcher : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_ws = new Workspace;
-        m_host = new FakeHost;
-        resetState();
-        setHost(m_host);
-    }
-    void cleanup()
-    {
-        setHost(nullptr);
-        delete m_host;
-        delete m_ws;
-    }
-
     void searchListsEveryShipOnceInOrderOfFirstAppearance()
     {
         everyPeriod();

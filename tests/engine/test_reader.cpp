@@ -27,29 +27,11 @@ const QByteArray kExample = "-------------------- 09:15:42\r\n"
 
 // Records every hand-over with the record as matchRecord saw it.
 
-class TestReader : public QObject
+class TestReader : public EngineTest
 {
     Q_OBJECT
 
-    Workspace *m_ws = nullptr;
-    FakeHost *m_host = nullptr;
-
-
 private slots:
-    void init()
-    {
-        m_ws = new Workspace;
-        m_host = new FakeHost;
-        resetState();
-        setHost(m_host);
-    }
-    void cleanup()
-    {
-        setHost(nullptr);
-        delete m_host;
-        delete m_ws;
-    }
-
     void workedExampleInEveryMode()
     {
         // The view in "Dest" mode shows what the record carried.

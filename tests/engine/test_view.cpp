@@ -47,12 +47,9 @@ QByteArray trackLog()
 
 } // namespace
 
-class TestView : public QObject
+class TestView : public EngineTest
 {
     Q_OBJECT
-
-    Workspace *m_ws = nullptr;
-    FakeHost *m_host = nullptr;
 
     void open(Module1::ViewChoice choice, const QByteArray &log, const QString &ship = "431000000 M&M <1>")
     {
@@ -76,20 +73,6 @@ class TestView : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_ws = new Workspace;
-        m_host = new FakeHost;
-        resetState();
-        setHost(m_host);
-    }
-    void cleanup()
-    {
-        setHost(nullptr);
-        delete m_host;
-        delete m_ws;
-    }
-
     void chartViewCaptionsAndMarks()
     {
         open(ViewChoice::Chart, logRecord("05:30:00", "431000000", {}, {}, {}, "12.5") +
@@ -142,7 +125,7 @@ private slots:
 
     void hostileSpeedsStayFinite()
     {
-        m_host->combo1 = 0;
+        m_host->altitude = 0;
         open(ViewChoice::Kml, logRecord("01:00:00", "431000000", {}, "1", "2", "1e308") +
                                   logRecord("01:00:01", "431000000", {}, "1", "2", "nan") +
                                   logRecord("01:00:02", "431000000", {}, "1", "2", "-5"));
@@ -198,7 +181,7 @@ private slots:
     {
         QFETCH(int, rule);
         QFETCH(QString, track);
-        m_host->combo1 = rule;
+        m_host->altitude = rule;
         m_ws->write("work/lb4velkais.kml", "old");
         open(ViewChoice::Kml, logRecord("01:00:00", "431000000", {}, "1", "2", "12.3") +
                                   logRecord("01:00:01", "431000000", {}, "1", "2"));
@@ -211,7 +194,7 @@ private slots:
 
     void kmlDocumentMatchesTheGoldenFile()
     {
-        m_host->combo1 = 0;
+        m_host->altitude = 0;
         open(ViewChoice::Kml, trackLog());
         QFile written("lb4velkais.kml");
         QVERIFY(written.open(QIODevice::ReadOnly));

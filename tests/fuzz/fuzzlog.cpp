@@ -55,7 +55,7 @@ int fuzzLogFile(const std::uint8_t *data, std::size_t size)
         host.check1[k] = p < end && (*p++ & 1);
     for (int field : {4, 5, 6, 12})
         host.text1[field] = text(p, end, 12);
-    host.combo1 = p < end ? int(*p++ % 4) - 1 : 0;
+    host.altitude = p < end ? int(*p++ % 4) - 1 : 0;
     const std::string ship = text(p, end, 9).toStdString();
     host.text1[7] = "";
     host.text1[8] = "99999999";

@@ -3,6 +3,13 @@
 #include "engine/module1.h"
 #include "engine/numbers.h"
 
+FakeHost::FakeHost()
+{
+    text1[4] = "33.7761"; text1[5] = "131.0082"; text1[6] = "0.002";
+    text1[9] = "33.8714"; text1[10] = "130.9956"; text1[11] = "0.002";
+    text1[12] = "33.9683"; text1[13] = "130.9747"; text1[14] = "0.02";
+}
+
 Module1::Criteria FakeHost::criteria()
 {
     Module1::Criteria c;
@@ -17,17 +24,18 @@ Module1::Criteria FakeHost::criteria()
     return c;
 }
 
-void FakeHost::selectShip(int i)
-{
-    shipSelected = i;
-    if (selectRunsSelection)
-        Module1::shipSelection();
-}
-
 bool FakeHost::processEvents()
 {
     ++eventTurns;
     if (onEvents)
         onEvents();
     return stopOnEvents;
+}
+
+void FakeHost::prepareViewWindow(Module1::ViewChoice c, const QString &caption)
+{
+    prepared.push_back(c);
+    viewCaption = caption;
+    drawn.clear();
+    changeLines.clear();
 }

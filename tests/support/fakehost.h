@@ -1,25 +1,20 @@
 #pragma once
 
-#include "engine/host.h"
+#include "engine/plainhost.h"
 
 #include <QStringList>
 
 #include <functional>
 #include <vector>
 
-// A host without windows: the controls are plain fields the tests set and read.
-class FakeHost : public Module1::Host
+// The windowless host with everything the engine does to the controls kept for
+// the tests to read, and the criteria typed as texts, as into the window.
+class FakeHost : public Module1::PlainHost
 {
 public:
-    // Criteria as the user would type them.
-    QString text1[15];
+    QString text1[15]; // the fields Text1(0) to Text1(14) as typed
     bool check1[3] = {false, false, false};
-    int combo1 = 0;
-    Module1::ViewChoice choice = Module1::ViewChoice::None;
 
-    // What the engine did to the controls.
-    QStringList ships, files;
-    int shipSelected = -1, fileSelected = -1;
     bool searchEnabled = true, shipListEnabled = true, fileListEnabled = true, openEnabled = false,
          mainEnabled = true;
     QString status, viewCaption, picture;
@@ -29,21 +24,13 @@ public:
     int limitMessages = 0;
     int eventTurns = 0;
     bool stopOnEvents = false;
-    std::function<void()> onEvents;  // runs inside an event-loop turn
-    bool selectRunsSelection = true; // selectShip behaves like a click in List1
+    std::function<void()> onEvents; // runs inside an event-loop turn
 
-    FakeHost()
-    {
-        text1[4] = "33.7761"; text1[5] = "131.0082"; text1[6] = "0.002";
-        text1[9] = "33.8714"; text1[10] = "130.9956"; text1[11] = "0.002";
-        text1[12] = "33.9683"; text1[13] = "130.9747"; text1[14] = "0.02";
-    }
+    FakeHost();
 
     QString periodFirst() override { return text1[7]; }
     QString periodLast() override { return text1[8]; }
     Module1::Criteria criteria() override;
-    int altitudeRule() override { return combo1; }
-    Module1::ViewChoice viewChoice() override { return choice; }
 
     void setStatus(const QString &c) override { status = c; statusHistory << c; }
     void setSearchEnabled(bool on) override { searchEnabled = on; }
@@ -52,36 +39,53 @@ public:
     void setOpenEnabled(bool on) override { openEnabled = on; }
     void setMainWindowEnabled(bool on) override { mainEnabled = on; }
 
-    void clearShips() override { ships.clear(); shipSelected = -1; }
-    void appendShip(const QString &item) override { ships << item; }
-    void replaceShip(int i, const QString &item) override { ships[i] = item; }
-    int shipItemCount() override { return int(ships.size()); }
-    QString shipItem(int i) override { return ships.value(i); }
-    int selectedShipIndex() override { return shipSelected; }
-    void selectShip(int i) override;
-
-    void clearFiles() override { files.clear(); fileSelected = -1; }
-    void appendFile(const QString &name) override { files << name; }
-    int fileItemCount() override { return int(files.size()); }
-    QString fileItem(int i) override { return files.value(i); }
-    int selectedFileIndex() override { return fileSelected; }
-    void selectFile(int i) override { fileSelected = i; }
-
     void showPicture(const QString &mmsi) override { picture = mmsi; }
     void showLimitMessage() override { ++limitMessages; }
     bool processEvents() override;
 
-    void prepareViewWindow(Module1::ViewChoice c, const QString &caption) override
-    {
-        prepared.push_back(c);
-        viewCaption = caption;
-        drawn.clear();
-        changeLines.clear();
-    }
+    void prepareViewWindow(Module1::ViewChoice c, const QString &caption) override;
     void setViewCaption(const QString &caption) override { viewCaption = caption; }
     void draw(const Module1::ChartPrimitive &p) override { drawn.push_back(p); }
     void appendChangeLine(const QString &line) override { changeLines << line; }
     void openWithShell(const QString &path) override { shellOpened << path; }
     void showError(const QString &message) override { errors << message; }
     void reportSkippedFile(const QString &path, const QString &) override { skipped << path; }
+};
+
+#include "engine/module1.h"
+#include "workspace.h"
+
+#include <QObject>
+
+#include <memory>
+
+// Base of the engine tests: every test function gets a temporary workspace and
+// a FakeHost installed as the engine's host, over a fresh engine state.
+class EngineTest : public QObject
+{
+    Q_OBJECT
+protected:
+    Workspace *m_ws = nullptr;
+    FakeHost *m_host = nullptr;
+
+private slots:
+    void init()
+    {
+        m_workspace = std::make_unique<Workspace>();
+        m_fake = std::make_unique<FakeHost>();
+        m_ws = m_workspace.get();
+        m_host = m_fake.get();
+        Module1::resetState();
+        Module1::setHost(m_host);
+    }
+    void cleanup()
+    {
+        Module1::setHost(nullptr);
+        m_fake.reset();
+        m_workspace.reset();
+    }
+
+private:
+    std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<FakeHost> m_fake;
 };
