@@ -3,6 +3,7 @@
 #include "clihost.h"
 #include "engine/module1.h"
 #include "engine/numbers.h"
+#include "engine/text.h"
 #include "platform/files.h"
 
 #include <QCoreApplication>
@@ -206,7 +207,7 @@ int run(const QStringList &args)
     if (o.command == QLatin1String("search") || o.command == QLatin1String("days")) {
         int total = 0;
         for (const QString &name : Platform::listFiles(Module1::logFolder, Module1::kLogSuffix)) {
-            const QString date = name.left(8);
+            const QString date = Module1::leftChars(name, 8);
             total += host.first <= date && date <= host.last;
         }
         host.startProgress(total, terminal);

@@ -17,7 +17,7 @@ bool periodPass(const QString &mode)
         // the files still to come.
         const QString first = host.periodFirst();
         const QString last = host.periodLast();
-        const QString date = name.left(8);
+        const QString date = leftChars(name, 8);
         if (first <= date && date <= last) {
             if (readLogFile(name, mode))
                 return true;
@@ -57,7 +57,7 @@ void shipSelection()
     const int selected = host.selectedShipIndex();
     if (selected < 0)
         return;
-    const QString mmsi = host.shipItem(selected).left(9);
+    const QString mmsi = leftChars(host.shipItem(selected), 9);
     search.selectedMmsi = toStd(mmsi);
     host.showPicture(mmsi);
     setPassControlsEnabled(host, false);
@@ -98,7 +98,7 @@ void openView()
         return;
     const QString shipItem = host.shipItem(shipIndex);
     const QString fileItem = host.fileItem(fileIndex);
-    const QString shipName = shipItem.mid(10);
+    const QString shipName = charsFrom(shipItem, 10);
     const QString caption = shipItem + QStringLiteral(" - ") + fileItem;
 
     const ViewChoice choice = host.viewChoice();
@@ -131,7 +131,7 @@ void openView()
     host.setFileListEnabled(false);
     // A second Open inside the read would re-enter the reader, whose record is shared.
     host.setOpenEnabled(false);
-    search.viewMmsi = toStd(shipItem.left(9));
+    search.viewMmsi = toStd(leftChars(shipItem, 9));
     // All 25 counters: a count left in hour 24 by an earlier view would be wrong.
     view.hourCount.fill(0);
     for (const ChartPrimitive &p : Chart::hourLabels())

@@ -31,6 +31,8 @@ View viewOf(const std::string &viewMode);
 double numberOf(const std::string &text);
 
 bool matchRecord(Pass pass, const QString &fileName);
+// Empties the ten fields of the current record other than recTime.
+void emptyRecord();
 // Forgets what the matcher keeps beside the ship table and the file list.
 void resetMatcher();
 // A new file starts: the file-list shortcut of the last file no longer holds.

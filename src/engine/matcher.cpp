@@ -25,19 +25,6 @@ std::unordered_map<std::string, ShipEntry> g_shipIndex;
 // record of the selected ship in the same file.
 QString g_lastListedFile;
 
-void emptyRecord()
-{
-    record.recMmsi.clear();
-    record.recName.clear();
-    record.recLongitude.clear();
-    record.recLatitude.clear();
-    record.recSpeed.clear();
-    record.recDestination.clear();
-    record.recEta.clear();
-    record.recDraught.clear();
-    record.recNavStatus.clear();
-    record.recText.clear();
-}
 
 bool inAreas()
 {
@@ -183,5 +170,23 @@ bool matchRecord(const QString &mode, const QString &fileName)
     g_view = viewOf(view.viewMode);
     return detail::matchRecord(passOf(mode), fileName);
 }
+
+namespace detail {
+
+void emptyRecord()
+{
+    record.recMmsi.clear();
+    record.recName.clear();
+    record.recLongitude.clear();
+    record.recLatitude.clear();
+    record.recSpeed.clear();
+    record.recDestination.clear();
+    record.recEta.clear();
+    record.recDraught.clear();
+    record.recNavStatus.clear();
+    record.recText.clear();
+}
+
+} // namespace detail
 
 } // namespace Module1

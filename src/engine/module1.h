@@ -3,6 +3,7 @@
 #include "engine/host.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <string>
@@ -56,9 +57,31 @@ struct ViewState
     double maxSpeed = 0;
 };
 
+// What the passes since the last clearPassReport() left unread: log files
+// that could not be read, and the files in which the user stopped a pass. A
+// result limit is not here: its message box has told the user already.
+struct PassReport
+{
+    struct Skipped
+    {
+        QString path;
+        QString reason;
+    };
+    struct Stop
+    {
+        QString mode;
+        QString fileName;
+    };
+    std::vector<Skipped> skipped;
+    std::vector<Stop> stops;
+
+    bool complete() const { return skipped.empty() && stops.empty(); }
+};
+
 extern CurrentRecord record;
 extern SearchState search;
 extern ViewState view;
+extern PassReport passReport;
 
 // Where the passes look for day logs; "../logs/" unless the command-line tool
 // is told otherwise. Always ends in "/".
@@ -108,6 +131,15 @@ QByteArray kmlHeader(const QString &shipName, const QString &folderDescription, 
 QByteArray kmlFooter(const QString &shipName, const QString &lastPosition);
 // The whole document for the view state left by the last read.
 QByteArray kmlDocument(const QString &shipName, const QString &logFileName);
+
+// The words the window and velkais-log use alike for an incomplete pass.
+// One line per skipped file or stop, for the details and standard error:
+QString skippedFileText(const QString &path, const QString &reason);
+QString stopText(const PassReport::Stop &stop);
+QStringList passDetails(const PassReport &report);
+// One short line for the whole report, empty when it is complete; `hint` adds
+// where the window shows the details.
+QString passNotice(const PassReport &report, const QString &hint = QString());
 
 // Decodes bytes from a log as the windows show them (invalid UTF-8 as U+FFFD).
 QString toText(std::string_view bytes);

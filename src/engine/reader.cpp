@@ -125,12 +125,28 @@ Classified classify(std::string_view item, bool allKeys)
     return c;
 }
 
-// Everything from the second character after the item's first "=".
+// Everything from the second character after the item's first "=". The
+// character right after it, normally the blank, is skipped whatever its size.
 std::string_view valueOf(std::string_view item, std::size_t firstEquals)
 {
-    if (firstEquals == std::string_view::npos || firstEquals + 2 > item.size())
+    if (firstEquals == std::string_view::npos || firstEquals + 1 >= item.size())
         return {};
-    return item.substr(firstEquals + 2);
+    const std::size_t next = firstEquals + 1;
+    const std::size_t skip = static_cast<unsigned char>(item[next]) < 0x80 ? 1 : charLength(item, next);
+    return item.substr(next + skip);
+}
+
+// The item's last `count` characters, decoded as every stored text is. When
+// those bytes are ASCII they are the last `count` characters whatever precedes
+// them, which spares decoding the item for the usual line.
+void assignLastChars(std::string &out, std::string_view item, std::size_t count)
+{
+    if (item.size() >= count && isAscii(item.substr(item.size() - count))) {
+        assignText(out, item.substr(item.size() - count));
+        return;
+    }
+    assignText(out, item);
+    out.assign(lastChars(out, count));
 }
 
 // The time is the separator's last eight characters; all the reader checks is
@@ -205,6 +221,12 @@ EventTurns &eventTurns()
     return turns;
 }
 
+void reportSkipped(const QString &path, const QString &reason)
+{
+    passReport.skipped.push_back({path, reason});
+    g_host->reportSkippedFile(path, reason);
+}
+
 } // namespace
 
 bool readLogFile(const QString &fileName, const QString &mode)
@@ -219,10 +241,11 @@ bool readLogFile(const QString &fileName, const QString &mode)
     refreshControls();
 
     bool stop = false;
+    bool userStop = false;
     Platform::ItemReader reader;
     const QString path = logFolder + fileName;
     if (!reader.open(path)) {
-        host.reportSkippedFile(path, reader.errorString());
+        reportSkipped(path, reader.errorString());
     } else {
         EventTurns &turns = eventTurns();
         turns.forceNext();
@@ -231,6 +254,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
         const auto turn = [&] {
             if (host.processEvents()) {
                 stop = true;
+                userStop = true;
                 return false;
             }
             refreshControls();
@@ -246,21 +270,14 @@ bool readLogFile(const QString &fileName, const QString &mode)
                     stop = true;
                     break;
                 }
-                assignText(record.recTime, lastChars(item, 8));
+                assignLastChars(record.recTime, item, 8);
                 if (!timeIsValid(record.recTime))
                     record.recTime = "23:59:59";
                 break;
-            case 2: {
+            case 2:
                 // The MMSI is the item's last nine characters; its "=" plays no part.
-                if (item.size() >= 9 && static_cast<unsigned char>(item[item.size() - 9]) < 0x80 &&
-                    static_cast<unsigned char>(item.back()) < 0x80) {
-                    assignText(record.recMmsi, item.substr(item.size() - 9));
-                } else {
-                    assignText(record.recMmsi, item);
-                    record.recMmsi.assign(lastChars(record.recMmsi, 9));
-                }
+                assignLastChars(record.recMmsi, item, 9);
                 break;
-            }
             case 3: assignText(record.recName, valueOf(item, c.firstEquals)); break;
             case 4: assignText(record.recLongitude, valueOf(item, c.firstEquals)); break;
             case 5: assignText(record.recLatitude, valueOf(item, c.firstEquals)); break;
@@ -288,8 +305,14 @@ bool readLogFile(const QString &fileName, const QString &mode)
         if (!stop && !record.recMmsi.empty())
             stop = detail::matchRecord(pass, fileName);
         if (reader.failed())
-            host.reportSkippedFile(path, reader.errorString());
+            reportSkipped(path, reader.errorString());
         reader.close();
+    }
+    if (userStop) {
+        // The record being read is half a record: handed to the next pass, it
+        // would carry this file's MMSI and position into another file.
+        emptyRecord();
+        passReport.stops.push_back({mode, fileName});
     }
 
     for (const ChartPrimitive &p : Chart::overflowCounts(view.hourCount))

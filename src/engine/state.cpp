@@ -8,6 +8,7 @@ namespace Module1 {
 CurrentRecord record;
 SearchState search;
 ViewState view;
+PassReport passReport;
 QString logFolder = QStringLiteral("../logs/");
 QString kmlFilePath = kKmlFileName;
 
@@ -64,6 +65,7 @@ void resetState()
     record = CurrentRecord{};
     search = SearchState{};
     view = ViewState{};
+    passReport = PassReport{};
     detail::resetMatcher();
     detail::g_criteria = Criteria{};
     detail::g_altitudeRule = 0;

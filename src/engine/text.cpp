@@ -57,6 +57,37 @@ void assignNonAscii(std::string &out, std::string_view bytes)
     }
 }
 
+std::size_t charLength(std::string_view s, std::size_t i)
+{
+    const std::size_t len = sequenceLength(s, i);
+    return len == 0 ? 1 : len;
+}
+
+namespace {
+
+// Index in UTF-16 units where the `count`-th character of `text` starts.
+qsizetype unitOfChar(const QString &text, qsizetype count)
+{
+    qsizetype i = 0;
+    while (i < text.size() && count > 0) {
+        i += text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        --count;
+    }
+    return i;
+}
+
+} // namespace
+
+QString leftChars(const QString &text, qsizetype count)
+{
+    return text.left(unitOfChar(text, count));
+}
+
+QString charsFrom(const QString &text, qsizetype index)
+{
+    return text.mid(unitOfChar(text, index));
+}
+
 std::string_view firstChars(std::string_view text, std::size_t count)
 {
     std::size_t i = 0;

@@ -38,6 +38,15 @@ inline void assignText(std::string &out, std::string_view bytes)
 std::string_view firstChars(std::string_view text, std::size_t count);
 std::string_view lastChars(std::string_view text, std::size_t count);
 
+// Bytes taken by the character at s[i] of raw log bytes, as assignText decodes
+// them: a valid UTF-8 sequence is one character, any other byte one U+FFFD.
+std::size_t charLength(std::string_view s, std::size_t i);
+
+// The same cuts on the windows' texts, counting characters, not UTF-16 units:
+// a character outside the BMP is a surrogate pair there.
+QString leftChars(const QString &text, qsizetype count);
+QString charsFrom(const QString &text, qsizetype index);
+
 inline QString toQString(std::string_view utf8)
 {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));

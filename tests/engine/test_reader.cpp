@@ -241,6 +241,9 @@ private slots:
         QVERIFY(readLogFile("missing_AIS_FMT.log", "Search") == false);
         QCOMPARE(m_host->skipped.size(), 1);
         QVERIFY(m_host->skipped[0].endsWith("missing_AIS_FMT.log"));
+        // The missing file is in the report (a folder is no log file at all).
+        QCOMPARE(passReport.skipped.size(), std::size_t(1));
+        QVERIFY(passReport.stops.empty());
         QCOMPARE(m_host->status, QString());
     }
 
@@ -338,6 +341,71 @@ private slots:
         QVERIFY(m_host->ships.isEmpty());
         QCOMPARE(m_host->limitMessages, 0);
         QVERIFY(m_host->searchEnabled && m_host->shipListEnabled && m_host->fileListEnabled);
+    }
+
+    void userStopDiscardsTheHalfReadRecord()
+    {
+        // Stopped right after the MMSI of 20110406, whose record must not reach
+        // the next pass as a report in 20110405.
+        m_host->text1[7] = "20110405";
+        m_host->text1[8] = "20110406";
+        m_host->selectRunsSelection = false;
+        m_ws->writeLog("20110405_AIS_FMT.log", logRecord("01:00:00", "111111111", "A", "34", "131"));
+        m_ws->writeLog("20110406_AIS_FMT.log", "MMSI NUMBER         = 431000000\r\nNAME                = B\r\n" +
+                                                   logRecord("02:00:00", "222222222"));
+        m_host->onEvents = [&] { m_host->stopOnEvents = m_host->status.contains("20110406"); };
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({"111111111 A"}));
+        QVERIFY(record.recMmsi.empty() && record.recName.empty() && record.recLatitude.empty());
+        QCOMPARE(record.recTime, std::string("01:00:00"));
+        QCOMPARE(passReport.stops.size(), std::size_t(1));
+        QCOMPARE(stopText(passReport.stops[0]), QString("Search stopped at 20110406_AIS_FMT.log"));
+
+        m_host->onEvents = nullptr;
+        m_host->stopOnEvents = false;
+        m_host->text1[8] = "20110405";
+        m_host->ships = {"431000000 B"};
+        m_host->shipSelected = 0;
+        shipSelection();
+        QVERIFY(m_host->files.isEmpty());
+    }
+
+    void keyCutsCountCharacters()
+    {
+        m_host->text1[8] = "99999999";
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       "-------------------- \xE3\x81\x82" "1:15:42\r\n"
+                       "MMSI NUMBER         = XYA\xE3\x81\x82" "12345\r\n"
+                       "NAME                =\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\r\n"
+                       // An MMSI with a character outside the BMP: List1's first
+                       // nine characters must still name it.
+                       "-------------------- 01:00:00\r\n"
+                       "MMSI NUMBER         = 1234567\xF0\x9D\x9F\x98" "8\r\n");
+        searchCommand();
+        QCOMPARE(m_host->ships, QStringList({QString::fromUtf8("XYA\u3042" "12345 \u3044\u3046"),
+                                             QString::fromUtf8("1234567\U0001D7D8" "8 ")}));
+        m_host->shipSelected = 1;
+        shipSelection();
+        QCOMPARE(m_host->files, QStringList({"20110407_AIS_FMT.log"}));
+
+        // A stray byte at the end of a separator is one character of its time.
+        m_ws->writeLog("20110408_AIS_FMT.log", "-------------------- 01:15:4\x80\r\n");
+        readLogFile("20110408_AIS_FMT.log", "Search");
+        QCOMPARE(QString::fromStdString(record.recTime), QString("01:15:4\uFFFD"));
+    }
+
+    void passReportWording()
+    {
+        PassReport r;
+        QCOMPARE(passNotice(r, "Ctrl+I"), QString());
+        r.stops.push_back({"List1", "20110406_AIS_FMT.log"});
+        QCOMPARE(passNotice(r, "Ctrl+I"), QString("Ship selection stopped at 20110406_AIS_FMT.log"));
+        r.skipped.push_back({"../logs/a_AIS_FMT.log", "Permission denied"});
+        r.skipped.push_back({"../logs/b_AIS_FMT.log", "No such file or directory"});
+        QCOMPARE(passNotice(r, "Ctrl+I"), QString("Ship selection stopped at 20110406_AIS_FMT.log; "
+                                                   "2 log files could not be read - details: Ctrl+I"));
+        QCOMPARE(passNotice(r), QString("Ship selection stopped at 20110406_AIS_FMT.log; 2 log files could not be read"));
+        QCOMPARE(passDetails(r).value(1), QString("../logs/a_AIS_FMT.log could not be read: Permission denied"));
     }
 };
 
