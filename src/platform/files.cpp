@@ -32,6 +32,10 @@ bool fileExists(const QString &path)
 bool writeFileAtomically(const QString &path, const QByteArray &content, QString *error)
 {
     QSaveFile file(path);
+    // A folder we may not create files in can still hold a file we may
+    // rewrite: then the file is rewritten in place, without the safety of the
+    // temporary file, rather than not saved at all.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();

@@ -19,7 +19,8 @@ bool fileExists(const QString &path);
 
 // Replaces `path` with `content` atomically (temporary file in the same folder,
 // then rename), so a crash or a full disk never leaves a truncated file behind.
-// On failure the old file is untouched and `error` says why.
+// Where no temporary file can be made beside it but the file itself may be
+// written, it is rewritten in place instead. On failure `error` says why.
 bool writeFileAtomically(const QString &path, const QByteArray &content, QString *error);
 
 // Lines joined with CR LF after each, as the station's Windows tools expect.
