@@ -1,6 +1,8 @@
 #include "main_window/form1.h"
 
 #include "engine/module1.h"
+#include "main_window/listbox.h"
+#include "main_window/passnotice.h"
 #include "main_window/settingsfile.h"
 #include "main_window/windowhost.h"
 #include "platform/desktop.h"
@@ -95,6 +97,9 @@ Form1::Form1(QWidget *parent)
         if (WindowHost::selectedRow(List1) >= 0)
             runCommand(&Module1::shipSelection);
     });
+    // A click on the ship already selected lists its days again, for the
+    // period and criteria as they stand now.
+    connect(List1, &ListBox::selectedItemClicked, this, [this] { runCommand(&Module1::shipSelection); });
 
     load();
     Text1[7]->setFocus();
@@ -189,9 +194,8 @@ void Form1::createControls()
     label(13, QStringLiteral("Date (log file)"), this, 320, 248, 137, 25);
 
     auto list = [this, &listFont](const QString &name, int x, int y, int w, int h) {
-        QListWidget *l = place<QListWidget>(this, name, x, y, w, h);
+        ListBox *l = place<ListBox>(this, name, x, y, w, h);
         l->setFont(listFont);
-        l->setSelectionMode(QAbstractItemView::SingleSelection);
         l->setSortingEnabled(false);
         l->setUniformItemSizes(true);
         // A list box shows what fits and cuts the rest, without a scroll bar
@@ -243,6 +247,7 @@ void Form1::createControls()
     Label3->setFont(Platform::font(Platform::kArial, 9.75));
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label3->setText(QStringLiteral("Ver 1.0  -  Esc stops a search"));
+    m_notice = new PassNotice(this, Label3);
 }
 
 void Form1::chainTabOrder()
@@ -351,9 +356,12 @@ void Form1::runCommand(void (*command)())
 {
     // The Search command selects its first ship at its end, which runs the ship
     // selection inside it; only the outermost command starts and ends the pass.
+    // An Escape stops the pass under way and nothing more: the ship selection
+    // that a stopped Search runs at its end starts afresh.
     const bool outermost = m_passDepth == 0;
+    m_host->clearStop();
     if (outermost) {
-        m_host->clearStop();
+        m_notice->passStarted();
         qApp->installEventFilter(this);
     }
     ++m_passDepth;
@@ -364,8 +372,10 @@ void Form1::runCommand(void (*command)())
         ~Leave()
         {
             --form->m_passDepth;
-            if (outermost)
+            if (outermost) {
                 qApp->removeEventFilter(form);
+                form->m_notice->passEnded();
+            }
         }
     } leave{this, outermost};
     command();

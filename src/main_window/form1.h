@@ -1,5 +1,7 @@
 #pragma once
 
+#include "main_window/listbox.h"
+
 #include <QWidget>
 
 #include <array>
@@ -12,7 +14,8 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+
+class PassNotice;
 class QPushButton;
 class QRadioButton;
 class Form2;
@@ -38,7 +41,7 @@ public:
     QPushButton *Command1 = nullptr, *Command2 = nullptr;
     QLabel *Label2 = nullptr, *Label3 = nullptr;
     QLabel *Picture1 = nullptr;                 // ship photograph box
-    QListWidget *List1 = nullptr, *List2 = nullptr;
+    ListBox *List1 = nullptr, *List2 = nullptr;
     QComboBox *Combo1 = nullptr;
 
     void setPic(const QString &mmsi);
@@ -46,6 +49,7 @@ public:
     void setExitHandler(std::function<void()> handler);
     bool passRunning() const;                   // a Search, ship selection or Open read is under way
     Form2 *viewWindow();                        // the view window, created hidden on first use
+    PassNotice *passNotice() const { return m_notice; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -65,6 +69,7 @@ private:
     std::unique_ptr<WindowHost> m_host;
     std::unique_ptr<Form2> m_form2;
     QButtonGroup *m_options = nullptr;
+    PassNotice *m_notice = nullptr;
     std::function<void()> m_exitHandler;
     int m_passDepth = 0;
     bool m_closing = false;

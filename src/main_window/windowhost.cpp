@@ -3,6 +3,7 @@
 #include "engine/module1.h"
 #include "engine/numbers.h"
 #include "main_window/form1.h"
+#include "main_window/listbox.h"
 #include "platform/desktop.h"
 #include "view_window/form2.h"
 
@@ -192,7 +193,7 @@ void WindowHost::prepareViewWindow(Module1::ViewChoice choice, const QString &ca
 
 void WindowHost::setViewCaption(const QString &caption)
 {
-    m_form.viewWindow()->setWindowTitle(caption);
+    m_form.viewWindow()->setCaption(caption);
 }
 
 void WindowHost::draw(const Module1::ChartPrimitive &primitive)
@@ -217,7 +218,9 @@ void WindowHost::showError(const QString &message)
 
 void WindowHost::reportSkippedFile(const QString &path, const QString &reason)
 {
-    std::fprintf(stderr, "%s: skipped: %s\n", qPrintable(path), qPrintable(reason));
+    // Standard error in the words of velkais-log; the window's notice line
+    // tells the user once the pass has ended.
+    std::fprintf(stderr, "%s\n", qPrintable(Module1::skippedFileText(path, reason)));
     std::fflush(stderr);
 }
 

@@ -71,7 +71,7 @@ Form2::~Form2() = default;
 
 void Form2::prepare(Module1::ViewChoice choice, const QString &caption)
 {
-    setWindowTitle(caption);
+    setCaption(caption);
     Picture1->clear();
     Text1->clear();
     const bool changes = choice == Module1::ViewChoice::Changes;
@@ -82,7 +82,7 @@ void Form2::prepare(Module1::ViewChoice choice, const QString &caption)
     m_copy->setEnabled(!changes);
 
     if (!m_placed) {
-        placeFirstTime();
+        placeInDesignState();
         m_placed = true;
     }
     if (isMinimized())
@@ -92,8 +92,19 @@ void Form2::prepare(Module1::ViewChoice choice, const QString &caption)
     activateWindow();
 }
 
-void Form2::placeFirstTime()
+void Form2::setCaption(const QString &caption)
 {
+    m_caption = caption;
+    // QWidget turns "[*][*]" into a literal "[*]" and drops a lone "[*]".
+    QString title = caption;
+    title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    setWindowTitle(title);
+}
+
+void Form2::placeInDesignState()
+{
+    setWindowState(Qt::WindowNoState);
+    resize(kClientSize);
     QRect around;
     if (QWidget *active = QApplication::activeWindow(); active && active != this)
         around = active->frameGeometry();
@@ -127,6 +138,8 @@ void Form2::resizeEvent(QResizeEvent *event)
 
 void Form2::closeEvent(QCloseEvent *event)
 {
+    // Nothing of this view outlives it: the next one is placed and sized anew.
+    m_placed = false;
     Text1->hide();
     Label1->hide();
     Text1->clear();
@@ -147,12 +160,12 @@ void Form2::copyChart() const
 
 void Form2::saveChart()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save chart"), chartImageFileName(windowTitle()),
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save chart"), chartImageFileName(m_caption),
                                                       tr("PNG images (*.png)"));
     if (path.isEmpty())
         return;
     if (!saveChartImage(path))
-        Platform::messageBox(this, windowTitle(), tr("The chart could not be saved to %1.").arg(path));
+        Platform::messageBox(this, m_caption, tr("The chart could not be saved to %1.").arg(path));
 }
 
 QString chartImageFileName(const QString &caption)

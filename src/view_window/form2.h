@@ -26,7 +26,13 @@ public:
 
     // Caption, cleared surface, empty change list; Label1 and Text1 shown for
     // the change-list view only; then shown modeless and raised.
+    // Every view after a close starts from the design state: client area 680 x
+    // 465, centred, not maximised.
     void prepare(Module1::ViewChoice choice, const QString &caption);
+    // The caption exactly as given: a ship name may hold "[*]", which a window
+    // title would take for its modified-marker placeholder.
+    void setCaption(const QString &caption);
+    QString caption() const { return m_caption; }
     void draw(const Module1::ChartPrimitive &primitive);
     void appendChangeLine(const QString &lineWithCrLf);
 
@@ -45,10 +51,11 @@ protected:
 
 private:
     void saveChart();
-    void placeFirstTime();
+    void placeInDesignState();
 
     QShortcut *m_save = nullptr;
     QShortcut *m_copy = nullptr;
+    QString m_caption;
     bool m_placed = false;
 };
 

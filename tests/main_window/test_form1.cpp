@@ -1,5 +1,6 @@
 #include "engine/module1.h"
 #include "main_window/form1.h"
+#include "main_window/passnotice.h"
 #include "platform/fonts.h"
 #include "support/workspace.h"
 #include "view_window/form2.h"
@@ -8,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -96,6 +99,11 @@ private slots:
     void searchSelectsTheFirstShipThroughTheList();
     void clearingTheShipListStartsNoSelection();
     void escapeStopsARunningPass();
+    void escapeStopsOnlyThePassUnderWay();
+    void clickOnTheSelectedShipListsItsDaysAgain();
+    void listsKeepTheirSelection();
+    void unreadableFileIsNoticedUntilTheNextPass();
+    void settingsRewrittenInAReadOnlyFolder();
     void closingDuringAPassStopsIt();
     void closingTheViewWindowBringsTheMainWindowBack();
     void defaultExitQuitsAndLeavesTheViewWindowClosed();
@@ -547,6 +555,142 @@ void TestForm1::escapeStopsARunningPass()
     QCOMPARE(form.List2->count(), 1);
 }
 
+namespace {
+
+// Presses Escape at the first event-loop turn in which the status line names `file`.
+void escapeWhenReading(Form1 &form, const QString &file)
+{
+    auto *timer = new QTimer(&form);
+    QObject::connect(timer, &QTimer::timeout, &form, [&form, timer, file] {
+        if (form.Label2->text().contains(file)) {
+            timer->stop();
+            QTest::keyClick(form.Text1[0], Qt::Key_Escape);
+        }
+    });
+    timer->start(0);
+}
+
+void clickItem(QListWidget *list, int row, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+}
+
+} // namespace
+
+void TestForm1::escapeStopsOnlyThePassUnderWay()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    const QString usual = form.Label3->text();
+    const QRect place = form.Label3->geometry();
+    setPeriod(form, "20110405", "20110407");
+    escapeWhenReading(form, "20110406");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    // The stopped Search selected its first ship, whose days were all listed.
+    QCOMPARE(form.List1->count(), 1);
+    QCOMPARE(form.List2->count(), 1);
+    QVERIFY(form.List2->item(0)->isSelected());
+    QVERIFY(form.Command2->isEnabled());
+    QCOMPARE(form.Label3->text(), QStringLiteral("Search stopped at 20110406_AIS_FMT.log"));
+    QCOMPARE(form.Label3->geometry(), place);
+
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 3);
+    QCOMPARE(form.Label3->text(), usual);
+}
+
+void TestForm1::clickOnTheSelectedShipListsItsDaysAgain()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    ws.writeLog("20110408_AIS_FMT.log", logRecord("01:00:00", "431000001", "FIRST", "34", "131", "5"));
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110407");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List2->count(), 1);
+
+    int selections = 0;
+    connect(form.List2->model(), &QAbstractItemModel::modelReset, &form, [&] { ++selections; });
+    form.Text1[8]->setText("20110408");
+    clickItem(form.List1, 0);
+    QCOMPARE(selections, 1);
+    QCOMPARE(form.List2->count(), 2);
+    clickItem(form.List1, 1);
+    QCOMPARE(selections, 2);
+    QCOMPARE(form.List2->item(0)->text(), QStringLiteral("20110406_AIS_FMT.log"));
+}
+
+void TestForm1::listsKeepTheirSelection()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110407");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    for (QListWidget *list : {static_cast<QListWidget *>(form.List1), static_cast<QListWidget *>(form.List2)}) {
+        clickItem(list, 0, Qt::ControlModifier);
+        QVERIFY(list->item(0)->isSelected());
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(list->item(0)->isSelected());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(5, list->viewport()->height() - 3));
+        QVERIFY(list->item(0)->isSelected());
+    }
+    QVERIFY(form.Command2->isEnabled());
+}
+
+void TestForm1::unreadableFileIsNoticedUntilTheNextPass()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    const QString usual = form.Label3->text();
+    setPeriod(form, "20110405", "20110407");
+    // Removed after the folder was listed: as a file the receiver holds open.
+    const QString third = ws.logs() + "/20110407_AIS_FMT.log";
+    QTimer::singleShot(0, &form, [&] { QFile::remove(third); });
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+    QCOMPARE(form.List1->count(), 2);
+    QCOMPARE(form.Label3->text(), QStringLiteral("1 log file could not be read - details: Ctrl+I"));
+    QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
+    QDialog *details = form.passNotice()->detailsWindow();
+    QVERIFY(details && details->isVisible() && !details->isModal());
+    const QString text = details->findChild<QPlainTextEdit *>()->toPlainText();
+    QVERIFY(text.startsWith("../logs/20110407_AIS_FMT.log could not be read: "));
+
+    // The ship selection that follows reads every file of its period: complete.
+    clickItem(form.List1, 1);
+    QCOMPARE(form.Label3->text(), usual);
+}
+
+void TestForm1::settingsRewrittenInAReadOnlyFolder()
+{
+    Workspace ws;
+    ws.write("work/" + kSettings, "Lati=1\r\n");
+    QFile::setPermissions(".", QFile::ReadOwner | QFile::ExeOwner);
+    const bool privileged = QFile(QStringLiteral("probe")).open(QIODevice::WriteOnly);
+    if (privileged) {
+        QFile::remove(QStringLiteral("probe"));
+        QFile::setPermissions(".", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QSKIP("permissions do not bind this user; the unprivileged run covers it");
+    }
+    {
+        Form1 form;
+        form.setExitHandler([] {});
+        form.Text1[4]->setText(QStringLiteral("12.5"));
+        form.close();
+    }
+    QFile::setPermissions(".", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(readAll(kSettings).startsWith("Lati=12.5\r\n"));
+}
+
 void TestForm1::closingDuringAPassStopsIt()
 {
     Workspace ws;
@@ -583,7 +727,7 @@ void TestForm1::closingTheViewWindowBringsTheMainWindowBack()
     QVERIFY(view->isVisible());
     QVERIFY(!form.isEnabled());
     Module1::host()->setViewCaption(QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
-    QCOMPARE(view->windowTitle(), QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
+    QCOMPARE(view->caption(), QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
 
     view->close();
     QVERIFY(form.isEnabled());

@@ -43,6 +43,8 @@ private slots:
     void text1FollowsWindowSize_data();
     void text1FollowsWindowSize();
     void closeMidReadThenMoreMarks();
+    void everyViewAfterACloseStartsInTheDesignState();
+    void captionShowsEveryCharacter();
     void chartExport();
 };
 
@@ -72,7 +74,7 @@ void TestForm2::prepareShowsControlsPerView()
     const QString caption = QStringLiteral("Drawing... 431000000 SHIPNAME - 20110407_AIS_FMT.log");
     form.prepare(choice, caption);
     QVERIFY(form.isVisible());
-    QCOMPARE(form.windowTitle(), caption);
+    QCOMPARE(form.caption(), caption);
     QCOMPARE(form.Label1->isVisible(), listShown);
     QCOMPARE(form.Text1->isVisible(), listShown);
     QVERIFY(form.Text1->toPlainText().isEmpty());
@@ -86,6 +88,35 @@ void TestForm2::prepareShowsControlsPerView()
     form.draw(Chart::countBar(5, 1));
     const QImage shown = form.Picture1->grab().toImage();
     QCOMPARE(shown.pixelColor(QPoint(132, 407) * shown.devicePixelRatio()), QColor(100, 150, 100));
+}
+
+void TestForm2::everyViewAfterACloseStartsInTheDesignState()
+{
+    Form2 form;
+    form.prepare(ViewChoice::Chart, QStringLiteral("first"));
+    const QPoint centred = form.pos();
+    form.resize(900, 700);
+    form.move(centred + QPoint(40, 30));
+    // While it stays open the user's size and place stand.
+    form.prepare(ViewChoice::Changes, QStringLiteral("second"));
+    QCOMPARE(form.size(), QSize(900, 700));
+
+    form.close();
+    form.prepare(ViewChoice::Changes, QStringLiteral("third"));
+    QCOMPARE(form.size(), QSize(680, 465));
+    QCOMPARE(form.pos(), centred);
+    QCOMPARE(form.Text1->geometry(), QRect(8, 32, 665, 425));
+}
+
+void TestForm2::captionShowsEveryCharacter()
+{
+    Form2 form;
+    const QString caption = QStringLiteral("431000000 A[*]B [*][*] - 20110407_AIS_FMT.log");
+    for (const QString &c : {QStringLiteral("Drawing... ") + caption, caption}) {
+        form.prepare(ViewChoice::Chart, c);
+        QCOMPARE(form.caption(), c);
+        QCOMPARE(form.windowHandle()->title(), c);
+    }
 }
 
 void TestForm2::changeLinesOneUnderAnother()
