@@ -68,6 +68,9 @@ void CliHost::showError(const QString &message)
 void CliHost::reportSkippedFile(const QString &path, const QString &reason)
 {
     fileSkipped = true;
-    std::fprintf(stderr, "%svelkais-log: cannot read %s: %s\n", m_progressShown ? "\r\033[K" : "",
-                 path.toUtf8().constData(), reason.toUtf8().constData());
+    if (quiet)
+        return;
+    // In the words of the window's details.
+    std::fprintf(stderr, "%svelkais-log: %s\n", m_progressShown ? "\r\033[K" : "",
+                 Module1::skippedFileText(path, reason).toUtf8().constData());
 }

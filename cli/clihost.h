@@ -18,6 +18,8 @@ public:
     // What went wrong, for the exit status.
     bool limitReached = false;
     bool fileSkipped = false;
+    // No line for each skipped file (--quiet).
+    bool quiet = false;
 
     // Progress on standard error for passes longer than a second, when it is a
     // terminal. `totalFiles` is the number of files the pass will read.

@@ -42,6 +42,8 @@ const char *const kUsage =
     "  --name TEXT             the ship name written into the KML document\n"
     "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
     "  --out FILE              write the KML document to FILE instead of standard output\n"
+    "  --quiet                 no line for each log file that could not be read (the summary\n"
+    "                          line and the exit status stay)\n"
     "  --help                  this text\n"
     "\n"
     "exit status: 0 success, 1 a log folder or file could not be read, 2 usage error,\n"
@@ -58,6 +60,7 @@ struct Options
     QString command;
     QMap<QString, QString> values;
     QStringList areas;
+    bool quiet = false;
 };
 
 // Options as "--name value" or "--name=value"; --area may repeat.
@@ -72,6 +75,10 @@ bool parse(const QStringList &args, Options &o, QString &error)
                 return false;
             }
             o.command = a;
+            continue;
+        }
+        if (a == QLatin1String("--quiet")) {
+            o.quiet = true;
             continue;
         }
         QString name = a.mid(2);
@@ -184,6 +191,7 @@ int run(const QStringList &args)
     Module1::logFolder = logs.endsWith(QLatin1Char('/')) ? logs : logs + QLatin1Char('/');
     Module1::kmlFilePath.clear();
     CliHost host;
+    host.quiet = o.quiet;
     Module1::setHost(&host);
 
     host.first = o.values.value("from");
@@ -223,8 +231,9 @@ int run(const QStringList &args)
         host.endProgress();
     } else {
         if (!QFileInfo(Module1::logFolder + file).isFile()) {
-            std::fprintf(stderr, "velkais-log: cannot read %s: no such file\n",
-                         (Module1::logFolder + file).toUtf8().constData());
+            std::fprintf(stderr, "velkais-log: %s\n",
+                         Module1::skippedFileText(Module1::logFolder + file, QStringLiteral("no such file"))
+                             .toUtf8().constData());
             return Unreadable;
         }
         const QString name = o.values.value("name");
@@ -261,6 +270,9 @@ int run(const QStringList &args)
         std::fprintf(stderr, "velkais-log: cannot write the results\n");
         return Unreadable;
     }
+    // The window's notice line, as one line at the end.
+    if (!Module1::passReport.complete())
+        std::fprintf(stderr, "velkais-log: %s\n", Module1::passNotice(Module1::passReport).toUtf8().constData());
     if (host.limitReached)
         return Limit;
     if (host.fileSkipped)

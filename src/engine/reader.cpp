@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstring>
 
 namespace Module1 {
@@ -223,7 +224,11 @@ EventTurns &eventTurns()
 
 void reportSkipped(const QString &path, const QString &reason)
 {
-    passReport.skipped.push_back({path, reason});
+    // A Search and the ship selection after it read the same files: one
+    // unreadable file is one file in the report.
+    const auto &skipped = passReport.skipped;
+    if (std::none_of(skipped.begin(), skipped.end(), [&](const PassReport::Skipped &s) { return s.path == path; }))
+        passReport.skipped.push_back({path, reason});
     g_host->reportSkippedFile(path, reason);
 }
 

@@ -126,7 +126,7 @@ private slots:
         QTest::newRow("no log folder") << QStringList({"search", "--from", "", "--to", "9", "--logs", "nowhere"}) << 1
                                        << QByteArray("cannot read the log folder nowhere");
         QTest::newRow("no such day") << QStringList({"hours", "--file", "20990101_AIS_FMT.log", "--ship", "1"}) << 1
-                                     << QByteArray("20990101_AIS_FMT.log: no such file");
+                                     << QByteArray("20990101_AIS_FMT.log could not be read: no such file");
     }
     void exitStatuses()
     {
@@ -160,8 +160,12 @@ private slots:
         if (QFile(locked.fileName()).open(QIODevice::ReadOnly))
             QSKIP("running with privileges that read any file");
         QCOMPARE(r.status, 1);
-        QVERIFY(r.err.contains("cannot read") && r.err.contains("20110404_AIS_FMT.log"));
+        QVERIFY(r.err.startsWith("velkais-log: ../logs/20110404_AIS_FMT.log could not be read: "));
+        QVERIFY(r.err.endsWith("velkais-log: 1 log file could not be read\n"));
         QCOMPARE(r.out, QByteArray("222222222 B\n"));
+        const Run quiet = velkaisLog({"search", "--quiet", "--from", "", "--to", "20110406"});
+        QCOMPARE(quiet.status, 1);
+        QCOMPARE(quiet.err, QByteArray("velkais-log: 1 log file could not be read\n"));
     }
 
     void limitReached()

@@ -3,10 +3,13 @@
 // same ship list, file list, change list and KML bytes.
 #include "demodata.h"
 #include "main_window/form1.h"
+#include "main_window/passnotice.h"
 #include "view_window/form2.h"
 #include "workspace.h"
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
@@ -106,6 +109,33 @@ private slots:
         }
         QVERIFY(allChanges.contains("NAVIGATIONAL STATUS: "));
         QDesktopServices::unsetUrlHandler("file");
+    }
+
+    void unreadableFileWordedAlike()
+    {
+        Workspace ws;
+        ws.writeLog("20110406_AIS_FMT.log", logRecord("01:00:00", "111111111"));
+        ws.writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "222222222"));
+        QFile locked(ws.logs() + "/20110406_AIS_FMT.log");
+        locked.setPermissions(QFileDevice::Permissions());
+        if (locked.open(QIODevice::ReadOnly))
+            QSKIP("running with privileges that read any file");
+
+        Form1 form;
+        form.setExitHandler([] {});
+        form.Text1[7]->setText("20110406");
+        form.Text1[8]->setText("20110407");
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        form.passNotice()->showDetails();
+        const QString details = form.passNotice()->detailsWindow()->findChild<QPlainTextEdit *>()->toPlainText();
+
+        QProcess tool;
+        tool.start(QStringLiteral(VELKAIS_LOG), {"search", "--from", "20110406", "--to", "20110407"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 1);
+        const QString expected = "velkais-log: " + details + "\nvelkais-log: 1 log file could not be read\n";
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardError()), expected);
+        QVERIFY(form.Label3->text().startsWith("1 log file could not be read"));
     }
 };
 
