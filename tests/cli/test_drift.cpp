@@ -111,6 +111,26 @@ private slots:
         QDesktopServices::unsetUrlHandler("file");
     }
 
+    void charactersCutAlike()
+    {
+        Workspace ws;
+        ws.writeLog("20110406_AIS_FMT.log", "-------------------- 01:00:00\r\n"
+                                            "MMSI NUMBER         = XYA\xE3\x81\x82" "12345\r\n"
+                                            "NAME                =\xE3\x81\x82\xE3\x81\x84[*]\r\n"
+                                            "-------------------- 02:00:00\r\n"
+                                            "MMSI NUMBER         = 1234567\xF0\x9D\x9F\x98" "8\r\n");
+        Form1 form;
+        form.setExitHandler([] {});
+        form.Text1[7]->setText("20110406");
+        form.Text1[8]->setText("20110406");
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(items(form.List1), velkaisLog({"search", "--from", "20110406", "--to", "20110406"}));
+        form.List1->setCurrentRow(1);
+        QCOMPARE(items(form.List2), QByteArray("20110406_AIS_FMT.log\n"));
+        QCOMPARE(items(form.List2), velkaisLog({"days", "--from", "20110406", "--to", "20110406", "--ship",
+                                                "1234567\U0001D7D8" "8"}));
+    }
+
     void unreadableFileWordedAlike()
     {
         Workspace ws;

@@ -177,8 +177,10 @@ private slots:
         QCOMPARE(m_host->limitMessages, 1);
         QVERIFY(m_host->searchEnabled && m_host->shipListEnabled && m_host->fileListEnabled);
         QCOMPARE(m_host->shipSelected, 0);
-        // The record that reached the limit was emptied like any other.
+        // The record that reached the limit was emptied like any other; the
+        // message box told the user, the notice line has nothing to add.
         QVERIFY(record.recMmsi.empty());
+        QVERIFY(passReport.complete());
     }
 
     void fileListLimit()
