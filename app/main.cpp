@@ -1,11 +1,41 @@
 #include "main_window/form1.h"
 #include "platform/fonts.h"
+#include "startup.h"
 
 #include <QApplication>
+#include <QDir>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const Startup::Request request = Startup::parse(args);
+    switch (request.action) {
+    case Startup::Action::Help:
+        std::fputs(Startup::helpText().toUtf8().constData(), stdout);
+        return 0;
+    case Startup::Action::Version:
+        std::fputs(Startup::versionText().toUtf8().constData(), stdout);
+        return 0;
+    case Startup::Action::UsageError:
+        std::fprintf(stderr, "velkais-log-browser: %s\nTry 'velkais-log-browser --help'.\n",
+                     request.error.toLocal8Bit().constData());
+        return 2;
+    case Startup::Action::Run:
+        break;
+    }
+    // Everything the program reads and writes is relative to the folder it
+    // runs in, so starting in WORKDIR is the same as being started there.
+    if (!request.workDir.isEmpty() && !QDir::setCurrent(request.workDir)) {
+        std::fprintf(stderr, "velkais-log-browser: cannot enter %s\n", request.workDir.toLocal8Bit().constData());
+        return 2;
+    }
+
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELKAIS_APP_ID));
     Platform::installFontSubstitutions();
     Form1 form;
     form.show();

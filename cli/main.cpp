@@ -45,6 +45,7 @@ const char *const kUsage =
     "  --quiet                 no line for each log file that could not be read (the summary\n"
     "                          line and the exit status stay)\n"
     "  --help                  this text\n"
+    "  --version               the version of the tool\n"
     "\n"
     "exit status: 0 success, 1 a log folder or file could not be read, 2 usage error,\n"
     "3 the limit of 1000 results was reached (the results so far are printed)\n";
@@ -150,6 +151,10 @@ int run(const QStringList &args)
     QString error;
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
+        return Success;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        std::fputs("velkais-log " VELKAIS_VERSION "\n", stdout);
         return Success;
     }
     if (!parse(args, o, error))

@@ -20,7 +20,7 @@ QIcon appIcon()
     QIcon icon;
     icon.addPixmap(QPixmap(QStringLiteral(":/velkais/icon32.xpm")));
     icon.addPixmap(QPixmap(QStringLiteral(":/velkais/icon16.xpm")));
-    return icon;
+    return QIcon::fromTheme(QStringLiteral(VELKAIS_APP_ID), icon);
 }
 
 QPixmap arrowDown()

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The window's command line: velkais-log-browser [WORKDIR] | --help | --version.
+// It is read before any window or display connection exists, so that --help
+// and usage errors work on a terminal without a desktop.
+namespace Startup {
+
+enum class Action { Run, Help, Version, UsageError };
+
+struct Request
+{
+    Action action = Action::Run;
+    QString workDir;  // empty: stay in the folder the program was started in
+    QString error;    // for UsageError
+};
+
+Request parse(const QStringList &args);  // the arguments after the program name
+QString helpText();
+QString versionText();
+
+} // namespace Startup

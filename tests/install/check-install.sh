@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a desktop finds
+# there. Usage: check-install.sh BUILD_DIR APP_ID VERSION
+set -uo pipefail
+build=$1 id=$2 version=$3
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+status=0
+fail() { echo "FAIL: $*" >&2; status=1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
+cd "$prefix"
+
+icons=share/icons/hicolor
+expected=(bin/velkais-log bin/velkais-log-browser
+    share/applications/$id.desktop share/metainfo/$id.metainfo.xml
+    $icons/scalable/apps/$id.svg
+    share/man/man1/velkais-log.1.gz share/man/man1/velkais-log-browser.1.gz
+    share/bash-completion/completions/velkais-log
+    share/doc/velkais-log-browser/copyright share/doc/velkais-log-browser/changelog.gz)
+sizes=(16 32 48 64 128 256)
+for s in "${sizes[@]}"; do expected+=("$icons/${s}x$s/apps/$id.png"); done
+diff <(printf '%s\n' "${expected[@]}" | sort) <(find . -type f | sed 's|^\./||' | sort) >&2 ||
+    fail "the installed files differ from the expected list (< expected, > installed)"
+
+for s in "${sizes[@]}"; do
+    png=$icons/${s}x$s/apps/$id.png
+    [ -f "$png" ] || continue
+    # Width and height are the big-endian words at bytes 16 and 20 of a PNG.
+    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{ print $3*256+$4 "x" $7*256+$8 }')
+    [ "$dims" = "${s}x$s" ] || fail "$png is $dims"
+done
+
+for page in velkais-log velkais-log-browser; do
+    f=share/man/man1/$page.1.gz
+    [ -f "$f" ] && { gzip -dc "$f" | grep -q "^\.TH ${page^^} \"1\"" || fail "$f is not a section 1 manual page"; }
+    out=$(bin/$page --version 2>&1) && [ "$out" = "$page $version" ] || fail "$page --version printed '$out'"
+done
+
+entry=share/applications/$id.desktop
+grep -qx "Exec=velkais-log-browser %f" "$entry" || fail "$entry does not start velkais-log-browser with a folder"
+grep -qx "Icon=$id" "$entry" || fail "$entry does not name the installed icon"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$entry" >&2 || fail "desktop-file-validate $entry"
+else
+    echo "desktop-file-validate not installed: not run"
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net share/metainfo/$id.metainfo.xml >&2 || fail "appstreamcli validate"
+else
+    echo "appstreamcli not installed: not run"
+fi
+
+# Every subcommand and option that velkais-log --help prints must be completed;
+# the completion may know words the help does not print yet.
+help=$(bin/velkais-log --help)
+words=$( (sed -n 's/^ *velkais-log \{1,\}\([a-z][a-z-]*\).*/\1/p' <<<"$help"; grep -o -- '--[a-z][a-z-]*' <<<"$help") | sort -u)
+completed=$(bash -c 'source "$1"; COMP_WORDS=(velkais-log ""); COMP_CWORD=1; _velkais_log; printf "%s\n" "${COMPREPLY[@]}"' \
+    _ share/bash-completion/completions/velkais-log)
+[ "$(wc -l <<<"$words")" -ge 10 ] || fail "too few words found in velkais-log --help: $words"
+for w in $words; do
+    grep -qx -- "$w" <<<"$completed" || fail "the completion does not offer '$w'"
+done
+
+exit $status
