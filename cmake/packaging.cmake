@@ -9,11 +9,12 @@ set(CPACK_PACKAGE_NAME ${VELK_PACKAGE_NAME})
 set(CPACK_PACKAGE_CONTACT "Log Browser for VELK-AIS maintainers <maintainers@velkais.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "browser for the day logs of an AIS receiving station")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Searches a period of the daily text logs of a shore-side AIS receiving station
-for ships by MMSI and by up to three square areas, shows a ship's photograph and
-the days it matched, and views one ship's day as a chart of reports per hour, a
-list of voyage and status changes, or a KML track. The command-line tool
-velkais-log runs the same searches and views for scripts and cron jobs.")
+    "Searches a period of the daily text logs of a shore-side AIS receiving
+station for ships by MMSI and by up to three square areas, shows a ship's
+photograph and the days it matched, and views one ship's day as a chart of
+reports per hour, a list of voyage and status changes, or a KML track.
+The command-line tool velkais-log runs the same searches and views for
+scripts and cron jobs.")
 
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${VELK_PACKAGE_NAME})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${doc_dir})
