@@ -19,7 +19,7 @@ scripts and cron jobs.")
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${VELK_PACKAGE_NAME})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${doc_dir})
 # The date honours SOURCE_DATE_EPOCH, so a rebuild can give the same package.
-string(TIMESTAMP VELK_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP VELK_CHANGELOG_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in debian/changelog @ONLY)
 add_custom_command(OUTPUT debian/changelog.gz
     COMMAND gzip -9nkf changelog
