@@ -1,6 +1,8 @@
 // velkais-log: the browser's searches and views for scripts and cron jobs.
 // It runs the same engine as the window, with the criteria taken from options.
 #include "clihost.h"
+#include "records.h"
+#include "engine/export.h"
 #include "engine/module1.h"
 #include "engine/numbers.h"
 #include "engine/text.h"
@@ -30,6 +32,10 @@ const char *const kUsage =
     "  velkais-log hours   [--logs DIR] --file NAME --ship MMSI\n"
     "  velkais-log changes [--logs DIR] --file NAME --ship MMSI\n"
     "  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
+    "  velkais-log records [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
+    "                      [--format csv|jsonl|geojson] [--out FILE]\n"
+    "  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson\n"
+    "                      [--utc-offset +HH:MM] [--out FILE]\n"
     "\n"
     "options:\n"
     "  --logs DIR              folder of the day logs (default ../logs)\n"
@@ -37,17 +43,19 @@ const char *const kUsage =
     "  --to TEXT               last date of the period (inclusive; empty takes no file)\n"
     "  --mmsi TEXT             only this MMSI (default: any ship)\n"
     "  --area LAT,LON,RANGE    switch on the next area (A, B, C): a square of +-RANGE degrees\n"
-    "  --ship MMSI             the ship whose days (days) or whose view (hours, changes, kml) is wanted\n"
-    "  --file NAME             the day log of the view, a file name in the log folder\n"
-    "  --name TEXT             the ship name written into the KML document\n"
+    "  --ship MMSI             the ship whose days (days) or whose view (hours, changes, kml, track) is wanted\n"
+    "  --file NAME             the day log of the view or track, a file name in the log folder\n"
+    "  --name TEXT             the ship name written into the KML document or the track\n"
     "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
-    "  --out FILE              write the KML document to FILE instead of standard output\n"
+    "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
+    "  --utc-offset +HH:MM     the station clock's offset from UTC: GPX points get a UTC <time>\n"
+    "  --out FILE              write the document or records to FILE instead of standard output\n"
     "  --quiet                 no line for each log file that could not be read (the summary\n"
     "                          line and the exit status stay)\n"
     "  --help                  this text\n"
     "  --version               the version of the tool\n"
     "\n"
-    "exit status: 0 success, 1 a log folder or file could not be read, 2 usage error,\n"
+    "exit status: 0 success, 1 a log folder or file could not be read (or the output written), 2 usage error,\n"
     "3 the limit of 1000 results was reached (the results so far are printed)\n";
 
 int usageError(const QString &what)
@@ -67,7 +75,7 @@ struct Options
 // Options as "--name value" or "--name=value"; --area may repeat.
 bool parse(const QStringList &args, Options &o, QString &error)
 {
-    static const QStringList known = {"logs", "from", "to", "mmsi", "area", "ship", "file", "name", "altitude", "out"};
+    static const QStringList known = {"logs", "from", "to", "mmsi", "area", "ship", "file", "name", "altitude", "out", "format", "utc-offset"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -169,6 +177,10 @@ int run(const QStringList &args)
         (void)requireOptions(o, {"file", "ship"}, {"logs"}, error);
     else if (o.command == QLatin1String("kml"))
         (void)requireOptions(o, {"file", "ship"}, {"logs", "name", "altitude", "out"}, error);
+    else if (o.command == QLatin1String("records"))
+        (void)requireOptions(o, {"from", "to"}, QStringList{"logs", "format", "out"} + criteria, error);
+    else if (o.command == QLatin1String("track"))
+        (void)requireOptions(o, {"file", "ship", "format"}, {"logs", "name", "utc-offset", "out"}, error);
     else
         error = o.command.isEmpty() ? QStringLiteral("no command given")
                                     : QStringLiteral("unknown command '%1'").arg(o.command);
@@ -182,6 +194,26 @@ int run(const QStringList &args)
         if (a != "0" && a != "1" && a != "2")
             return usageError(QStringLiteral("--altitude takes 0, 1 or 2"));
         altitude = a.toInt();
+    }
+    const QString format = o.values.value("format");
+    Module1::RecordFormat recordFormat = Module1::RecordFormat::Csv;
+    if (o.command == QLatin1String("records")) {
+        if (format == "jsonl")
+            recordFormat = Module1::RecordFormat::Jsonl;
+        else if (format == "geojson")
+            recordFormat = Module1::RecordFormat::GeoJson;
+        else if (o.values.contains("format") && format != "csv")
+            return usageError(QStringLiteral("records --format takes csv, jsonl or geojson"));
+    } else if (o.command == QLatin1String("track") && format != "gpx" && format != "geojson") {
+        return usageError(QStringLiteral("track --format takes gpx or geojson"));
+    }
+    std::optional<int> utcOffset;
+    if (o.values.contains("utc-offset")) {
+        utcOffset = Module1::parseUtcOffset(o.values.value("utc-offset"));
+        if (!utcOffset)
+            return usageError(QStringLiteral("--utc-offset takes +HH:MM or -HH:MM, at most 14:00"));
+        if (format != "gpx")
+            return usageError(QStringLiteral("--utc-offset goes with --format gpx"));
     }
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
@@ -217,7 +249,8 @@ int run(const QStringList &args)
     const bool terminal = isatty(fileno(stderr));
     QByteArray output;
 
-    if (o.command == QLatin1String("search") || o.command == QLatin1String("days")) {
+    if (o.command == QLatin1String("search") || o.command == QLatin1String("days") ||
+        o.command == QLatin1String("records")) {
         int total = 0;
         for (const QString &name : Platform::listFiles(Module1::logFolder, Module1::kLogSuffix)) {
             const QString date = Module1::leftChars(name, 8);
@@ -227,6 +260,11 @@ int run(const QStringList &args)
         if (o.command == QLatin1String("search")) {
             Module1::searchCommand();
             output = lines(host.ships);
+        } else if (o.command == QLatin1String("records")) {
+            if (!writeRecords(recordFormat, o.values.value("out"))) {
+                host.endProgress();
+                return Unreadable;
+            }
         } else {
             host.ships = {ship};
             host.shipSelected = 0;
@@ -255,19 +293,23 @@ int run(const QStringList &args)
             host.choice = Module1::ViewChoice::Changes;
             Module1::openView();
             output = host.changeList.toUtf8();
-        } else {
+        } else if (o.command == QLatin1String("kml")) {
             host.choice = Module1::ViewChoice::Kml;
             Module1::openView();
             output = Module1::kmlDocument(name, file);
-            if (o.values.contains("out")) {
-                QString why;
-                if (!Platform::writeFileAtomically(o.values.value("out"), output, &why)) {
-                    std::fprintf(stderr, "velkais-log: cannot write %s: %s\n",
-                                 o.values.value("out").toUtf8().constData(), why.toUtf8().constData());
-                    return Unreadable;
-                }
-                output.clear();
+        } else {
+            const Module1::Track track = Module1::readTrack(file, ship, name);
+            output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track);
+        }
+        // Only kml and track take --out.
+        if (o.values.contains("out")) {
+            QString why;
+            if (!Platform::writeFileAtomically(o.values.value("out"), output, &why)) {
+                std::fprintf(stderr, "velkais-log: cannot write %s: %s\n",
+                             o.values.value("out").toUtf8().constData(), why.toUtf8().constData());
+                return Unreadable;
             }
+            output.clear();
         }
     }
 

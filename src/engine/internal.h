@@ -12,7 +12,7 @@
 namespace Module1::detail {
 
 // The mode of a pass, decided once per file instead of comparing texts per record.
-enum class Pass { Search, List1, List2 };
+enum class Pass { Search, List1, List2, Export };
 enum class View { Other, Dest, Kml };
 
 extern Host *g_host;
@@ -24,6 +24,9 @@ extern Host *g_host;
 extern Criteria g_criteria;
 extern int g_altitudeRule;
 extern View g_view;
+// The current recTime is the reader's stand-in for a separator without a
+// readable time, not a time the receiver wrote.
+extern bool g_timeReplaced;
 
 void refreshControls();
 Pass passOf(const QString &mode);
@@ -33,6 +36,9 @@ double numberOf(const std::string &text);
 bool matchRecord(Pass pass, const QString &fileName);
 // Empties the ten fields of the current record other than recTime.
 void emptyRecord();
+// Hands a record that passed an export pass's criteria to the pass's sink
+// (export.cpp). Returns true when the sink asks to stop.
+bool exportRecord(const QString &fileName);
 // Forgets what the matcher keeps beside the ship table and the file list.
 void resetMatcher();
 // A new file starts: the file-list shortcut of the last file no longer holds.

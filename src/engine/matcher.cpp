@@ -113,6 +113,7 @@ bool addFile(const QString &fileName)
 bool detail::matchRecord(Pass pass, const QString &fileName)
 {
     bool limit = false;
+    bool stop = false;
     if (pass == Pass::Search && !record.recName.empty())
         refreshName();
 
@@ -123,6 +124,8 @@ bool detail::matchRecord(Pass pass, const QString &fileName)
         if (pass == Pass::Search) {
             if (listedShipIndex(record.recMmsi) < 0)
                 limit = addShip();
+        } else if (pass == Pass::Export) {
+            stop = exportRecord(fileName);
         } else if (record.recMmsi == search.selectedMmsi) {
             limit = addFile(fileName);
         }
@@ -135,7 +138,7 @@ bool detail::matchRecord(Pass pass, const QString &fileName)
         refreshControls();
     }
     emptyRecord();
-    return limit;
+    return limit || stop;
 }
 
 void detail::resetMatcher()

@@ -240,7 +240,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
     host.setStatus(mode + QStringLiteral(" : ") + fileName);
 
     const Pass pass = passOf(mode);
-    const bool allKeys = pass == Pass::List2;
+    const bool allKeys = pass == Pass::List2 || pass == Pass::Export;
     g_view = viewOf(view.viewMode);
     beginFile();
     refreshControls();
@@ -276,7 +276,8 @@ bool readLogFile(const QString &fileName, const QString &mode)
                     break;
                 }
                 assignLastChars(record.recTime, item, 8);
-                if (!timeIsValid(record.recTime))
+                g_timeReplaced = !timeIsValid(record.recTime);
+                if (g_timeReplaced)
                     record.recTime = "23:59:59";
                 break;
             case 2:

@@ -18,6 +18,7 @@ Host *g_host = nullptr;
 Criteria g_criteria;
 int g_altitudeRule = 0;
 View g_view = View::Other;
+bool g_timeReplaced = false;
 
 void refreshControls()
 {
@@ -31,6 +32,8 @@ Pass passOf(const QString &mode)
         return Pass::Search;
     if (mode == QLatin1String("List2"))
         return Pass::List2;
+    if (mode == QLatin1String("Export"))
+        return Pass::Export;
     return Pass::List1;
 }
 
@@ -70,6 +73,7 @@ void resetState()
     detail::g_criteria = Criteria{};
     detail::g_altitudeRule = 0;
     detail::g_view = detail::View::Other;
+    detail::g_timeReplaced = false;
 }
 
 QString toText(std::string_view bytes)

@@ -1,27 +1,12 @@
 // velkais-log as a script sees it: output bytes and exit status.
+#include "velkaislog.h"
 #include "workspace.h"
 
 #include <QDate>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 namespace {
-
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run velkaisLog(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(VELKAIS_LOG), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
 
 QByteArray withStatus(const QByteArray &time, const QByteArray &mmsi, const QByteArray &status,
                       const QByteArray &lat = "33.9683", const QByteArray &lon = "130.9747")
@@ -127,6 +112,21 @@ private slots:
                                        << QByteArray("cannot read the log folder nowhere");
         QTest::newRow("no such day") << QStringList({"hours", "--file", "20990101_AIS_FMT.log", "--ship", "1"}) << 1
                                      << QByteArray("20990101_AIS_FMT.log could not be read: no such file");
+        QTest::newRow("records format") << QStringList({"records", "--from", "0", "--to", "9", "--format", "gpx"}) << 2
+                                        << QByteArray("records --format takes csv, jsonl or geojson");
+        QTest::newRow("track format") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "csv"}) << 2
+                                      << QByteArray("track --format takes gpx or geojson");
+        QTest::newRow("track without format") << QStringList({"track", "--file", "x", "--ship", "1"}) << 2
+                                              << QByteArray("track needs --format");
+        QTest::newRow("offset") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx", "--utc-offset", "+9:00"})
+                                << 2 << QByteArray("--utc-offset takes");
+        QTest::newRow("offset without gpx")
+            << QStringList({"track", "--file", "x", "--ship", "1", "--format", "geojson", "--utc-offset", "+09:00"}) << 2
+            << QByteArray("--utc-offset goes with --format gpx");
+        QTest::newRow("no such day to track") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx"})
+                                              << 1 << QByteArray("x could not be read: no such file");
+        QTest::newRow("unwritable") << QStringList({"records", "--from", "0", "--to", "9", "--out", "nowhere/r.csv"}) << 1
+                                    << QByteArray("cannot write nowhere/r.csv");
     }
     void exitStatuses()
     {
@@ -144,7 +144,7 @@ private slots:
     {
         const Run r = velkaisLog({"--help"});
         QCOMPARE(r.status, 0);
-        for (const char *option : {"--logs", "--from", "--to", "--mmsi", "--area", "--ship", "--file", "--name", "--altitude", "--out"})
+        for (const char *option : {"--logs", "--from", "--to", "--mmsi", "--area", "--ship", "--file", "--name", "--altitude", "--out", "--format", "--utc-offset"})
             QVERIFY(r.out.contains(option));
     }
 

@@ -1,0 +1,249 @@
+// velkais-log records and track: golden outputs, and each read back by an
+// independent reader.
+//
+// To regenerate the golden files after a deliberate change of a format, run
+// this test with VELK_WRITE_GOLDEN=1; it then writes them and fails.
+#include "velkaislog.h"
+#include "workspace.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QXmlStreamReader>
+
+namespace {
+
+QByteArray keyLine(const char *label, const QByteArray &value)
+{
+    return QByteArray(label).leftJustified(20) + "= " + value + "\r\n";
+}
+
+void compareWithGolden(const QByteArray &actual, const QString &name)
+{
+    if (qEnvironmentVariableIsSet("VELK_WRITE_GOLDEN")) {
+        QFile g(QFileInfo(__FILE__).absolutePath() + "/golden/" + name);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(actual);
+        QFAIL("golden file written");
+    }
+    QFile golden(QFINDTESTDATA("golden/" + name));
+    QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(name));
+    QCOMPARE(actual, golden.readAll());
+}
+
+// RFC 4180 as a reader that knows nothing of the writer: CR LF ends a row
+// outside quotes, a doubled quote inside them is one quote.
+QList<QStringList> parseCsv(const QByteArray &bytes)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        const char next = i + 1 < bytes.size() ? bytes[i + 1] : 0;
+        if (quoted) {
+            if (c == '"' && next == '"')
+                field += bytes[i++];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',' || (c == '\r' && next == '\n')) {
+            row << QString::fromUtf8(field);
+            field.clear();
+            if (c == '\r') {
+                rows << row;
+                row.clear();
+                ++i;
+            }
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows << (row << QString::fromUtf8(field)); // a last row without CR LF fails the comparison
+    return rows;
+}
+
+QList<QJsonObject> parseJsonLines(const QByteArray &bytes)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            qWarning("not a JSON object: %s", line.constData());
+        objects << doc.object();
+    }
+    return objects;
+}
+
+} // namespace
+
+class TestExports : public QObject
+{
+    Q_OBJECT
+
+    Workspace *m_ws = nullptr;
+
+    Run records(QStringList extra)
+    {
+        return velkaisLog(QStringList{"records", "--from", "0", "--to", "9"} + extra);
+    }
+    Run track(QStringList extra)
+    {
+        return velkaisLog(QStringList{"track", "--file", "20110407_AIS_FMT.log", "--ship", "431000000"} + extra);
+    }
+
+private slots:
+    void init()
+    {
+        m_ws = new Workspace;
+        m_ws->writeLog("20110407_AIS_FMT.log",
+                       logRecord("09:15:42", "431000000", "M&M \"A\" <B> 丸", "33.9683", "130.9747", "12.5") +
+                           keyLine("DESTINATION", "MOJI") + keyLine("ESTIMATED TIME", "04-07 12:00") +
+                           keyLine("STATIC DRAUGHT", "7.5") + keyLine("NAVIGATIONAL STATUS", "UNDER WAY") +
+                           keyLine("TEXT STRING", "SAFETY <&> \\ \t\x01") +
+                           logRecord("24:10:00", "431000000", {}, "91", "181") +
+                           logRecord("1O:00:0O", "431000000", {}, "33.97", "130.98", "13") + // a damaged time
+                           logRecord("10:00:01", "222222222") +
+                           logRecord("no time", "431000000", {}, "33.98", "130.99") +
+                           logRecord("10:00:02", "431000000", {}, "33", "abc"));
+        m_ws->writeLog("20110408,b_AIS_FMT.log", logRecord("00:00:01", "333333333", "Ω", "-90", "-180", "0.5"));
+    }
+    void cleanup() { delete m_ws; }
+
+    // One golden file per format; the CSV and the GeoJSON properties must hold
+    // exactly what the JSON lines hold.
+    void recordFormatsAgree()
+    {
+        const Run csv = records({});
+        const Run jsonl = records({"--format", "jsonl"});
+        const Run geojson = records({"--format=geojson"});
+        for (const Run *r : {&csv, &jsonl, &geojson})
+            QCOMPARE(r->status, 0);
+        compareWithGolden(csv.out, "records.csv");
+        compareWithGolden(jsonl.out, "records.jsonl");
+        compareWithGolden(geojson.out, "records.geojson");
+
+        const QList<QStringList> rows = parseCsv(csv.out);
+        const QList<QJsonObject> objects = parseJsonLines(jsonl.out);
+        QCOMPARE(objects.size(), 7);
+        QCOMPARE(rows.size(), objects.size() + 1);
+        const QStringList header = rows[0];
+        for (int i = 0; i < objects.size(); ++i) {
+            QCOMPARE(rows[i + 1].size(), header.size());
+            QCOMPARE(objects[i].size(), header.size());
+            for (int j = 0; j < header.size(); ++j) {
+                const QJsonValue v = objects[i].value(header[j]);
+                const QString field = rows[i + 1][j];
+                if (v.isDouble())
+                    QCOMPARE(field.toDouble(), v.toDouble());
+                else
+                    QCOMPARE(field, v.isNull() ? QString() : v.toString());
+            }
+        }
+
+        QJsonParseError error;
+        const QJsonObject collection = QJsonDocument::fromJson(geojson.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(collection.value("type").toString(), QString("FeatureCollection"));
+        const QJsonArray features = collection.value("features").toArray();
+        QCOMPARE(features.size(), objects.size());
+        QStringList geometries;
+        for (int i = 0; i < features.size(); ++i) {
+            const QJsonObject f = features[i].toObject();
+            QCOMPARE(f.value("properties").toObject(), objects[i]);
+            geometries << (f.value("geometry").isNull() ? "-" : f.value("geometry")["type"].toString());
+        }
+        // 181/91, no position, no longitude number: kept, without a point.
+        QCOMPARE(geometries, QStringList({"Point", "-", "Point", "-", "Point", "-", "Point"}));
+    }
+
+    // The records are the Search's: the same ships in the same order, edges
+    // included (an empty position is 0,0 to the area test), and no 1000 limit.
+    void recordsPassTheSearchCriteria()
+    {
+        const QList<QStringList> criteria = {
+            {"--area", "33.9683,130.9747,0.02"}, {"--mmsi", "222222222"}, {"--area", "0,0,0"}, {"--area", "-90,-180,0"}};
+        for (const QStringList &c : criteria) {
+            QStringList fromRecords;
+            for (const QStringList &row : parseCsv(records(c).out).mid(1)) {
+                if (!fromRecords.contains(row[3]))
+                    fromRecords << row[3];
+            }
+            QStringList fromSearch;
+            for (const QByteArray &line : velkaisLog(QStringList{"search", "--from", "0", "--to", "9"} + c).out.split('\n'))
+                if (!line.isEmpty())
+                    fromSearch << QString::fromUtf8(line.left(9));
+            QVERIFY(!fromSearch.isEmpty());
+            QCOMPARE(fromRecords, fromSearch);
+        }
+
+        QByteArray log;
+        for (int i = 0; i < 1001; ++i)
+            log += logRecord("01:00:00", QByteArray::number(100000000 + i));
+        m_ws->writeLog("20110409_AIS_FMT.log", log);
+        const Run all = velkaisLog({"records", "--from", "20110409", "--to", "20110409", "--out", "all.csv"});
+        QCOMPARE(all.status, 0);
+        QVERIFY(all.out.isEmpty());
+        QFile written("all.csv");
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().count("\r\n"), 1002);
+    }
+
+    // The station clock at +09:30 puts 09:15:42 on the day before in UTC; the
+    // damaged times (one the reader replaced by 23:59:59) keep their points
+    // but get no <time>.
+    void tracks()
+    {
+        const Run gpx = track({"--format", "gpx", "--name", "M&M \"A\" <B> 丸\x01", "--utc-offset", "+09:30"});
+        const Run geojson = track({"--format", "geojson"});
+        QCOMPARE(gpx.status, 0);
+        QCOMPARE(geojson.status, 0);
+        compareWithGolden(gpx.out, "track.gpx");
+        compareWithGolden(geojson.out, "track.geojson");
+
+        QXmlStreamReader xml(gpx.out);
+        QList<QPointF> points;
+        QStringList times;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("gpx"))
+                QCOMPARE(xml.namespaceUri(), QLatin1String("http://www.topografix.com/GPX/1/1"));
+            if (xml.name() == QLatin1String("name"))
+                QCOMPARE(xml.readElementText(), QString("M&M \"A\" <B> 丸"));
+            if (xml.name() == QLatin1String("trkpt")) {
+                points << QPointF(xml.attributes().value("lon").toDouble(), xml.attributes().value("lat").toDouble());
+                times << QString();
+            }
+            if (xml.name() == QLatin1String("time"))
+                times.last() = xml.readElementText();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(times, QStringList({"2011-04-06T23:45:42Z", "", ""}));
+
+        const QJsonObject feature = QJsonDocument::fromJson(geojson.out).object();
+        const QJsonArray line = feature["geometry"]["coordinates"].toArray();
+        QCOMPARE(line.size(), points.size());
+        for (int i = 0; i < points.size(); ++i)
+            QCOMPARE(QPointF(line[i][0].toDouble(), line[i][1].toDouble()), points[i]);
+        QCOMPARE(feature["properties"]["maxSpeed"].toDouble(), 13.0);
+
+        // One point makes no line.
+        const Run one = velkaisLog({"track", "--file", "20110408,b_AIS_FMT.log", "--ship", "333333333", "--format", "geojson"});
+        QVERIFY(QJsonDocument::fromJson(one.out).object()["geometry"].isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExports)
+#include "test_exports.moc"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+
+// One run of the tool as a script sees it: output bytes and exit status.
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline Run velkaisLog(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELKAIS_LOG), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
