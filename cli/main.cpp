@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -332,6 +333,11 @@ int run(const QStringList &args)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+#ifdef _WIN32
+    // Bytes as written: a text-mode stdout would turn the CSV's and the KML's
+    // CR LF into CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     QStringList args = app.arguments();
     args.removeFirst();
     return run(args);
