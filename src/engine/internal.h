@@ -44,4 +44,20 @@ void resetMatcher();
 // A new file starts: the file-list shortcut of the last file no longer holds.
 void beginFile();
 
+// What the matcher does for a record, for a file answered from the day index:
+// lists the file in List2 (limit not reached), refreshes a listed ship's name.
+void listFile(const QString &fileName);
+void refreshListedName(const std::string &mmsi, const std::string &name);
+
+// The day index at a file's start: answered (the file is not read;
+// `userStop` set when the user stopped the pass in its event-loop turn), read,
+// or read with the file's first event-loop turn already taken.
+enum class IndexAnswer { Answered, Read, ReadAfterTurn };
+IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop);
+// While a file is read for its summary: every record handed over, every
+// separator, and the file's end.
+void noteRecord();
+void noteSeparator(bool firstItem, std::size_t itemSize);
+void finishFile(const QString &fileName, bool readToEnd, bool hasItems);
+
 } // namespace Module1::detail

@@ -56,24 +56,24 @@ int listedShipIndex(std::string_view mmsi)
     return -1;
 }
 
-QString shipItemText()
+QString shipItemText(const std::string &mmsi, const std::string &name)
 {
-    return toQString(record.recMmsi) + QLatin1Char(' ') + toQString(record.recName);
+    return toQString(mmsi) + QLatin1Char(' ') + toQString(name);
 }
 
 // Name refresh: a listed ship shows the name of its latest named record.
-void refreshName()
+void refreshName(const std::string &mmsi, const std::string &name)
 {
-    const auto it = g_shipIndex.find(record.recMmsi);
+    const auto it = g_shipIndex.find(mmsi);
     if (it == g_shipIndex.end())
         return;
     const int i = it->second.index;
-    if (i >= search.shipCount || search.shipMmsi[static_cast<std::size_t>(i)] != record.recMmsi)
+    if (i >= search.shipCount || search.shipMmsi[static_cast<std::size_t>(i)] != mmsi)
         return;
-    if (it->second.name == record.recName)
+    if (it->second.name == name)
         return; // the item already reads exactly this
-    it->second.name = record.recName;
-    g_host->replaceShip(i, shipItemText());
+    it->second.name = name;
+    g_host->replaceShip(i, shipItemText(mmsi, name));
 }
 
 bool addShip()
@@ -84,7 +84,7 @@ bool addShip()
         return true;
     if (search.shipCount == 0)
         g_shipIndex.clear();
-    g_host->appendShip(shipItemText());
+    g_host->appendShip(shipItemText(record.recMmsi, record.recName));
     const int i = search.shipCount;
     search.shipMmsi[static_cast<std::size_t>(i)] = record.recMmsi;
     g_shipIndex[record.recMmsi] = ShipEntry{i, record.recName};
@@ -112,10 +112,11 @@ bool addFile(const QString &fileName)
 
 bool detail::matchRecord(Pass pass, const QString &fileName)
 {
+    noteRecord(); // the day index's summary of the file, when one is being made
     bool limit = false;
     bool stop = false;
     if (pass == Pass::Search && !record.recName.empty())
-        refreshName();
+        refreshName(record.recMmsi, record.recName);
 
     if (pass == Pass::List2) {
         if (record.recMmsi == search.viewMmsi)
@@ -150,6 +151,16 @@ void detail::resetMatcher()
 void detail::beginFile()
 {
     g_lastListedFile.clear();
+}
+
+void detail::listFile(const QString &fileName)
+{
+    addFile(fileName);
+}
+
+void detail::refreshListedName(const std::string &mmsi, const std::string &name)
+{
+    refreshName(mmsi, name);
 }
 
 bool isShipListed(std::string_view mmsi)

@@ -247,13 +247,20 @@ bool readLogFile(const QString &fileName, const QString &mode)
 
     bool stop = false;
     bool userStop = false;
+    // The day index may answer for the file without reading it.
+    const IndexAnswer answer = answerFromIndex(pass, fileName, userStop);
+    stop = userStop;
     Platform::ItemReader reader;
     const QString path = logFolder + fileName;
-    if (!reader.open(path)) {
+    if (answer == IndexAnswer::Answered) {
+        // The summary stood for the whole file: nothing to read.
+    } else if (!reader.open(path)) {
         reportSkipped(path, reader.errorString());
+        finishFile(fileName, false, false);
     } else {
         EventTurns &turns = eventTurns();
-        turns.forceNext();
+        if (answer != IndexAnswer::ReadAfterTurn)
+            turns.forceNext();
         // A turn that asks to stop sets `stop`; the loop below then leaves
         // before the item is looked at.
         const auto turn = [&] {
@@ -267,6 +274,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
         };
         reader.setLongItemHook([&] { return !turns.dueByClock() || turn(); });
         std::string_view item;
+        bool firstItem = true;
         while (reader.next(item) && !stop) {
             const Classified c = classify(item, allKeys);
             switch (c.key) {
@@ -279,6 +287,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
                 g_timeReplaced = !timeIsValid(record.recTime);
                 if (g_timeReplaced)
                     record.recTime = "23:59:59";
+                noteSeparator(firstItem, item.size());
                 break;
             case 2:
                 // The MMSI is the item's last nine characters; its "=" plays no part.
@@ -303,6 +312,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
             case 11: assignText(record.recText, valueOf(item, c.firstEquals)); break;
             default: break;
             }
+            firstItem = false;
             if (stop)
                 break;
             if (turns.due() && !turn())
@@ -312,6 +322,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
             stop = detail::matchRecord(pass, fileName);
         if (reader.failed())
             reportSkipped(path, reader.errorString());
+        finishFile(fileName, !stop && !reader.failed(), !firstItem);
         reader.close();
     }
     if (userStop) {

@@ -1,0 +1,268 @@
+#include "engine/dayindex.h"
+
+#include "engine/internal.h"
+#include "engine/module1.h"
+#include "platform/itemreader.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace Module1 {
+
+using namespace detail;
+
+const ShipSummary *DaySummary::find(std::string_view mmsi) const
+{
+    const auto it = std::lower_bound(ships.begin(), ships.end(), mmsi,
+                                     [](const ShipSummary &s, std::string_view m) { return s.mmsi < m; });
+    return it != ships.end() && it->mmsi == mmsi ? &*it : nullptr;
+}
+
+namespace {
+
+DayIndex *g_index = nullptr;
+
+// The summary of the file being read. One hash-map update per record handed
+// over; everything else waits for the file's end.
+class SummaryBuilder
+{
+public:
+    void start()
+    {
+        m_ships.clear();
+        m_summary = DaySummary{};
+        m_usable = true;
+    }
+
+    void add(const CurrentRecord &r)
+    {
+        const double lat = numberOf(r.recLatitude);
+        const double lon = numberOf(r.recLongitude);
+        const auto [it, inserted] = m_ships.try_emplace(r.recMmsi);
+        ShipSummary &s = it->second;
+        if (inserted) {
+            s.minLatitude = s.maxLatitude = lat;
+            s.minLongitude = s.maxLongitude = lon;
+        } else {
+            s.minLatitude = std::min(s.minLatitude, lat);
+            s.maxLatitude = std::max(s.maxLatitude, lat);
+            s.minLongitude = std::min(s.minLongitude, lon);
+            s.maxLongitude = std::max(s.maxLongitude, lon);
+        }
+        ++s.records;
+        if (!r.recName.empty())
+            s.lastName = r.recName;
+    }
+
+    void separator(bool firstItem, std::size_t itemSize)
+    {
+        m_summary.setsTime = true;
+        if (firstItem) {
+            m_summary.firstTime = record.recTime;
+            // Such an item spans reads, and the reader offers event-loop turns
+            // before it is even classified: a skip could not repeat that.
+            if (itemSize >= Platform::ItemReader::kMaxItem)
+                m_usable = false;
+        }
+    }
+
+    bool usable() const { return m_usable; }
+
+    DaySummary finish(bool hasItems)
+    {
+        DaySummary &d = m_summary;
+        d.hasItems = hasItems;
+        d.lastTime = d.setsTime ? record.recTime : std::string();
+        d.name = record.recName;
+        d.longitude = record.recLongitude;
+        d.latitude = record.recLatitude;
+        d.speed = record.recSpeed;
+        d.ships.reserve(m_ships.size());
+        for (auto &[mmsi, ship] : m_ships) {
+            ship.mmsi = mmsi;
+            d.ships.push_back(std::move(ship));
+        }
+        std::sort(d.ships.begin(), d.ships.end(),
+                  [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
+        m_ships.clear();
+        return std::move(d);
+    }
+
+private:
+    std::unordered_map<std::string, ShipSummary> m_ships;
+    DaySummary m_summary;
+    bool m_usable = true;
+};
+
+SummaryBuilder g_builder;
+bool g_building = false;
+
+bool recordIsEmpty()
+{
+    const CurrentRecord &r = record;
+    return r.recMmsi.empty() && r.recName.empty() && r.recLongitude.empty() && r.recLatitude.empty() &&
+           r.recSpeed.empty() && r.recDestination.empty() && r.recEta.empty() && r.recDraught.empty() &&
+           r.recNavStatus.empty() && r.recText.empty();
+}
+
+struct Square
+{
+    double lonLow, lonHigh, latLow, latHigh;
+};
+
+// The active areas as the matcher bounds them: the same double expressions,
+// so a box compared with these bounds decides exactly what every record in it
+// would have given.
+std::vector<Square> activeSquares()
+{
+    std::vector<Square> squares;
+    for (int k = 0; k < 3; ++k) {
+        if (!g_criteria.areaOn[k])
+            continue;
+        const double latC = g_criteria.latitude[k];
+        const double lonC = g_criteria.longitude[k];
+        const double r = g_criteria.range[k];
+        squares.push_back({lonC - r, lonC + r, latC - r, latC + r});
+    }
+    return squares;
+}
+
+bool inside(const ShipSummary &s, const Square &q)
+{
+    return q.lonLow <= s.minLongitude && s.maxLongitude <= q.lonHigh && q.latLow <= s.minLatitude &&
+           s.maxLatitude <= q.latHigh;
+}
+
+bool touches(const ShipSummary &s, const Square &q)
+{
+    return q.lonLow <= s.maxLongitude && s.minLongitude <= q.lonHigh && q.latLow <= s.maxLatitude &&
+           s.minLatitude <= q.latHigh;
+}
+
+// "List1": the selected ship's file is listed, skipped or must be read.
+bool answerShipSelection(const DaySummary &summary, const QString &fileName)
+{
+    const std::string &selected = search.selectedMmsi;
+    const ShipSummary *ship = summary.find(selected);
+    if (!ship || (!g_criteria.mmsi.empty() && g_criteria.mmsi != selected))
+        return true;
+    const std::vector<Square> squares = activeSquares();
+    const bool allMatch = squares.empty() ||
+                          std::any_of(squares.begin(), squares.end(), [&](const Square &q) { return inside(*ship, q); });
+    if (allMatch) {
+        if (isFileListed(fileName))
+            return true;
+        // Listing it would reach the limit: the read shows the message where it must.
+        if (g_host->fileItemCount() + 1 >= kResultLimit)
+            return false;
+        listFile(fileName);
+        return true;
+    }
+    return std::none_of(squares.begin(), squares.end(), [&](const Square &q) { return touches(*ship, q); });
+}
+
+// "Search": answered when no record could add a ship, that is when every ship
+// that could pass the criteria is listed already. Then only the name refresh
+// is left, and the last name of each listed ship is all that refresh keeps.
+bool answerSearch(const DaySummary &summary)
+{
+    const std::vector<Square> squares = activeSquares();
+    const auto couldAdd = [&](const ShipSummary &s) {
+        if (isShipListed(s.mmsi))
+            return false;
+        return squares.empty() ||
+               std::any_of(squares.begin(), squares.end(), [&](const Square &q) { return touches(s, q); });
+    };
+    if (!g_criteria.mmsi.empty()) {
+        const ShipSummary *s = summary.find(g_criteria.mmsi);
+        if (s && couldAdd(*s))
+            return false;
+    } else if (std::any_of(summary.ships.begin(), summary.ships.end(), couldAdd)) {
+        return false;
+    }
+    for (const ShipSummary &s : summary.ships) {
+        if (!s.lastName.empty())
+            refreshListedName(s.mmsi, s.lastName);
+    }
+    return true;
+}
+
+} // namespace
+
+void setDayIndex(DayIndex *index)
+{
+    g_index = index;
+}
+
+DayIndex *dayIndex()
+{
+    return g_index;
+}
+
+namespace detail {
+
+IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
+{
+    g_building = false;
+    // A summary holds for a file read from an empty record only.
+    if (!g_index || pass == Pass::List2 || !recordIsEmpty())
+        return IndexAnswer::Read;
+    DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
+    if (!found.summary) {
+        if (found.wantSummary) {
+            g_builder.start();
+            g_building = true;
+        }
+        return IndexAnswer::Read;
+    }
+    const DaySummary &summary = *found.summary;
+
+    // What a read does up to its first event-loop turn, and the turn itself.
+    if (summary.hasItems) {
+        if (!summary.firstTime.empty())
+            record.recTime = summary.firstTime;
+        if (g_host->processEvents()) {
+            userStop = true;
+            return IndexAnswer::Answered;
+        }
+        refreshControls();
+    }
+
+    const bool answered = pass == Pass::Search ? answerSearch(summary) : answerShipSelection(summary, fileName);
+    if (!answered)
+        return summary.hasItems ? IndexAnswer::ReadAfterTurn : IndexAnswer::Read;
+
+    // The state the file leaves for the next one.
+    if (summary.setsTime)
+        record.recTime = summary.lastTime;
+    record.recName = summary.name;
+    record.recLongitude = summary.longitude;
+    record.recLatitude = summary.latitude;
+    record.recSpeed = summary.speed;
+    return IndexAnswer::Answered;
+}
+
+void noteRecord()
+{
+    if (g_building)
+        g_builder.add(record);
+}
+
+void noteSeparator(bool firstItem, std::size_t itemSize)
+{
+    if (g_building)
+        g_builder.separator(firstItem, itemSize);
+}
+
+void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
+{
+    if (!g_building)
+        return;
+    g_building = false;
+    if (readToEnd && g_builder.usable())
+        g_index->store(logFolder, fileName, g_builder.finish(hasItems));
+}
+
+} // namespace detail
+
+} // namespace Module1

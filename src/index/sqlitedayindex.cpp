@@ -1,0 +1,291 @@
+#include "index/sqlitedayindex.h"
+
+#include "index/summarycodec.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+#include <cstdio>
+#include <optional>
+
+namespace Index {
+
+using Module1::DaySummary;
+
+namespace {
+
+constexpr int kFormat = 1; // PRAGMA user_version of the layout below
+constexpr int kRetryAfterMs = 30000;
+// A file modified this recently may still change within its time stamp's
+// resolution on some file systems; its summary could not be trusted.
+constexpr std::int64_t kSettleNs = 2000000000;
+
+// SQLite's primary result codes that mean the file is not a sound database.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+std::atomic<int> g_connections{0};
+
+void warn(const QString &line)
+{
+    std::fprintf(stderr, "velkais-log-browser: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int primaryCode(const QSqlError &e)
+{
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return ok ? code & 0xff : -1;
+}
+
+// The log of today, or of a later day, is still being written.
+bool isCurrentDay(const QString &fileName)
+{
+    return fileName.left(8) >= QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+}
+
+} // namespace
+
+struct SqliteDayIndex::Database
+{
+    QString path;
+    QString connection;
+    bool opened = false;
+    bool corrupt = false;            // replace it at the next write
+    bool warned = false;             // one line on standard error per database
+    std::optional<QDeadlineTimer> unavailable; // locked, read-only, unreadable: try again later
+    std::unique_ptr<QSqlQuery> select, insert;
+};
+
+SqliteDayIndex::SqliteDayIndex(const QString &cacheFolder)
+    : m_cacheFolder(cacheFolder.isEmpty() ? defaultCacheFolder() : cacheFolder)
+{
+}
+
+SqliteDayIndex::~SqliteDayIndex()
+{
+    for (auto &[path, db] : m_databases)
+        close(*db);
+}
+
+QString SqliteDayIndex::defaultCacheFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/velkais-log-browser");
+}
+
+QString SqliteDayIndex::databasePath(const QString &logFolder) const
+{
+    QString canonical = QFileInfo(logFolder).canonicalFilePath();
+    if (canonical.isEmpty())
+        canonical = QFileInfo(logFolder).absoluteFilePath();
+    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    QString base = QFileInfo(canonical).fileName();
+    for (QChar &c : base) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    }
+    return m_cacheFolder + QLatin1Char('/') + base.left(40) + QLatin1Char('-') + QString::fromLatin1(hash) +
+           QStringLiteral(".sqlite");
+}
+
+SqliteDayIndex::Database *SqliteDayIndex::database(const QString &folder)
+{
+    if (m_cacheFolderFailed)
+        return nullptr;
+    const QString path = databasePath(folder);
+    auto it = m_databases.find(path);
+    if (it == m_databases.end()) {
+        if (!QDir().mkpath(m_cacheFolder)) {
+            m_cacheFolderFailed = true;
+            warn(QStringLiteral("cannot create the index folder %1; every log file is read").arg(m_cacheFolder));
+            return nullptr;
+        }
+        auto db = std::make_unique<Database>();
+        db->path = path;
+        db->connection = QStringLiteral("velk-day-index-%1").arg(g_connections.fetch_add(1));
+        it = m_databases.emplace(path, std::move(db)).first;
+    }
+    Database &db = *it->second;
+    if (db.unavailable) {
+        if (!db.unavailable->hasExpired())
+            return nullptr;
+        db.unavailable.reset();
+    }
+    if (!db.opened && !db.corrupt && !open(db))
+        return db.corrupt ? &db : nullptr;
+    return &db;
+}
+
+bool SqliteDayIndex::open(Database &db)
+{
+    {
+        QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.connection);
+        sql.setDatabaseName(db.path);
+        sql.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+        if (!sql.open()) {
+            fail(db, QStringLiteral("cannot open"), sql.lastError().text(), primaryCode(sql.lastError()));
+            return false;
+        }
+        QSqlQuery q(sql);
+        const auto run = [&](const QString &statement) {
+            if (q.exec(statement))
+                return true;
+            fail(db, QStringLiteral("cannot use"), q.lastError().text(), primaryCode(q.lastError()));
+            return false;
+        };
+        if (!run(QStringLiteral("PRAGMA journal_mode=WAL")) || !run(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+            !run(QStringLiteral("PRAGMA user_version")))
+            return false;
+        const int version = q.next() ? q.value(0).toInt() : -1;
+        if (version != 0 && version != kFormat) {
+            // Another layout: as good as damaged.
+            fail(db, QStringLiteral("cannot use"), QStringLiteral("unknown layout %1").arg(version), kSqliteCorrupt);
+            return false;
+        }
+        if (!run(QStringLiteral("CREATE TABLE IF NOT EXISTS days (name TEXT PRIMARY KEY, size INTEGER NOT NULL, "
+                                "modified INTEGER NOT NULL, changed INTEGER NOT NULL, inode INTEGER NOT NULL, "
+                                "device INTEGER NOT NULL, summary BLOB NOT NULL)")) ||
+            (version == 0 && !run(QStringLiteral("PRAGMA user_version=%1").arg(kFormat))))
+            return false;
+
+        db.select = std::make_unique<QSqlQuery>(sql);
+        db.insert = std::make_unique<QSqlQuery>(sql);
+        if (!db.select->prepare(QStringLiteral("SELECT size, modified, changed, inode, device, summary FROM days "
+                                               "WHERE name = ?")) ||
+            !db.insert->prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, inode, "
+                                               "device, summary) VALUES (?, ?, ?, ?, ?, ?, ?)"))) {
+            fail(db, QStringLiteral("cannot use"), db.select->lastError().text(), primaryCode(db.select->lastError()));
+            return false;
+        }
+    }
+    db.opened = true;
+    return true;
+}
+
+void SqliteDayIndex::close(Database &db)
+{
+    db.select.reset();
+    db.insert.reset();
+    if (QSqlDatabase::contains(db.connection)) {
+        QSqlDatabase::database(db.connection, false).close();
+        QSqlDatabase::removeDatabase(db.connection);
+    }
+    db.opened = false;
+}
+
+void SqliteDayIndex::fail(Database &db, const QString &what, const QString &error, int code)
+{
+    if (!db.warned) {
+        db.warned = true;
+        warn(QStringLiteral("%1 the day index %2 (%3); log files are read instead").arg(what, db.path, error));
+    }
+    close(db);
+    if (code == kSqliteCorrupt || code == kSqliteNotADatabase)
+        db.corrupt = true;
+    else
+        db.unavailable = QDeadlineTimer(kRetryAfterMs);
+}
+
+// A damaged database goes, with its write-ahead log, and a new one takes its place.
+void SqliteDayIndex::replace(Database &db)
+{
+    close(db);
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(db.path + QLatin1String(suffix));
+    db.corrupt = false;
+    if (!open(db) && db.corrupt)
+        db.unavailable = QDeadlineTimer(kRetryAfterMs); // still damaged after removal: leave it be for now
+}
+
+SqliteDayIndex::Lookup SqliteDayIndex::lookup(const QString &folder, const QString &fileName)
+{
+    Lookup out;
+    if (isCurrentDay(fileName))
+        return out;
+    const QString path = folder + fileName;
+    FileIdentity id;
+    if (!identify(path, &id))
+        return out;
+    Database *db = database(folder);
+    if (!db)
+        return out;
+    if (db->opened) {
+        QSqlQuery &q = *db->select;
+        q.addBindValue(fileName);
+        if (!q.exec()) {
+            fail(*db, QStringLiteral("cannot read"), q.lastError().text(), primaryCode(q.lastError()));
+            if (!db->corrupt)
+                return out;
+        } else if (q.next()) {
+            const FileIdentity stored{q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong(),
+                                      q.value(3).toLongLong(), q.value(4).toLongLong()};
+            const QByteArray blob = q.value(5).toByteArray();
+            q.finish();
+            if (stored == id && isReadable(path)) {
+                out.summary = decodeSummary(blob);
+                if (out.summary)
+                    return out;
+            }
+        } else {
+            q.finish();
+        }
+    }
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    out.wantSummary = id.modifiedNs < now - kSettleNs;
+    if (out.wantSummary)
+        m_pending.insert(path, id);
+    return out;
+}
+
+void SqliteDayIndex::store(const QString &folder, const QString &fileName, const DaySummary &summary)
+{
+    const QString path = folder + fileName;
+    const auto pending = m_pending.constFind(path);
+    if (pending == m_pending.cend())
+        return;
+    const FileIdentity before = pending.value();
+    m_pending.erase(pending);
+    FileIdentity after;
+    if (!identify(path, &after) || !(after == before))
+        return; // changed while it was read
+    Database *db = database(folder);
+    if (!db)
+        return;
+    if (db->corrupt)
+        replace(*db);
+    if (!db->opened)
+        return;
+    QSqlQuery &q = *db->insert;
+    q.addBindValue(fileName);
+    q.addBindValue(qlonglong(after.size));
+    q.addBindValue(qlonglong(after.modifiedNs));
+    q.addBindValue(qlonglong(after.changedNs));
+    q.addBindValue(qlonglong(after.inode));
+    q.addBindValue(qlonglong(after.device));
+    q.addBindValue(encodeSummary(summary));
+    if (!q.exec())
+        fail(*db, QStringLiteral("cannot write"), q.lastError().text(), primaryCode(q.lastError()));
+    q.finish();
+}
+
+bool SqliteDayIndex::isCurrent(const QString &folder, const QString &fileName)
+{
+    Lookup l = lookup(folder, fileName);
+    m_pending.remove(folder + fileName);
+    return l.summary != nullptr;
+}
+
+} // namespace Index

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "engine/dayindex.h"
+#include "index/fileidentity.h"
+
+#include <QHash>
+#include <QString>
+
+#include <map>
+#include <memory>
+
+namespace Index {
+
+// The day index kept in SQLite: one database per log folder, named after the
+// folder's canonical path, in a cache folder shared by the window and the
+// command-line tool. SQLite's write-ahead log lets a window read while a cron
+// job writes, and a crash never leaves a half-written summary.
+//
+// The index is only ever an accelerator: a cache folder that cannot be made, a
+// database that is locked, read-only or damaged costs one line on standard
+// error and leaves every file to be read. A damaged database is replaced by a
+// new one at the next write.
+class SqliteDayIndex : public Module1::DayIndex
+{
+public:
+    // An empty `cacheFolder` takes defaultCacheFolder().
+    explicit SqliteDayIndex(const QString &cacheFolder = QString());
+    ~SqliteDayIndex() override;
+    SqliteDayIndex(const SqliteDayIndex &) = delete;
+    SqliteDayIndex &operator=(const SqliteDayIndex &) = delete;
+
+    // The platform's generic cache location, then "velkais-log-browser".
+    static QString defaultCacheFolder();
+    QString databasePath(const QString &logFolder) const;
+
+    Lookup lookup(const QString &folder, const QString &fileName) override;
+    void store(const QString &folder, const QString &fileName, const Module1::DaySummary &summary) override;
+
+    // True when a summary is stored for the file as it is now.
+    bool isCurrent(const QString &folder, const QString &fileName);
+
+    // How long a write waits for another writer (the window, a cron job).
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
+private:
+    struct Database;
+    Database *database(const QString &folder);
+    bool open(Database &db);
+    void close(Database &db);
+    void fail(Database &db, const QString &what, const QString &error, int code);
+    void replace(Database &db);
+
+    QString m_cacheFolder;
+    bool m_cacheFolderFailed = false;
+    int m_busyTimeoutMs = 2000;
+    std::map<QString, std::unique_ptr<Database>> m_databases; // by database path
+    QHash<QString, FileIdentity> m_pending;                   // file path -> identity when looked up
+};
+
+} // namespace Index

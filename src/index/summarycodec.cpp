@@ -1,0 +1,150 @@
+#include "index/summarycodec.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace Index {
+
+using Module1::DaySummary;
+using Module1::ShipSummary;
+
+namespace {
+
+constexpr char kMagic[4] = {'V', 'D', 'S', '1'};
+
+std::uint64_t checksum(const char *data, std::size_t size)
+{
+    std::uint64_t h = 14695981039346656037ull; // FNV-1a
+    for (std::size_t i = 0; i < size; ++i) {
+        h ^= static_cast<unsigned char>(data[i]);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+class Writer
+{
+public:
+    QByteArray out;
+
+    template <typename T>
+    void raw(T value)
+    {
+        char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        if constexpr (std::endian::native == std::endian::big)
+            std::reverse(bytes, bytes + sizeof(T));
+        out.append(bytes, qsizetype(sizeof(T)));
+    }
+    void text(const std::string &s)
+    {
+        raw(std::uint32_t(s.size()));
+        out.append(s.data(), qsizetype(s.size()));
+    }
+};
+
+class Reader
+{
+public:
+    Reader(const char *data, std::size_t size) : m_data(data), m_size(size) {}
+
+    template <typename T>
+    bool raw(T *value)
+    {
+        if (m_size - m_pos < sizeof(T))
+            return false;
+        char bytes[sizeof(T)];
+        std::memcpy(bytes, m_data + m_pos, sizeof(T));
+        if constexpr (std::endian::native == std::endian::big)
+            std::reverse(bytes, bytes + sizeof(T));
+        std::memcpy(value, bytes, sizeof(T));
+        m_pos += sizeof(T);
+        return true;
+    }
+    bool text(std::string *s)
+    {
+        std::uint32_t n = 0;
+        if (!raw(&n) || m_size - m_pos < n)
+            return false;
+        s->assign(m_data + m_pos, n);
+        m_pos += n;
+        return true;
+    }
+    bool atEnd() const { return m_pos == m_size; }
+    std::size_t left() const { return m_size - m_pos; }
+
+private:
+    const char *m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+} // namespace
+
+QByteArray encodeSummary(const DaySummary &d)
+{
+    Writer w;
+    w.out.append(kMagic, 4);
+    w.raw(std::uint8_t((d.hasItems ? 1 : 0) | (d.setsTime ? 2 : 0)));
+    for (const std::string *s : {&d.firstTime, &d.lastTime, &d.name, &d.longitude, &d.latitude, &d.speed})
+        w.text(*s);
+    w.raw(std::uint32_t(d.ships.size()));
+    for (const ShipSummary &s : d.ships) {
+        w.text(s.mmsi);
+        w.raw(std::int64_t(s.records));
+        w.raw(s.minLatitude);
+        w.raw(s.maxLatitude);
+        w.raw(s.minLongitude);
+        w.raw(s.maxLongitude);
+        w.text(s.lastName);
+    }
+    w.raw(checksum(w.out.constData(), std::size_t(w.out.size())));
+    return w.out;
+}
+
+std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)
+{
+    const std::size_t size = std::size_t(bytes.size());
+    if (size < 4 + 8 || std::memcmp(bytes.constData(), kMagic, 4) != 0)
+        return nullptr;
+    Reader tail(bytes.constData() + size - 8, 8);
+    std::uint64_t stored = 0;
+    if (!tail.raw(&stored) || stored != checksum(bytes.constData(), size - 8))
+        return nullptr;
+
+    auto d = std::make_unique<DaySummary>();
+    Reader r(bytes.constData() + 4, size - 4 - 8);
+    std::uint8_t flags = 0;
+    std::uint32_t count = 0;
+    if (!r.raw(&flags) || flags > 3)
+        return nullptr;
+    d->hasItems = flags & 1;
+    d->setsTime = flags & 2;
+    for (std::string *s : {&d->firstTime, &d->lastTime, &d->name, &d->longitude, &d->latitude, &d->speed}) {
+        if (!r.text(s))
+            return nullptr;
+    }
+    // Every ship takes at least 48 bytes: a count beyond that is damage, not a reason to allocate.
+    if (!r.raw(&count) || count > r.left() / 48)
+        return nullptr;
+    d->ships.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ShipSummary &s = d->ships[i];
+        std::int64_t records = 0;
+        if (!r.text(&s.mmsi) || !r.raw(&records) || !r.raw(&s.minLatitude) || !r.raw(&s.maxLatitude) ||
+            !r.raw(&s.minLongitude) || !r.raw(&s.maxLongitude) || !r.text(&s.lastName))
+            return nullptr;
+        s.records = records;
+        // Lookups search the ships by MMSI, so the order must hold.
+        if (i > 0 && !(d->ships[i - 1].mmsi < s.mmsi))
+            return nullptr;
+    }
+    if (!r.atEnd())
+        return nullptr;
+    return d;
+}
+
+} // namespace Index

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "engine/dayindex.h"
+
+#include <QByteArray>
+
+#include <memory>
+
+namespace Index {
+
+// A day summary as stored: a versioned little-endian record with a checksum,
+// so a damaged or foreign value is recognised instead of misread.
+QByteArray encodeSummary(const Module1::DaySummary &summary);
+// Null for anything encodeSummary did not write.
+std::unique_ptr<Module1::DaySummary> decodeSummary(const QByteArray &bytes);
+
+} // namespace Index

@@ -1,0 +1,249 @@
+// The day index: passes that use it give exactly what reading gives, a summary
+// is trusted only for the file it was made from, and a broken cache only costs
+// speed.
+#include "engine/module1.h"
+#include "fakehost.h"
+#include "index/sqlitedayindex.h"
+#include "index/summarycodec.h"
+#include "workspace.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+using namespace Module1;
+
+namespace {
+
+// Moves a file's modification time an hour back: summaries are not made of
+// files that changed within the last seconds.
+void settle(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadWrite);
+    f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+}
+
+void writeSettled(const Workspace &ws, const QString &name, const QByteArray &content)
+{
+    ws.writeLog(name, content);
+    settle(ws.logs() + "/" + name);
+}
+
+// Edits and Escape at the first event-loop turn of a chosen file of a command.
+class ScriptedHost : public FakeHost
+{
+public:
+    std::map<int, std::function<void()>> edits; // by file number within the run
+    int escapeAt = -1;
+    int file = 0;
+    bool firstTurn = false;
+
+    void setStatus(const QString &c) override
+    {
+        FakeHost::setStatus(c);
+        if (!c.isEmpty()) {
+            ++file;
+            firstTurn = true;
+        }
+    }
+    bool processEvents() override
+    {
+        ++eventTurns;
+        if (!firstTurn)
+            return false;
+        firstTurn = false;
+        if (const auto it = edits.find(file); it != edits.end())
+            it->second();
+        return file == escapeAt;
+    }
+};
+
+// Everything a command leaves that a window or a later pass could see.
+QStringList outcome(const ScriptedHost &h)
+{
+    const CurrentRecord &r = record;
+    QStringList out = h.ships;
+    out << "|" << h.files << "|" << QString::number(h.shipSelected) << QString::number(h.fileSelected)
+        << QString::number(h.limitMessages) << QString::number(h.openEnabled) << h.statusHistory << "|"
+        << h.changeLines << QString::number(h.drawn.size()) << QString::fromStdString(search.selectedMmsi);
+    for (const std::string *f : {&r.recTime, &r.recMmsi, &r.recName, &r.recLongitude, &r.recLatitude, &r.recSpeed,
+                                 &r.recDestination, &r.recEta, &r.recDraught, &r.recNavStatus, &r.recText})
+        out << QString::fromStdString(*f);
+    for (int c : view.hourCount)
+        out << QString::number(c);
+    return out;
+}
+
+// Counts the files the index answered for.
+class CountingIndex : public DayIndex
+{
+public:
+    explicit CountingIndex(DayIndex &inner) : m_inner(inner) {}
+    int hits = 0;
+    Lookup lookup(const QString &folder, const QString &fileName) override
+    {
+        Lookup l = m_inner.lookup(folder, fileName);
+        hits += l.summary != nullptr;
+        return l;
+    }
+    void store(const QString &folder, const QString &fileName, const DaySummary &summary) override
+    {
+        m_inner.store(folder, fileName, summary);
+    }
+
+private:
+    DayIndex &m_inner;
+};
+
+class Random
+{
+public:
+    explicit Random(quint32 seed) : m_rng(seed) {}
+    int below(int n) { return int(m_rng.bounded(quint32(n))); }
+    bool chance(int percent) { return below(100) < percent; }
+    template <typename T, std::size_t N>
+    const T &pick(const T (&items)[N]) { return items[below(int(N))]; }
+
+private:
+    QRandomGenerator m_rng;
+};
+
+const char *const kMmsis[] = {"431000001", "431000002", "431000003", "431000004", "432000005", "x1"};
+const char *const kNames[] = {"", "", "ALPHA", "BRAVO MARU", "CHARLIE", "D,E"};
+// Positions on and around the squares the criteria use, and numbers no square holds.
+const char *const kLatitudes[] = {"34", "33", "35", "34.5", "35.0000001", "", "abc", "1e400", "-1e400", "0", "33.99"};
+const char *const kLongitudes[] = {"131", "130", "132", "131.5", "129.9999999", "", "x", "1e400", "0", "130.5"};
+
+QByteArray randomLog(Random &r)
+{
+    if (r.chance(5))
+        return {};
+    QByteArray log;
+    const int records = r.below(12);
+    for (int i = 0; i < records; ++i) {
+        // Keys before the first separator, separators without a time, records without an MMSI.
+        if (i > 0 || !r.chance(20))
+            log += r.chance(10) ? QByteArray("--------------------\r\n")
+                                : "-------------------- 0" + QByteArray::number(r.below(10)) + ":1" +
+                                      QByteArray::number(r.below(10)) + ":00\r\n";
+        if (!r.chance(15))
+            log += "MMSI NUMBER         = " + QByteArray(r.pick(kMmsis)) + "\r\n";
+        if (const QByteArray name = r.pick(kNames); !name.isEmpty())
+            log += "NAME                = " + name + "\r\n";
+        if (!r.chance(10))
+            log += "LATITUDE            = " + QByteArray(r.pick(kLatitudes)) + "\r\n";
+        if (!r.chance(10))
+            log += "LONGITUDE           = " + QByteArray(r.pick(kLongitudes)) + "\r\n";
+        if (r.chance(50))
+            log += "SPEED OVER GROUND   = 1" + QByteArray::number(r.below(10)) + " [knots]\r\n";
+        if (r.chance(20))
+            log += "NAVIGATIONAL STATUS = S" + QByteArray::number(r.below(3)) + "\r\n";
+    }
+    return log;
+}
+
+void randomCriteria(Random &r, FakeHost &h)
+{
+    const char *const mmsis[] = {"", "", "", "431000001", "431000003", "999999999"};
+    h.text1[0] = r.pick(mmsis);
+    const char *const squares[][3] = {{"34", "131", "1"},   {"33", "130", "0"},  {"35", "132", "0.5"},
+                                      {"", "", ""},         {"34", "131", "0.5"}, {"1e400", "1e400", "1e400"},
+                                      {"34.5", "131.5", "0"}};
+    const int fields[3][3] = {{4, 5, 6}, {9, 10, 11}, {12, 13, 14}};
+    for (int k = 0; k < 3; ++k) {
+        h.check1[k] = r.chance(35);
+        const auto &s = squares[r.below(7)];
+        for (int f = 0; f < 3; ++f)
+            h.text1[fields[k][f]] = s[f];
+    }
+}
+
+} // namespace
+
+class TestDayIndex : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int kFiles = 6;
+
+    // One run of commands from a fresh engine state: a Search, ship
+    // selections and an Open, with the edits and the Escape drawn from `seed`.
+    QStringList runScenario(quint32 seed, DayIndex *index)
+    {
+        Random r(seed);
+        ScriptedHost h;
+        resetState();
+        setHost(&h);
+        setDayIndex(index);
+        h.text1[7] = r.chance(80) ? "" : "20110403";
+        h.text1[8] = "99999999";
+        randomCriteria(r, h);
+        for (int f = 1; f <= 3 * kFiles; ++f) {
+            if (r.chance(15)) {
+                const quint32 editSeed = quint32(r.below(1 << 30));
+                h.edits[f] = [&h, editSeed] {
+                    Random e(editSeed);
+                    randomCriteria(e, h);
+                };
+            }
+        }
+        h.escapeAt = r.chance(0) ? 1 + r.below(3 * kFiles) : -1;
+
+        searchCommand();
+        QStringList out = outcome(h);
+        for (int i = 0; i < 2 && h.ships.size() > 0; ++i) {
+            if (r.chance(50))
+                randomCriteria(r, h);
+            h.selectShip(r.below(int(h.ships.size())));
+            out << "#" << outcome(h);
+        }
+        if (h.fileSelected >= 0) {
+            h.choice = r.chance(50) ? ViewChoice::Changes : ViewChoice::Chart;
+            openView();
+            out << "#" << outcome(h);
+        }
+        setDayIndex(nullptr);
+        setHost(nullptr);
+        return out;
+    }
+
+private slots:
+    // Random logs and criteria: every command gives the same with the index as
+    // without it, while the index is built and once it answers for files.
+    void passesWithTheIndexEqualPassesWithout()
+    {
+        int hits = 0;
+        for (quint32 trial = 0; trial < 60; ++trial) {
+            Workspace ws;
+            QTemporaryDir cache;
+            Index::SqliteDayIndex sqlite(cache.path());
+            CountingIndex index(sqlite);
+            Random r(trial);
+            for (int d = 0; d < kFiles; ++d)
+                writeSettled(ws, QString("2011040%1_AIS_FMT.log").arg(d + 1), randomLog(r));
+            for (int s = 0; s < 6; ++s) {
+                const quint32 seed = trial * 100 + quint32(s);
+                const QStringList plain = runScenario(seed, nullptr);
+                const QStringList indexed = runScenario(seed, &index);
+                if (plain != indexed)
+                    qWarning() << "trial" << trial << "scenario" << s << "\n" << plain << "\n" << indexed;
+                QCOMPARE(indexed, plain);
+                // A file rewritten between passes must be read again.
+                if (r.chance(30))
+                    writeSettled(ws, QString("2011040%1_AIS_FMT.log").arg(1 + r.below(kFiles)), randomLog(r));
+            }
+            hits += index.hits;
+        }
+        QVERIFY(hits > 500);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDayIndex)
+#include "test_dayindex.moc"
