@@ -131,20 +131,24 @@ SqliteDayIndex::Database *SqliteDayIndex::database(const QString &folder)
 
 bool SqliteDayIndex::open(Database &db)
 {
-    {
+    // The connection's handles must be gone before fail() removes it.
+    QString what, error;
+    int code = -1;
+    const auto failed = [&](const QString &w, const QSqlError &e) {
+        what = w;
+        error = e.text();
+        code = primaryCode(e);
+        return false;
+    };
+    const bool ok = [&] {
         QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.connection);
         sql.setDatabaseName(db.path);
         sql.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-        if (!sql.open()) {
-            fail(db, QStringLiteral("cannot open"), sql.lastError().text(), primaryCode(sql.lastError()));
-            return false;
-        }
+        if (!sql.open())
+            return failed(QStringLiteral("cannot open"), sql.lastError());
         QSqlQuery q(sql);
         const auto run = [&](const QString &statement) {
-            if (q.exec(statement))
-                return true;
-            fail(db, QStringLiteral("cannot use"), q.lastError().text(), primaryCode(q.lastError()));
-            return false;
+            return q.exec(statement) || failed(QStringLiteral("cannot use"), q.lastError());
         };
         if (!run(QStringLiteral("PRAGMA journal_mode=WAL")) || !run(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
             !run(QStringLiteral("PRAGMA user_version")))
@@ -152,7 +156,9 @@ bool SqliteDayIndex::open(Database &db)
         const int version = q.next() ? q.value(0).toInt() : -1;
         if (version != 0 && version != kFormat) {
             // Another layout: as good as damaged.
-            fail(db, QStringLiteral("cannot use"), QStringLiteral("unknown layout %1").arg(version), kSqliteCorrupt);
+            what = QStringLiteral("cannot use");
+            error = QStringLiteral("unknown layout %1").arg(version);
+            code = kSqliteCorrupt;
             return false;
         }
         if (!run(QStringLiteral("CREATE TABLE IF NOT EXISTS days (name TEXT PRIMARY KEY, size INTEGER NOT NULL, "
@@ -160,16 +166,19 @@ bool SqliteDayIndex::open(Database &db)
                                 "device INTEGER NOT NULL, summary BLOB NOT NULL)")) ||
             (version == 0 && !run(QStringLiteral("PRAGMA user_version=%1").arg(kFormat))))
             return false;
-
         db.select = std::make_unique<QSqlQuery>(sql);
         db.insert = std::make_unique<QSqlQuery>(sql);
         if (!db.select->prepare(QStringLiteral("SELECT size, modified, changed, inode, device, summary FROM days "
-                                               "WHERE name = ?")) ||
-            !db.insert->prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, inode, "
-                                               "device, summary) VALUES (?, ?, ?, ?, ?, ?, ?)"))) {
-            fail(db, QStringLiteral("cannot use"), db.select->lastError().text(), primaryCode(db.select->lastError()));
-            return false;
-        }
+                                               "WHERE name = ?")))
+            return failed(QStringLiteral("cannot use"), db.select->lastError());
+        if (!db.insert->prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, inode, "
+                                               "device, summary) VALUES (?, ?, ?, ?, ?, ?, ?)")))
+            return failed(QStringLiteral("cannot use"), db.insert->lastError());
+        return true;
+    }();
+    if (!ok) {
+        fail(db, what, error, code);
+        return false;
     }
     db.opened = true;
     return true;

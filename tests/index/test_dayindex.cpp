@@ -214,6 +214,42 @@ class TestDayIndex : public QObject
         return out;
     }
 
+    // List1 after a Search with no criteria over every file.
+    static QStringList searchShips(DayIndex *index)
+    {
+        FakeHost h;
+        h.text1[7] = "";
+        h.text1[8] = "99999999";
+        resetState();
+        setHost(&h);
+        setDayIndex(index);
+        searchCommand();
+        setDayIndex(nullptr);
+        setHost(nullptr);
+        return h.ships;
+    }
+
+    static void tamperName(Index::SqliteDayIndex &index, const QString &fileName, const std::string &name)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+        db.setDatabaseName(index.databasePath("../logs/"));
+        QVERIFY(db.open());
+        {
+            QSqlQuery q(db);
+            QVERIFY(q.exec("SELECT summary FROM days WHERE name = '" + fileName + "'") && q.next());
+            auto summary = Index::decodeSummary(q.value(0).toByteArray());
+            QVERIFY(summary && !summary->ships.empty());
+            summary->ships[0].lastName = name;
+            q.prepare("UPDATE days SET summary = ? WHERE name = ?");
+            q.addBindValue(Index::encodeSummary(*summary));
+            q.addBindValue(fileName);
+            QVERIFY(q.exec());
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("tamper");
+    }
+
 private slots:
     // Random logs and criteria: every command gives the same with the index as
     // without it, while the index is built and once it answers for files.
@@ -242,6 +278,118 @@ private slots:
             hits += index.hits;
         }
         QVERIFY(hits > 500);
+    }
+
+    // The index answers for an unchanged file (the summary, tampered with here,
+    // is what the pass shows) and for nothing else.
+    void aSummaryHoldsForTheFileItWasMadeFromOnly()
+    {
+        const QString day2 = "20110402_AIS_FMT.log";
+        const QByteArray same = logRecord("01:00:00", "431000001", "REAL2");
+        const QByteArray sameSize = logRecord("01:00:00", "431000001", "REAL3");
+        const std::function<void(const QString &)> changes[] = {
+            [&](const QString &p) { QFile f(p); f.open(QIODevice::Append); f.write(logRecord("02:00:00", "431000001", "APPENDED")); },
+            [&](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write(sameSize); f.close(); settle(p); },
+            [&](const QString &p) {
+                const QDateTime old = QFileInfo(p).lastModified();
+                QFile f(p); f.open(QIODevice::ReadWrite); f.write(sameSize);
+                f.setFileTime(old, QFileDevice::FileModificationTime);
+            },
+            [&](const QString &p) {
+                const QString other = p + ".new";
+                QFile f(other); f.open(QIODevice::WriteOnly); f.write(sameSize); f.close(); settle(other);
+                QFile::remove(p); QFile::rename(other, p);
+            },
+            [&](const QString &p) { QFile::remove(p); },
+        };
+        const QString expected[] = {"431000001 APPENDED", "431000001 REAL3", "431000001 REAL3", "431000001 REAL3",
+                                    "431000001 REAL"};
+        for (int c = 0; c < 5; ++c) {
+            Workspace ws;
+            QTemporaryDir cache;
+            Index::SqliteDayIndex index(cache.path());
+            writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "REAL"));
+            writeSettled(ws, day2, same);
+            const QString path = ws.logs() + "/" + day2;
+            QCOMPARE(searchShips(&index), QStringList{"431000001 REAL2"});
+            QVERIFY(index.isCurrent("../logs/", day2));
+
+            tamperName(index, day2, "INDEXED");
+            QCOMPARE(searchShips(&index), QStringList{"431000001 INDEXED"});
+            changes[c](path);
+            QVERIFY(!index.isCurrent("../logs/", day2));
+            QCOMPARE(searchShips(&index), QStringList{expected[c]});
+        }
+    }
+
+    // Today's log is still being written: never answered for, never summarised.
+    void todaysLogIsAlwaysRead()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        const QString today = QDate::currentDate().toString("yyyyMMdd") + "_AIS_FMT.log";
+        writeSettled(ws, today, logRecord("01:00:00", "431000001", "NOW"));
+        QCOMPARE(searchShips(&index), QStringList{"431000001 NOW"});
+        QVERIFY(!index.isCurrent("../logs/", today));
+    }
+
+    // A cache that cannot be made, a database that is garbage, truncated or
+    // locked: the passes read the files and find what they always find, and a
+    // damaged database is replaced by the next pass that writes.
+    void aBrokenCacheOnlyCostsSpeed()
+    {
+        enum Case { Uncreatable, Garbage, Truncated, Locked };
+        for (const Case c : {Uncreatable, Garbage, Truncated, Locked}) {
+            Workspace ws;
+            QTemporaryDir cache;
+            writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
+            writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000002", "B"));
+            const QStringList expected{"431000001 A", "431000002 B"};
+            QString folder = cache.path();
+            QString dbPath = Index::SqliteDayIndex(folder).databasePath("../logs/");
+            QSqlDatabase locker;
+            if (c == Uncreatable) {
+                ws.write("blocker", "a file where the cache folder should be");
+                folder = ws.path("blocker/cache");
+            } else {
+                {
+                    Index::SqliteDayIndex first(folder);
+                    QCOMPARE(searchShips(&first), expected);
+                }
+                QFile db(dbPath);
+                if (c == Garbage) {
+                    db.open(QIODevice::WriteOnly);
+                    db.write(QByteArray(5000, '\x5a'));
+                } else if (c == Truncated) {
+                    QFile::remove(dbPath + "-wal");
+                    db.resize(db.size() / 2 + 1);
+                } else {
+                    locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+                    locker.setDatabaseName(dbPath);
+                    QVERIFY(locker.open());
+                    QSqlQuery q(locker);
+                    QVERIFY(q.exec("PRAGMA locking_mode=EXCLUSIVE"));
+                    QVERIFY(q.exec("BEGIN EXCLUSIVE"));
+                    QVERIFY(q.exec("DELETE FROM days"));
+                }
+            }
+            {
+                Index::SqliteDayIndex index(folder);
+                index.setBusyTimeout(50);
+                QCOMPARE(searchShips(&index), expected);
+                QCOMPARE(searchShips(&index), expected);
+            }
+            if (c == Garbage || c == Truncated) {
+                Index::SqliteDayIndex again(folder);
+                QVERIFY(again.isCurrent("../logs/", "20110401_AIS_FMT.log"));
+            }
+            if (c == Locked) {
+                locker.close();
+                locker = QSqlDatabase();
+                QSqlDatabase::removeDatabase("locker");
+            }
+        }
     }
 };
 
