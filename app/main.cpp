@@ -1,3 +1,5 @@
+#include "engine/dayindex.h"
+#include "index/sqlitedayindex.h"
 #include "main_window/form1.h"
 #include "platform/fonts.h"
 #include "startup.h"
@@ -37,7 +39,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(VELKAIS_APP_ID));
     Platform::installFontSubstitutions();
+    // Summaries of the day logs, shared with velkais-log, spare reading files
+    // that cannot change a Search or a ship selection.
+    Index::SqliteDayIndex dayIndex;
+    if (!request.noIndex)
+        Module1::setDayIndex(&dayIndex);
     Form1 form;
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    Module1::setDayIndex(nullptr);
+    return status;
 }

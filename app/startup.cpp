@@ -4,9 +4,11 @@
 
 namespace Startup {
 
-Request parse(const QStringList &args)
+Request parse(const QStringList &given)
 {
     Request r;
+    QStringList args = given;
+    r.noIndex = args.removeAll(QStringLiteral("--no-index")) > 0;
     auto fail = [&r](const QString &why) {
         r.action = Action::UsageError;
         r.error = why;
@@ -41,7 +43,7 @@ Request parse(const QStringList &args)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: velkais-log-browser [WORKDIR]\n"
+        "Usage: velkais-log-browser [--no-index] [WORKDIR]\n"
         "Browse the daily text logs of a shore-side AIS receiving station: search a period\n"
         "of day logs for ships by MMSI and area, and view a ship's day as a chart of\n"
         "reports per hour, a list of voyage and status changes, or a KML track.\n"
@@ -50,6 +52,7 @@ QString helpText()
         "reads the day logs from ../logs/ and the ship photographs from ../pics/, and\n"
         "writes VelkaisLogBrowser.ini and lb4velkais.kml in the working folder.\n"
         "\n"
+        "      --no-index read every day log; neither use nor update the day index\n"
         "  -h, --help     display this help and exit\n"
         "      --version  output version information and exit\n"
         "\n"

@@ -4,6 +4,8 @@
 #include "records.h"
 #include "engine/export.h"
 #include "engine/module1.h"
+#include "index/sqlitedayindex.h"
+#include "indexcommand.h"
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/files.h"
@@ -11,6 +13,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMap>
+#include <QThread>
+
+#include <memory>
 
 #include <cstdio>
 #ifdef _WIN32
@@ -37,6 +42,7 @@ const char *const kUsage =
     "                      [--format csv|jsonl|geojson] [--out FILE]\n"
     "  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson\n"
     "                      [--utc-offset +HH:MM] [--out FILE]\n"
+    "  velkais-log index   [--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]\n"
     "\n"
     "options:\n"
     "  --logs DIR              folder of the day logs (default ../logs)\n"
@@ -53,6 +59,9 @@ const char *const kUsage =
     "  --out FILE              write the document or records to FILE instead of standard output\n"
     "  --quiet                 no line for each log file that could not be read (the summary\n"
     "                          line and the exit status stay)\n"
+    "  --jobs N                index: files read at once, in as many processes (default: one per core)\n"
+    "  --index-dir DIR         keep the day index in DIR instead of the user's cache folder\n"
+    "  --no-index              read every file; neither use nor update the day index\n"
     "  --help                  this text\n"
     "  --version               the version of the tool\n"
     "\n"
@@ -71,12 +80,14 @@ struct Options
     QMap<QString, QString> values;
     QStringList areas;
     bool quiet = false;
+    bool noIndex = false;
 };
 
 // Options as "--name value" or "--name=value"; --area may repeat.
 bool parse(const QStringList &args, Options &o, QString &error)
 {
-    static const QStringList known = {"logs", "from", "to", "mmsi", "area", "ship", "file", "name", "altitude", "out", "format", "utc-offset"};
+    static const QStringList known = {"logs", "from", "to",  "mmsi", "area",      "ship",  "file",   "name",
+                                      "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -89,6 +100,10 @@ bool parse(const QStringList &args, Options &o, QString &error)
         }
         if (a == QLatin1String("--quiet")) {
             o.quiet = true;
+            continue;
+        }
+        if (a == QLatin1String("--no-index")) {
+            o.noIndex = true;
             continue;
         }
         QString name = a.mid(2);
@@ -170,18 +185,23 @@ int run(const QStringList &args)
         return usageError(error);
 
     const QStringList criteria = {"mmsi", "area"};
+    const QStringList common = {"logs", "index-dir"};
     if (o.command == QLatin1String("search"))
-        (void)requireOptions(o, {"from", "to"}, QStringList{"logs"} + criteria, error);
+        (void)requireOptions(o, {"from", "to"}, common + criteria, error);
     else if (o.command == QLatin1String("days"))
-        (void)requireOptions(o, {"from", "to", "ship"}, QStringList{"logs"} + criteria, error);
+        (void)requireOptions(o, {"from", "to", "ship"}, common + criteria, error);
     else if (o.command == QLatin1String("hours") || o.command == QLatin1String("changes"))
-        (void)requireOptions(o, {"file", "ship"}, {"logs"}, error);
+        (void)requireOptions(o, {"file", "ship"}, common, error);
     else if (o.command == QLatin1String("kml"))
-        (void)requireOptions(o, {"file", "ship"}, {"logs", "name", "altitude", "out"}, error);
+        (void)requireOptions(o, {"file", "ship"}, common + QStringList{"name", "altitude", "out"}, error);
     else if (o.command == QLatin1String("records"))
-        (void)requireOptions(o, {"from", "to"}, QStringList{"logs", "format", "out"} + criteria, error);
+        (void)requireOptions(o, {"from", "to"}, common + QStringList{"format", "out"} + criteria, error);
     else if (o.command == QLatin1String("track"))
-        (void)requireOptions(o, {"file", "ship", "format"}, {"logs", "name", "utc-offset", "out"}, error);
+        (void)requireOptions(o, {"file", "ship", "format"}, common + QStringList{"name", "utc-offset", "out"}, error);
+    else if (o.command == QLatin1String("index")) {
+        if (requireOptions(o, {}, common + QStringList{"from", "to", "jobs", "worker"}, error) && o.noIndex)
+            error = QStringLiteral("--no-index does not go with index");
+    }
     else
         error = o.command.isEmpty() ? QStringLiteral("no command given")
                                     : QStringLiteral("unknown command '%1'").arg(o.command);
@@ -231,6 +251,24 @@ int run(const QStringList &args)
     CliHost host;
     host.quiet = o.quiet;
     Module1::setHost(&host);
+    std::unique_ptr<Index::SqliteDayIndex> index;
+    if (!o.noIndex) {
+        index = std::make_unique<Index::SqliteDayIndex>(o.values.value("index-dir"));
+        Module1::setDayIndex(index.get());
+    }
+    if (o.command == QLatin1String("index")) {
+        IndexRun run;
+        run.folder = Module1::logFolder;
+        run.from = o.values.value("from");
+        run.to = o.values.value("to");
+        run.indexDir = o.values.value("index-dir");
+        run.worker = o.values.contains("worker");
+        bool jobsOk = true;
+        run.jobs = o.values.contains("jobs") ? o.values.value("jobs").toInt(&jobsOk) : QThread::idealThreadCount();
+        if (!jobsOk || run.jobs < 1)
+            return usageError(QStringLiteral("--jobs takes a number of 1 or more"));
+        return indexCommand(run, *index, host);
+    }
 
     host.first = o.values.value("from");
     host.last = o.values.value("to");

@@ -1,10 +1,11 @@
 # Sourced by ./run and ./test: installs what a fresh Debian machine lacks.
-# Packages: the compiler and build tools, Qt 6 Widgets, and fonts with the
+# Packages: the compiler and build tools, Qt 6 Widgets, Qt SQL's SQLite driver
+# (the day index), and fonts with the
 # Japanese glyphs of the tooltips and the message box (IPA Gothic) plus an
 # Arial-compatible face (Liberation Sans). The installed program's icons and
 # manual pages are made with rsvg-convert and help2man; the install test
 # validates the desktop entry and the AppStream metadata.
-VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-ipafont-gothic fonts-liberation
+VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-ipafont-gothic fonts-liberation
                librsvg2-bin help2man desktop-file-utils appstream)
 
 ensure_packages() {

@@ -50,12 +50,6 @@ int primaryCode(const QSqlError &e)
     return ok ? code & 0xff : -1;
 }
 
-// The log of today, or of a later day, is still being written.
-bool isCurrentDay(const QString &fileName)
-{
-    return fileName.left(8) >= QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-}
-
 } // namespace
 
 struct SqliteDayIndex::Database
@@ -68,6 +62,11 @@ struct SqliteDayIndex::Database
     std::optional<QDeadlineTimer> unavailable; // locked, read-only, unreadable: try again later
     std::unique_ptr<QSqlQuery> select, insert;
 };
+
+bool SqliteDayIndex::isCurrentDay(const QString &fileName)
+{
+    return fileName.left(8) >= QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+}
 
 SqliteDayIndex::SqliteDayIndex(const QString &cacheFolder)
     : m_cacheFolder(cacheFolder.isEmpty() ? defaultCacheFolder() : cacheFolder)

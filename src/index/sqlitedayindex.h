@@ -36,6 +36,10 @@ public:
     Lookup lookup(const QString &folder, const QString &fileName) override;
     void store(const QString &folder, const QString &fileName, const Module1::DaySummary &summary) override;
 
+    // The log of today, or of a later day, is still being written: it is
+    // never summarised nor answered for.
+    static bool isCurrentDay(const QString &fileName);
+
     // True when a summary is stored for the file as it is now.
     bool isCurrent(const QString &folder, const QString &fileName);
 

@@ -37,6 +37,7 @@ private slots:
                                 << file + ": not a folder";
         QTest::newRow("help and more") << QStringList{"--help", dir} << int(Action::UsageError) << QString()
                                        << "too many arguments";
+        QTest::newRow("no index") << QStringList{"--no-index", dir} << int(Action::Run) << dir << QString();
     }
     void parse()
     {
@@ -46,6 +47,7 @@ private slots:
         QCOMPARE(int(r.action), action);
         QTEST(r.workDir, "workDir");
         QTEST(r.error, "error");
+        QCOMPARE(r.noIndex, args.contains("--no-index"));
     }
 
     // The program as a terminal sees it. No display is reachable, so a window
@@ -56,7 +58,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("Usage: velkais-log-browser [WORKDIR]\n")
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("Usage: velkais-log-browser [--no-index] [WORKDIR]\n")
                               << QByteArray();
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QByteArray("velkais-log-browser " VELKAIS_VERSION "\n") << QByteArray();

@@ -179,6 +179,31 @@ private slots:
         QCOMPARE(r.out.count('\n'), 1000);
         QVERIFY(r.err.contains("1000"));
     }
+
+    // index builds the summaries, in worker processes; a search then gives
+    // what --no-index gives; a cache folder that cannot be made costs one
+    // line on standard error and nothing else.
+    void dayIndex()
+    {
+        for (const QString name : {"20110406", "20110407", "20110408"})
+            m_ws->settleLog(name + "_AIS_FMT.log");
+        const QString dir = m_ws->path("index");
+        const QStringList period = {"--from", "20110406", "--to", "20110408"};
+        Run r = velkaisLog(QStringList{"index", "--jobs", "2", "--index-dir", dir} + period);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("indexed 3 files"), r.out);
+        r = velkaisLog({"index", "--index-dir", dir});
+        QVERIFY2(r.out.startsWith("indexed 0 files") && r.out.contains("3 already indexed"), r.out);
+
+        const QByteArray plain = velkaisLog(QStringList{"search", "--no-index"} + period).out;
+        QCOMPARE(velkaisLog(QStringList{"search", "--index-dir", dir} + period).out, plain);
+        m_ws->write("blocker", "");
+        r = velkaisLog(QStringList{"search", "--index-dir", m_ws->path("blocker/index")} + period);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, plain);
+        QCOMPARE(r.err.count('\n'), 1);
+        QCOMPARE(velkaisLog({"index", "--no-index"}).status, 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -21,19 +21,10 @@ using namespace Module1;
 
 namespace {
 
-// Moves a file's modification time an hour back: summaries are not made of
-// files that changed within the last seconds.
-void settle(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadWrite);
-    f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
-}
-
 void writeSettled(const Workspace &ws, const QString &name, const QByteArray &content)
 {
     ws.writeLog(name, content);
-    settle(ws.logs() + "/" + name);
+    ws.settleLog(name);
 }
 
 // Edits and Escape at the first event-loop turn of a chosen file of a command.
@@ -288,20 +279,25 @@ private slots:
         const QString day2 = "20110402_AIS_FMT.log";
         const QByteArray same = logRecord("01:00:00", "431000001", "REAL2");
         const QByteArray sameSize = logRecord("01:00:00", "431000001", "REAL3");
-        const std::function<void(const QString &)> changes[] = {
-            [&](const QString &p) { QFile f(p); f.open(QIODevice::Append); f.write(logRecord("02:00:00", "431000001", "APPENDED")); },
-            [&](const QString &p) { QFile f(p); f.open(QIODevice::WriteOnly); f.write(sameSize); f.close(); settle(p); },
-            [&](const QString &p) {
+        const std::function<void(const Workspace &, const QString &)> changes[] = {
+            [&](const Workspace &, const QString &p) {
+                QFile f(p);
+                f.open(QIODevice::Append);
+                f.write(logRecord("02:00:00", "431000001", "APPENDED"));
+            },
+            [&](const Workspace &ws, const QString &) { writeSettled(ws, day2, sameSize); },
+            [&](const Workspace &, const QString &p) {
                 const QDateTime old = QFileInfo(p).lastModified();
-                QFile f(p); f.open(QIODevice::ReadWrite); f.write(sameSize);
+                QFile f(p);
+                f.open(QIODevice::ReadWrite);
+                f.write(sameSize);
                 f.setFileTime(old, QFileDevice::FileModificationTime);
             },
-            [&](const QString &p) {
-                const QString other = p + ".new";
-                QFile f(other); f.open(QIODevice::WriteOnly); f.write(sameSize); f.close(); settle(other);
-                QFile::remove(p); QFile::rename(other, p);
+            [&](const Workspace &ws, const QString &p) {
+                QFile::rename(p, p + ".old");
+                writeSettled(ws, day2, sameSize);
             },
-            [&](const QString &p) { QFile::remove(p); },
+            [&](const Workspace &, const QString &p) { QFile::remove(p); },
         };
         const QString expected[] = {"431000001 APPENDED", "431000001 REAL3", "431000001 REAL3", "431000001 REAL3",
                                     "431000001 REAL"};
@@ -317,7 +313,7 @@ private slots:
 
             tamperName(index, day2, "INDEXED");
             QCOMPARE(searchShips(&index), QStringList{"431000001 INDEXED"});
-            changes[c](path);
+            changes[c](ws, path);
             QVERIFY(!index.isCurrent("../logs/", day2));
             QCOMPARE(searchShips(&index), QStringList{expected[c]});
         }
