@@ -2,7 +2,9 @@
 
 #include "engine/module1.h"
 #include "fakehost.h"
+#include "index/sqlitedayindex.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -39,6 +41,23 @@ void check(bool ok)
         std::abort();
 }
 
+// A Search and the ship selection it ends with, from a fresh engine state,
+// with or without the day index: what the lists and the record are left with.
+QStringList searchOutcome(const FakeHost &criteria, Module1::DayIndex *index)
+{
+    FakeHost host = criteria;
+    Module1::resetState();
+    Module1::setHost(&host);
+    Module1::setDayIndex(index);
+    Module1::searchCommand();
+    Module1::setDayIndex(nullptr);
+    const Module1::CurrentRecord &r = Module1::record;
+    QStringList out = host.ships + QStringList{"|"} + host.files;
+    for (const std::string *f : {&r.recTime, &r.recName, &r.recLongitude, &r.recLatitude, &r.recSpeed})
+        out << QString::fromStdString(*f);
+    return out;
+}
+
 } // namespace
 
 int fuzzLogFile(const std::uint8_t *data, std::size_t size)
@@ -60,11 +79,25 @@ int fuzzLogFile(const std::uint8_t *data, std::size_t size)
     host.text1[7] = "";
     host.text1[8] = "99999999";
 
+    // The same bytes twice: the second file is read after whatever the first
+    // left behind. Settled an hour back, so that the day index summarises them.
     const QString name = "20110407_AIS_FMT.log";
-    QFile file(Module1::logFolder + name);
-    file.open(QIODevice::WriteOnly);
-    file.write(reinterpret_cast<const char *>(p), end - p);
-    file.close();
+    for (const QString &n : {name, QStringLiteral("20110408_AIS_FMT.log")}) {
+        QFile file(Module1::logFolder + n);
+        file.open(QIODevice::WriteOnly);
+        file.write(reinterpret_cast<const char *>(p), end - p);
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+
+    // The day index, while it summarises the files and once it answers for
+    // them, changes nothing.
+    // Never destroyed: at exit Qt SQL's own statics may be gone before it.
+    static auto *index = new Index::SqliteDayIndex(folder.dir.path() + "/index");
+    const QStringList plain = searchOutcome(host, nullptr);
+    check(searchOutcome(host, index) == plain);
+    check(searchOutcome(host, index) == plain);
+    Module1::resetState();
+    Module1::setHost(&host);
 
     host.selectRunsSelection = true;
     Module1::searchCommand();
