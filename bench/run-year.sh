@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# A year of day logs and the day index, timed through velkais-log against
+# grep -c -F over the same files in the same run (all in the page cache).
+#
+#   bench/run-year.sh [--days N] [--mb-per-day M] [--repeat R]
+#
+# Defaults: 365 days of 30 MB (11 GB). The logs are generated once into
+# bench/data/year-<N>x<M>mb/ and reused while their stamp matches; every index
+# lives in a fresh temporary folder, so the user's cache is never touched.
+# Figures are the best of R runs (default 3) except the first passes, which
+# build the index and can only be run once per fresh index.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+ensure_packages
+
+days=365 mb=30 repeat=3
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --days) days=$2; shift 2 ;;
+        --mb-per-day) mb=$2; shift 2 ;;
+        --repeat) repeat=$2; shift 2 ;;
+        *) echo "usage: $0 [--days N] [--mb-per-day M] [--repeat R]" >&2; exit 2 ;;
+    esac
+done
+
+build="$PWD/build/release"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target velkais-log velkais-demo-data >/dev/null
+export QT_QPA_PLATFORM=offscreen
+V="$build/cli/velkais-log"
+
+data="$PWD/bench/data/year-${days}x${mb}mb"
+logs="$data/logs"
+stamp="seed 1, $days days to 20111231, $mb MB a day"
+if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ]; then
+    echo "generating $days day logs of $mb MB into $data ..."
+    rm -rf "$data"
+    "$build/tools/velkais-demo-data" --out "$data" --days "$days" --end 20111231 --mb-per-day "$mb" >/dev/null 2>&1
+    # Summaries are only made of files that have not changed for a while.
+    touch -d '1 day ago' "$logs"/*
+    echo "$stamp" >"$data/stamp"
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cat "$logs"/* >/dev/null # into the page cache
+
+now() { date +%s.%N; }
+# Wall seconds of one run of the command, output discarded.
+once() {
+    local t0 t1
+    t0=$(now)
+    "$@" >/dev/null
+    t1=$(now)
+    echo "$t1 - $t0" | bc -l
+}
+best() {
+    local b="" t i
+    for ((i = 0; i < repeat; i++)); do
+        t=$(once "$@")
+        if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
+    done
+    echo "$b"
+}
+ratio() { echo "scale=4; $1 / $2" | bc -l; }
+fmt() { printf "%8.3f s" "$1"; }
+peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+
+period=(--logs "$logs" --from 2011 --to 2012)
+ship=$("$V" search "${period[@]}" --no-index | sed -n 5p | cut -c1-9)
+area=(--area 33.9683,130.9747,0.02)
+mbytes=$(du -sm "$logs" | cut -f1)
+echo "$days day logs, $mbytes MB; ship $ship; area C = ${area[1]}"
+
+grep_s=$(best grep -c -F -- "--------------------" "$logs"/*)
+echo "grep -c -F over the same files:        $(fmt "$grep_s")"
+
+# First passes: --no-index against a fresh index being built as they go.
+search_plain=$(best "$V" search "${period[@]}" --no-index)
+search_first=$(once "$V" search "${period[@]}" --index-dir "$tmp/s")
+days_plain=$(best "$V" days "${period[@]}" --ship "$ship" --no-index)
+days_first=$(once "$V" days "${period[@]}" --ship "$ship" --index-dir "$tmp/d")
+echo "search, --no-index:                    $(fmt "$search_plain")  ($(ratio "$search_plain" "$grep_s") x grep)"
+echo "search, first with the index built:    $(fmt "$search_first")  ($(ratio "$search_first" "$search_plain") x --no-index)"
+echo "days, --no-index:                      $(fmt "$days_plain")  ($(ratio "$days_plain" "$grep_s") x grep)"
+echo "days, first with the index built:      $(fmt "$days_first")  ($(ratio "$days_first" "$days_plain") x --no-index)"
+
+# With the index in place.
+idx=(--index-dir "$tmp/s")
+days_idx=$(best "$V" days "${period[@]}" --ship "$ship" "${idx[@]}")
+area_plain=$(best "$V" days "${period[@]}" --ship "$ship" "${area[@]}" --no-index)
+area_idx=$(best "$V" days "${period[@]}" --ship "$ship" "${area[@]}" "${idx[@]}")
+mmsi_plain=$(best "$V" search "${period[@]}" --mmsi "$ship" --no-index)
+mmsi_idx=$(best "$V" search "${period[@]}" --mmsi "$ship" "${idx[@]}")
+search_idx=$(best "$V" search "${period[@]}" "${idx[@]}")
+area_days=$("$V" days "${period[@]}" --ship "$ship" "${area[@]}" --no-index | wc -l)
+echo "days, no area, with the index:         $(fmt "$days_idx")  ($(ratio "$days_idx" "$grep_s") x grep)"
+echo "days, area C, --no-index:              $(fmt "$area_plain")"
+echo "days, area C, with the index:          $(fmt "$area_idx")  ($(ratio "$area_idx" "$area_plain") x --no-index; $area_days days listed)"
+echo "search --mmsi, --no-index:             $(fmt "$mmsi_plain")"
+echo "search --mmsi, with the index:         $(fmt "$mmsi_idx")  ($(ratio "$mmsi_idx" "$grep_s") x grep)"
+echo "search, no criteria, with the index:   $(fmt "$search_idx")  ($(ratio "$search_idx" "$grep_s") x grep)"
+
+# velkais-log index on a fresh index, one job and two.
+jobs1=$(once "$V" index --logs "$logs" --jobs 1 --index-dir "$tmp/j1")
+jobs2=$(once "$V" index --logs "$logs" --jobs 2 --index-dir "$tmp/j2")
+echo "index --jobs 1:                        $(fmt "$jobs1")"
+echo "index --jobs 2:                        $(fmt "$jobs2")  ($(ratio "$jobs1" "$jobs2") x as fast)"
+
+db_kb=$(du -sk "$tmp/j2" | cut -f1)
+echo "database: $db_kb KB for $mbytes MB of logs ($(echo "scale=3; 100 * $db_kb / 1024 / $mbytes" | bc -l) %)"
+
+# Peak memory: the whole period against its first month, with the index.
+month=(--logs "$logs" --from 2011 --to 20110131)
+echo "peak RSS, days with the index: $(peak "$V" days "${month[@]}" --ship "$ship" "${idx[@]}") KB for January," \
+     "$(peak "$V" days "${period[@]}" --ship "$ship" "${idx[@]}") KB for the year"
+echo "peak RSS, first search building the index: $(peak "$V" search "${month[@]}" --index-dir "$tmp/m1") KB for January," \
+     "$(peak "$V" search "${period[@]}" --index-dir "$tmp/m2") KB for the year"
