@@ -73,7 +73,7 @@ area=(--area 33.9683,130.9747,0.02)
 mbytes=$(du -sm "$logs" | cut -f1)
 echo "$days day logs, $mbytes MB; ship $ship; area C = ${area[1]}"
 
-grep_s=$(best grep -c -F -- "--------------------" "$logs"/*)
+grep_s=$(LC_ALL=C best grep -c -F "MMSI NUMBER" "$logs"/*)
 echo "grep -c -F over the same files:        $(fmt "$grep_s")"
 
 # First passes: --no-index against a fresh index being built as they go.
