@@ -319,6 +319,36 @@ private slots:
         }
     }
 
+    // A file the index would list as the 1000th is read instead, so that the
+    // limit and its message come exactly where reading puts them.
+    void theFileListLimitComesWhereReadingPutsIt()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        for (int d = 0; d < 1001; ++d)
+            writeSettled(ws, QString("2%1_AIS_FMT.log").arg(d, 7, 10, QChar('0')),
+                         logRecord("01:00:00", "431000001") + logRecord("01:00:01", "431000001"));
+        QCOMPARE(searchShips(&index), QStringList{"431000001 "});
+        QVERIFY(index.isCurrent("../logs/", "20000999_AIS_FMT.log"));
+        for (DayIndex *use : {(DayIndex *)nullptr, (DayIndex *)&index}) {
+            FakeHost h;
+            h.text1[8] = "99999999";
+            h.ships = {"431000001 "};
+            h.shipSelected = 0;
+            resetState();
+            setHost(&h);
+            setDayIndex(use);
+            shipSelection();
+            setDayIndex(nullptr);
+            setHost(nullptr);
+            QCOMPARE(h.files.size(), 1000);
+            QCOMPARE(h.files.last(), QString("20000999_AIS_FMT.log"));
+            QCOMPARE(h.limitMessages, 1);
+            QCOMPARE(QString::fromStdString(record.recMmsi), QString());
+        }
+    }
+
     // Today's log is still being written: never answered for, never summarised.
     void todaysLogIsAlwaysRead()
     {
