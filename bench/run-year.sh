@@ -26,7 +26,7 @@ done
 
 build="$PWD/build/release"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target velkais-log velkais-demo-data >/dev/null
+cmake --build "$build" --target velkais-log velkais-demo-data bench_year >/dev/null
 export QT_QPA_PLATFORM=offscreen
 V="$build/cli/velkais-log"
 
@@ -101,6 +101,12 @@ echo "days, area C, with the index:          $(fmt "$area_idx")  ($(ratio "$area
 echo "search --mmsi, --no-index:             $(fmt "$mmsi_plain")"
 echo "search --mmsi, with the index:         $(fmt "$mmsi_idx")  ($(ratio "$mmsi_idx" "$grep_s") x grep)"
 echo "search, no criteria, with the index:   $(fmt "$search_idx")  ($(ratio "$search_idx" "$grep_s") x grep)"
+
+# Clicks on ships in List1 of the real window: best click, ships listed, files per click.
+read -r click ships files < <("$build/bench/bench_year" --data "$data" --index-dir "$tmp/s" --repeat "$((repeat * 2))" 2>/dev/null)
+echo "Form1 click in List1, no area:         $(fmt "$click")  ($(ratio "$click" "$grep_s") x grep; $files files listed)"
+read -r click ships files < <("$build/bench/bench_year" --data "$data" --index-dir "$tmp/s" --area --repeat "$((repeat * 2))" 2>/dev/null)
+echo "Form1 click in List1, area C:          $(fmt "$click")  ($files files listed)"
 
 # velkais-log index on a fresh index, one job and two.
 jobs1=$(once "$V" index --logs "$logs" --jobs 1 --index-dir "$tmp/j1")
