@@ -4,6 +4,19 @@
 
 #include <QFileInfo>
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+bool stderrIsTerminal()
+{
+    return isatty(fileno(stderr));
+}
+
 void CliHost::startProgress(int totalFiles, bool enabled)
 {
     m_progress = enabled;

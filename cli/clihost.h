@@ -10,6 +10,9 @@
 // plain fields set from the options, and what the windows would show is kept
 // for printing. Nothing here decides anything the window would decide
 // differently: the passes, matching and views are the engine's.
+// True when standard error is a terminal, where progress lines belong.
+bool stderrIsTerminal();
+
 class CliHost : public Module1::PlainHost
 {
 public:

@@ -14,13 +14,6 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -36,7 +29,7 @@ void summarise(const QString &name)
 class Progress
 {
 public:
-    Progress(int total) : m_total(total), m_enabled(isatty(fileno(stderr))) { m_clock.start(); }
+    Progress(int total) : m_total(total), m_enabled(stderrIsTerminal()) { m_clock.start(); }
     ~Progress()
     {
         if (m_shown)

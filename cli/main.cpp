@@ -285,7 +285,7 @@ int run(const QStringList &args)
 
     const QString ship = o.values.value("ship");
     const QString file = o.values.value("file");
-    const bool terminal = isatty(fileno(stderr));
+    const bool terminal = stderrIsTerminal();
     QByteArray output;
 
     if (o.command == QLatin1String("search") || o.command == QLatin1String("days") ||

@@ -105,24 +105,14 @@ bool recordIsEmpty()
            r.recNavStatus.empty() && r.recText.empty();
 }
 
-struct Square
-{
-    double lonLow, lonHigh, latLow, latHigh;
-};
-
-// The active areas as the matcher bounds them: the same double expressions,
-// so a box compared with these bounds decides exactly what every record in it
-// would have given.
+// The active areas with the matcher's bounds, so a box compared with them
+// decides exactly what every record in it would have given.
 std::vector<Square> activeSquares()
 {
     std::vector<Square> squares;
     for (int k = 0; k < 3; ++k) {
-        if (!g_criteria.areaOn[k])
-            continue;
-        const double latC = g_criteria.latitude[k];
-        const double lonC = g_criteria.longitude[k];
-        const double r = g_criteria.range[k];
-        squares.push_back({lonC - r, lonC + r, latC - r, latC + r});
+        if (g_criteria.areaOn[k])
+            squares.push_back(squareOf(g_criteria, k));
     }
     return squares;
 }

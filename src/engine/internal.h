@@ -29,6 +29,21 @@ extern View g_view;
 extern bool g_timeReplaced;
 
 void refreshControls();
+
+// Area k of the criteria as the bounds of its square, inclusive. The matcher
+// tests every record against these, and the day index every position box,
+// so both compare against the very same doubles.
+struct Square
+{
+    double lonLow, lonHigh, latLow, latHigh;
+};
+inline Square squareOf(const Criteria &c, int k)
+{
+    const double latC = c.latitude[k];
+    const double lonC = c.longitude[k];
+    const double r = c.range[k];
+    return {lonC - r, lonC + r, latC - r, latC + r};
+}
 Pass passOf(const QString &mode);
 View viewOf(const std::string &viewMode);
 double numberOf(const std::string &text);

@@ -36,10 +36,8 @@ bool inAreas()
     for (int k = 0; k < 3; ++k) {
         if (!g_criteria.areaOn[k])
             continue;
-        const double latC = g_criteria.latitude[k];
-        const double lonC = g_criteria.longitude[k];
-        const double r = g_criteria.range[k];
-        if (lonC - r <= lon && lon <= lonC + r && latC - r <= lat && lat <= latC + r)
+        const Square q = squareOf(g_criteria, k);
+        if (q.lonLow <= lon && lon <= q.lonHigh && q.latLow <= lat && lat <= q.latHigh)
             return true;
     }
     return false;
