@@ -2,9 +2,13 @@
 
 #include "engine/internal.h"
 #include "engine/module1.h"
+#include "engine/numbers.h"
 #include "platform/itemreader.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
 #include <unordered_map>
 
 namespace Module1 {
@@ -22,25 +26,28 @@ namespace {
 
 DayIndex *g_index = nullptr;
 
-// The summary of the file being read. One hash-map update per record handed
-// over; everything else waits for the file's end.
+// The summary of the file being read: per record handed over, one probe of a
+// small open-addressing table (an MMSI is at most 16 bytes in all but damaged
+// logs, so it is its own key) and the two numbers of the position; everything
+// else waits for the file's end.
 class SummaryBuilder
 {
 public:
     void start()
     {
         m_ships.clear();
+        m_longKeys.clear();
+        m_slots.assign(1024, Slot{});
         m_summary = DaySummary{};
         m_usable = true;
     }
 
     void add(const CurrentRecord &r)
     {
-        const double lat = numberOf(r.recLatitude);
-        const double lon = numberOf(r.recLongitude);
-        const auto [it, inserted] = m_ships.try_emplace(r.recMmsi);
-        ShipSummary &s = it->second;
-        if (inserted) {
+        ShipSummary &s = ship(r.recMmsi);
+        const double lat = positionNumber(r.recLatitude);
+        const double lon = positionNumber(r.recLongitude);
+        if (s.records++ == 0) {
             s.minLatitude = s.maxLatitude = lat;
             s.minLongitude = s.maxLongitude = lon;
         } else {
@@ -49,7 +56,6 @@ public:
             s.minLongitude = std::min(s.minLongitude, lon);
             s.maxLongitude = std::max(s.maxLongitude, lon);
         }
-        ++s.records;
         if (!r.recName.empty())
             s.lastName = r.recName;
     }
@@ -78,10 +84,8 @@ public:
         d.latitude = record.recLatitude;
         d.speed = record.recSpeed;
         d.ships.reserve(m_ships.size());
-        for (auto &[mmsi, ship] : m_ships) {
-            ship.mmsi = mmsi;
+        for (ShipSummary &ship : m_ships)
             d.ships.push_back(std::move(ship));
-        }
         std::sort(d.ships.begin(), d.ships.end(),
                   [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
         m_ships.clear();
@@ -89,7 +93,69 @@ public:
     }
 
 private:
-    std::unordered_map<std::string, ShipSummary> m_ships;
+    struct Slot
+    {
+        std::uint64_t low = 0, high = 0;
+        std::uint32_t length = 0;
+        int ship = -1;
+    };
+
+    ShipSummary &ship(const std::string &mmsi)
+    {
+        if (mmsi.size() > 16) {
+            const auto [it, inserted] = m_longKeys.try_emplace(mmsi, int(m_ships.size()));
+            return inserted ? newShip(mmsi) : m_ships[std::size_t(it->second)];
+        }
+        std::uint64_t key[2] = {0, 0};
+        if (mmsi.size() == 9) { // the usual MMSI: two fixed-size copies
+            std::memcpy(&key[0], mmsi.data(), 8);
+            key[1] = static_cast<unsigned char>(mmsi[8]);
+        } else {
+            std::memcpy(key, mmsi.data(), mmsi.size());
+        }
+        const std::uint32_t length = std::uint32_t(mmsi.size());
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = std::size_t((key[0] * 0x9E3779B97F4A7C15ull) ^ (key[1] * 0xC2B2AE3D27D4EB4Full) ^ length);
+        for (i = (i ^ (i >> 29)) & mask;; i = (i + 1) & mask) {
+            Slot &slot = m_slots[i];
+            if (slot.ship < 0) {
+                slot = Slot{key[0], key[1], length, int(m_ships.size())};
+                ShipSummary &s = newShip(mmsi);
+                if (m_ships.size() * 2 > m_slots.size())
+                    grow();
+                return s;
+            }
+            if (slot.low == key[0] && slot.high == key[1] && slot.length == length)
+                return m_ships[std::size_t(slot.ship)];
+        }
+    }
+
+    ShipSummary &newShip(const std::string &mmsi)
+    {
+        m_ships.emplace_back();
+        m_ships.back().mmsi = mmsi;
+        return m_ships.back();
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        const std::size_t mask = m_slots.size() - 1;
+        for (const Slot &slot : old) {
+            if (slot.ship < 0)
+                continue;
+            std::size_t i = std::size_t((slot.low * 0x9E3779B97F4A7C15ull) ^ (slot.high * 0xC2B2AE3D27D4EB4Full) ^
+                                        slot.length);
+            for (i = (i ^ (i >> 29)) & mask; m_slots[i].ship >= 0; i = (i + 1) & mask) {
+            }
+            m_slots[i] = slot;
+        }
+    }
+
+    std::deque<ShipSummary> m_ships; // stable: ship() hands out references
+    std::vector<Slot> m_slots;
+    std::unordered_map<std::string, int> m_longKeys;
     DaySummary m_summary;
     bool m_usable = true;
 };

@@ -1,7 +1,10 @@
 #include "engine/numbers.h"
 #include "engine/text.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <cstring>
 
 #include <cfloat>
 #include <clocale>
@@ -38,6 +41,21 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, value);
         QCOMPARE(Module1::leadingNumber(text), value);
+    }
+
+    // The positions' shortcut gives leadingNumber's very bits for any text.
+    void positionNumberIsLeadingNumber()
+    {
+        const char alphabet[] = "0123456789..--+ eE9";
+        QRandomGenerator rng(7);
+        for (int i = 0; i < 200000; ++i) {
+            std::string text;
+            for (int n = int(rng.bounded(20u)); n > 0; --n)
+                text += alphabet[rng.bounded(quint32(sizeof alphabet - 1))];
+            const double a = Module1::positionNumber(text);
+            const double b = Module1::leadingNumber(std::string_view(text));
+            QVERIFY2(std::memcmp(&a, &b, sizeof a) == 0, text.c_str());
+        }
     }
 
     void roundingHalvesToEven()
