@@ -100,6 +100,12 @@ private:
         int ship = -1;
     };
 
+    static std::size_t home(std::uint64_t low, std::uint64_t high, std::uint32_t length, std::size_t mask)
+    {
+        const std::uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full) ^ length;
+        return std::size_t(h ^ (h >> 29)) & mask;
+    }
+
     ShipSummary &ship(const std::string &mmsi)
     {
         if (mmsi.size() > 16) {
@@ -115,8 +121,7 @@ private:
         }
         const std::uint32_t length = std::uint32_t(mmsi.size());
         const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = std::size_t((key[0] * 0x9E3779B97F4A7C15ull) ^ (key[1] * 0xC2B2AE3D27D4EB4Full) ^ length);
-        for (i = (i ^ (i >> 29)) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = home(key[0], key[1], length, mask);; i = (i + 1) & mask) {
             Slot &slot = m_slots[i];
             if (slot.ship < 0) {
                 slot = Slot{key[0], key[1], length, int(m_ships.size())};
@@ -145,10 +150,9 @@ private:
         for (const Slot &slot : old) {
             if (slot.ship < 0)
                 continue;
-            std::size_t i = std::size_t((slot.low * 0x9E3779B97F4A7C15ull) ^ (slot.high * 0xC2B2AE3D27D4EB4Full) ^
-                                        slot.length);
-            for (i = (i ^ (i >> 29)) & mask; m_slots[i].ship >= 0; i = (i + 1) & mask) {
-            }
+            std::size_t i = home(slot.low, slot.high, slot.length, mask);
+            while (m_slots[i].ship >= 0)
+                i = (i + 1) & mask;
             m_slots[i] = slot;
         }
     }
