@@ -221,25 +221,40 @@ class TestDayIndex : public QObject
         return h.ships;
     }
 
+    // Runs `use` on the index's database for the workspace's logs.
+    static void withDatabase(Index::SqliteDayIndex &index, const std::function<void(QSqlQuery &)> &use)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "test");
+            db.setDatabaseName(index.databasePath("../logs/"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            use(q);
+        }
+        QSqlDatabase::removeDatabase("test");
+    }
+
+    static std::unique_ptr<DaySummary> storedSummary(Index::SqliteDayIndex &index, const QString &fileName)
+    {
+        std::unique_ptr<DaySummary> summary;
+        withDatabase(index, [&](QSqlQuery &q) {
+            if (q.exec("SELECT summary FROM days WHERE name = '" + fileName + "'") && q.next())
+                summary = Index::decodeSummary(q.value(0).toByteArray());
+        });
+        return summary;
+    }
+
     static void tamperName(Index::SqliteDayIndex &index, const QString &fileName, const std::string &name)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
-        db.setDatabaseName(index.databasePath("../logs/"));
-        QVERIFY(db.open());
-        {
-            QSqlQuery q(db);
-            QVERIFY(q.exec("SELECT summary FROM days WHERE name = '" + fileName + "'") && q.next());
-            auto summary = Index::decodeSummary(q.value(0).toByteArray());
-            QVERIFY(summary && !summary->ships.empty());
-            summary->ships[0].lastName = name;
+        auto summary = storedSummary(index, fileName);
+        QVERIFY(summary && !summary->ships.empty());
+        summary->ships[0].lastName = name;
+        withDatabase(index, [&](QSqlQuery &q) {
             q.prepare("UPDATE days SET summary = ? WHERE name = ?");
             q.addBindValue(Index::encodeSummary(*summary));
             q.addBindValue(fileName);
             QVERIFY(q.exec());
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase("tamper");
+        });
     }
 
 private slots:
@@ -347,6 +362,38 @@ private slots:
             QCOMPARE(h.limitMessages, 1);
             QCOMPARE(QString::fromStdString(record.recMmsi), QString());
         }
+    }
+
+    // More ships in a file than the summary's table first holds.
+    void aDayOfManyShips()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        QByteArray log;
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < 1500; ++i)
+                log += logRecord("01:00:00", QByteArray::number(100000000 + i), {}, QByteArray::number(round + i));
+        }
+        writeSettled(ws, "20110401_AIS_FMT.log", log);
+        QCOMPARE(searchShips(&index).size(), 1000); // the limit: no summary
+        for (int i = 0; i < 2; ++i) {
+            FakeHost h;
+            h.text1[8] = "99999999";
+            h.text1[0] = "100001499";
+            resetState();
+            setHost(&h);
+            setDayIndex(&index);
+            searchCommand();
+            setDayIndex(nullptr);
+            setHost(nullptr);
+            QCOMPARE(h.ships, QStringList{"100001499 "});
+        }
+        const auto summary = storedSummary(index, "20110401_AIS_FMT.log");
+        QVERIFY(summary);
+        QCOMPARE(summary->ships.size(), std::size_t(1500));
+        const ShipSummary *last = summary->find("100001499");
+        QVERIFY(last && last->records == 2 && last->minLatitude == 1499 && last->maxLatitude == 1500);
     }
 
     // Today's log is still being written: never answered for, never summarised.
