@@ -21,8 +21,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#define isatty _isatty
-#define fileno _fileno
 #else
 #include <unistd.h>
 #endif

@@ -264,8 +264,9 @@ namespace detail {
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
     g_building = false;
-    // A summary holds for a file read from an empty record only.
-    if (!g_index || pass == Pass::List2 || !recordIsEmpty())
+    // Summaries are of "Search" and "List1" passes, which read the same keys,
+    // and hold for a file read from an empty record only.
+    if (!g_index || (pass != Pass::Search && pass != Pass::List1) || !recordIsEmpty())
         return IndexAnswer::Read;
     DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
     if (!found.summary) {

@@ -1,6 +1,7 @@
 // The day index: passes that use it give exactly what reading gives, a summary
 // is trusted only for the file it was made from, and a broken cache only costs
 // speed.
+#include "engine/export.h"
 #include "engine/module1.h"
 #include "fakehost.h"
 #include "index/sqlitedayindex.h"
@@ -394,6 +395,33 @@ private slots:
         QCOMPARE(summary->ships.size(), std::size_t(1500));
         const ShipSummary *last = summary->find("100001499");
         QVERIFY(last && last->records == 2 && last->minLatitude == 1499 && last->maxLatitude == 1500);
+    }
+
+    // Exports read every file: a summary holds nothing of what they write.
+    void exportsReadEveryFile()
+    {
+        struct Count : RecordSink
+        {
+            int records = 0;
+            bool take(const CurrentRecord &, const QString &) override { return ++records, false; }
+        };
+        Workspace ws;
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A") + logRecord("01:00:01", "431000001"));
+        writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
+        QCOMPARE(searchShips(&index), QStringList{"431000001 A"});
+        QCOMPARE(searchShips(&index), QStringList{"431000001 A"});
+        FakeHost h;
+        h.text1[8] = "99999999";
+        resetState();
+        setHost(&h);
+        setDayIndex(&index);
+        Count count;
+        exportPeriod(count);
+        setDayIndex(nullptr);
+        setHost(nullptr);
+        QCOMPARE(count.records, 3);
     }
 
     // Today's log is still being written: never answered for, never summarised.
