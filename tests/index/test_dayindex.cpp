@@ -424,6 +424,52 @@ private slots:
         QCOMPARE(count.records, 3);
     }
 
+    // A file that cannot be read now is reported as a read would report it,
+    // whatever its summary says. Root reads it anyway: ctest runs this again
+    // without root's capabilities.
+    void aFileMadeUnreadableIsReadAgain()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
+        QCOMPARE(searchShips(&index), QStringList{"431000001 A"});
+        QFile log(ws.logs() + "/20110401_AIS_FMT.log");
+        log.setPermissions(QFileDevice::Permissions());
+        if (log.open(QIODevice::ReadOnly))
+            QSKIP("running with privileges that read any file");
+        QVERIFY(!index.isCurrent("../logs/", "20110401_AIS_FMT.log"));
+        QCOMPARE(searchShips(&index), QStringList{});
+        QCOMPARE(passReport.skipped.size(), std::size_t(1));
+    }
+
+    // A database the user may not write: the passes read their files. Run
+    // again by ctest without root's capabilities.
+    void aReadOnlyIndexOnlyCostsSpeed()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
+        writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000002", "B"));
+        const QStringList expected{"431000001 A", "431000002 B"};
+        {
+            Index::SqliteDayIndex first(cache.path());
+            QCOMPARE(searchShips(&first), expected);
+        }
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        for (const QString &name : QDir(cache.path()).entryList(QDir::Files))
+            QFile(cache.path() + "/" + name).setPermissions(readOnly);
+        QFile(cache.path()).setPermissions(readOnly | QFileDevice::ExeOwner);
+        ws.write("logs/20110403_AIS_FMT.log", logRecord("01:00:00", "431000003", "C"));
+        ws.settleLog("20110403_AIS_FMT.log");
+        {
+            Index::SqliteDayIndex index(cache.path());
+            QCOMPARE(searchShips(&index), expected + QStringList{"431000003 C"});
+            QCOMPARE(searchShips(&index), expected + QStringList{"431000003 C"});
+        }
+        QFile(cache.path()).setPermissions(readOnly | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
     // Today's log is still being written: never answered for, never summarised.
     void todaysLogIsAlwaysRead()
     {
