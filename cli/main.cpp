@@ -29,20 +29,19 @@ namespace {
 
 enum Exit { Success = 0, Unreadable = 1, Usage = 2, Limit = 3 };
 
+// Shaped as help2man reads it: "Usage:" and "or:" lines make the manual
+// page's synopsis, "Options:" its option list.
 const char *const kUsage =
-    "usage:\n"
-    "  velkais-log search  [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
-    "  velkais-log days    [--logs DIR] --from TEXT --to TEXT --ship MMSI [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
-    "  velkais-log hours   [--logs DIR] --file NAME --ship MMSI\n"
-    "  velkais-log changes [--logs DIR] --file NAME --ship MMSI\n"
-    "  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
-    "  velkais-log records [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
-    "                      [--format csv|jsonl|geojson] [--out FILE]\n"
-    "  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson\n"
-    "                      [--utc-offset +HH:MM] [--out FILE]\n"
-    "  velkais-log index   [--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]\n"
+    "Usage: velkais-log search  [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
+    "  or:  velkais-log days    [--logs DIR] --from TEXT --to TEXT --ship MMSI [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
+    "  or:  velkais-log hours   [--logs DIR] --file NAME --ship MMSI\n"
+    "  or:  velkais-log changes [--logs DIR] --file NAME --ship MMSI\n"
+    "  or:  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
+    "  or:  velkais-log records [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]... [--format csv|jsonl|geojson] [--out FILE]\n"
+    "  or:  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]\n"
+    "  or:  velkais-log index   [--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]\n"
     "\n"
-    "options:\n"
+    "Options:\n"
     "  --logs DIR              folder of the day logs (default ../logs)\n"
     "  --from TEXT             first date of the period, compared as text with the file names\n"
     "  --to TEXT               last date of the period (inclusive; empty takes no file)\n"
@@ -55,16 +54,15 @@ const char *const kUsage =
     "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
     "  --utc-offset +HH:MM     the station clock's offset from UTC: GPX points get a UTC <time>\n"
     "  --out FILE              write the document or records to FILE instead of standard output\n"
-    "  --quiet                 no line for each log file that could not be read (the summary\n"
-    "                          line and the exit status stay)\n"
+    "  --quiet                 no line for each log file that could not be read (the summary line and the exit status stay)\n"
     "  --jobs N                index: files read at once, in as many processes (default: one per core)\n"
     "  --index-dir DIR         keep the day index in DIR instead of the user's cache folder\n"
     "  --no-index              read every file; neither use nor update the day index\n"
     "  --help                  this text\n"
     "  --version               the version of the tool\n"
     "\n"
-    "exit status: 0 success, 1 a log folder or file could not be read (or the output written), 2 usage error,\n"
-    "3 the limit of 1000 results was reached (the results so far are printed)\n";
+    "Exit status: 0 success, 1 a log folder or file could not be read (or the output written), 2 usage error,\n"
+    "3 the limit of 1000 results was reached (the results so far are printed).\n";
 
 int usageError(const QString &what)
 {

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(err), r.err.constData());
         if (status == 2)
-            QVERIFY(r.err.contains("usage:"));
+            QVERIFY(r.err.contains("Usage:"));
     }
 
     void help()

@@ -54,7 +54,7 @@ fi
 # Every subcommand and option that velkais-log --help prints must be completed;
 # the completion may know words the help does not print yet.
 help=$(bin/velkais-log --help)
-words=$( (sed -n 's/^ *velkais-log \{1,\}\([a-z][a-z-]*\).*/\1/p' <<<"$help"; grep -o -- '--[a-z][a-z-]*' <<<"$help") | sort -u)
+words=$( (sed -n 's/^\(Usage:\|  or:\)\{0,1\} *velkais-log \{1,\}\([a-z][a-z-]*\).*/\2/p' <<<"$help"; grep -o -- '--[a-z][a-z-]*' <<<"$help") | sort -u)
 completed=$(bash -c 'source "$1"; COMP_WORDS=(velkais-log ""); COMP_CWORD=1; _velkais_log; printf "%s\n" "${COMPREPLY[@]}"' \
     _ share/bash-completion/completions/velkais-log)
 [ "$(wc -l <<<"$words")" -ge 10 ] || fail "too few words found in velkais-log --help: $words"
