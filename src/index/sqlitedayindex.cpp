@@ -1,7 +1,9 @@
 #include "index/sqlitedayindex.h"
 
+#include "engine/text.h"
 #include "index/summarycodec.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDateTime>
@@ -39,7 +41,9 @@ std::atomic<int> g_connections{0};
 
 void warn(const QString &line)
 {
-    std::fprintf(stderr, "velkais-log-browser: %s\n", line.toLocal8Bit().constData());
+    // Named after the program that uses the index: the window or velkais-log.
+    std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
+                 line.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
@@ -65,7 +69,7 @@ struct SqliteDayIndex::Database
 
 bool SqliteDayIndex::isCurrentDay(const QString &fileName)
 {
-    return fileName.left(8) >= QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    return Module1::leftChars(fileName, 8) >= QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
 }
 
 SqliteDayIndex::SqliteDayIndex(const QString &cacheFolder)
