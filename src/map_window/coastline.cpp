@@ -1,26 +1,120 @@
 #include "map_window/coastline.h"
 
+#include "map_window/coastlinefile.h"
+#include "map_window/coastlinegeometry.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <list>
+#include <unordered_map>
 
 namespace Map {
 
+namespace {
+// Bins of a harbour at full resolution take a few megabytes as paths; this
+// keeps a pan across a coast and back from rebuilding them while bounding the
+// window's memory.
+constexpr qint64 cacheBudget = 48 * 1024 * 1024;
+}
+
 struct Coastline::Data {
+    struct Cached {
+        QPainterPath path; // world units, even-odd: land with its lakes as holes
+        qint64 bytes = 0;
+        std::list<quint64>::iterator lru;
+    };
+
+    Coast::File file;
     QString error = QStringLiteral("the coastline is not installed");
+    char forced = 0;
+    QBrush land{QColor(0xe8, 0xe0, 0xc8)};
+    std::unordered_map<quint64, Cached> cache;
+    std::list<quint64> lru; // most recently drawn first
+    qint64 cachedBytes = 0;
+
+    const QPainterPath &pathFor(int level, int index);
+    void evict();
 };
+
+const QPainterPath &Coastline::Data::pathFor(int level, int index)
+{
+    const quint64 key = (quint64(level) << 32) | quint32(index);
+    if (auto it = cache.find(key); it != cache.end()) {
+        lru.splice(lru.begin(), lru, it->second.lru);
+        return it->second.path;
+    }
+    Coast::Bin bin;
+    Cached entry;
+    entry.path.setFillRule(Qt::OddEvenFill);
+    if (!file.readBin(level, index, bin)) {
+        error = file.error();
+    } else {
+        const Coast::File::Level &l = file.levels()[level];
+        const double size = l.binSizeMinutes / 60.0;
+        const double west = (index % l.binsX) * size;
+        const double south = 90.0 - (index / l.binsX + 1) * size;
+        const double step = size / Coast::maxDelta;
+        for (const Coast::Ring &ring : Coast::closeBin(bin)) {
+            bool first = true;
+            for (const Coast::Point p : ring.points) {
+                const QPointF w = project({south + p.y * step, west + p.x * step});
+                if (first)
+                    entry.path.moveTo(w);
+                else
+                    entry.path.lineTo(w);
+                first = false;
+            }
+            entry.path.closeSubpath();
+        }
+    }
+    entry.bytes = qint64(sizeof(QPainterPath::Element)) * entry.path.elementCount() + 64;
+    lru.push_front(key);
+    entry.lru = lru.begin();
+    cachedBytes += entry.bytes;
+    auto &stored = cache.emplace(key, std::move(entry)).first->second;
+    evict();
+    return stored.path;
+}
+
+void Coastline::Data::evict()
+{
+    // The bin just added stays, even over budget: it is about to be drawn.
+    while (cachedBytes > cacheBudget && lru.size() > 1) {
+        const auto it = cache.find(lru.back());
+        cachedBytes -= it->second.bytes;
+        cache.erase(it);
+        lru.pop_back();
+    }
+}
 
 Coastline::Coastline() : d(std::make_unique<Data>()) {}
 Coastline::~Coastline() = default;
 
 bool Coastline::open(const QString &path)
 {
-    d->error = QStringLiteral("cannot read the coastline file %1").arg(path);
-    return false;
+    d->cache.clear();
+    d->lru.clear();
+    d->cachedBytes = 0;
+    if (path.isEmpty()) {
+        d->file.close();
+        d->error = QStringLiteral("the coastline is not installed");
+        return false;
+    }
+    if (!d->file.open(path)) {
+        d->error = d->file.error();
+        return false;
+    }
+    d->error.clear();
+    return true;
 }
 
 bool Coastline::isOpen() const
 {
-    return false;
+    return d->file.isOpen();
 }
 
 QString Coastline::error() const
@@ -28,11 +122,74 @@ QString Coastline::error() const
     return d->error;
 }
 
-void Coastline::draw(QPainter &, const Viewport &) {}
+void Coastline::setResolution(char letter)
+{
+    d->forced = letter;
+}
+
+void Coastline::setLandBrush(const QBrush &brush)
+{
+    d->land = brush;
+}
+
+char Coastline::resolutionFor(const Viewport &view) const
+{
+    if (!d->file.isOpen())
+        return 0;
+    std::vector<char> letters;
+    for (const Coast::File::Level &l : d->file.levels())
+        letters.push_back(l.letter);
+    const int level = Coast::pickLevel(letters, d->forced ? d->forced : Coast::resolutionFor(view.metresPerPixel()));
+    return level < 0 ? 0 : letters[level];
+}
+
+void Coastline::draw(QPainter &painter, const Viewport &view)
+{
+    const char letter = resolutionFor(view);
+    if (!letter)
+        return;
+    int level = 0;
+    while (d->file.levels()[level].letter != letter)
+        ++level;
+    const int binSize = d->file.levels()[level].binSizeMinutes;
+
+    const QPointF c = project(view.center);
+    const double k = view.pixelsPerDegree;
+    const QTransform toScreen(k, 0, 0, -k, view.size.width() / 2 - c.x() * k, view.size.height() / 2 + c.y() * k);
+
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(d->land);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QTransform base = painter.worldTransform();
+    const double size = binSize / 60.0;
+    const int binsX = d->file.levels()[level].binsX;
+    for (const Coast::BinRef &ref : Coast::binsInBox(view.bounds(), binSize)) {
+        const QPainterPath &path = d->pathFor(level, ref.index);
+        if (path.isEmpty())
+            continue;
+        // Each bin is drawn a pixel larger than it is, half a pixel past every
+        // side: two antialiased edges meeting on a bin side would otherwise
+        // leave a faint seam of sea across the land. Nothing moves by more
+        // than half a pixel.
+        const double west = (ref.index % binsX) * size + ref.lonShift;
+        const double south = 90.0 - (ref.index / binsX + 1) * size;
+        const QPointF sw = project({south, west});
+        const QPointF ne = project({south + size, west + size});
+        const QPointF mid = (sw + ne) / 2;
+        const double grow = 1.0 / k;
+        const double sx = 1 + grow / (ne.x() - sw.x());
+        const double sy = 1 + grow / std::max(ne.y() - sw.y(), 1e-9);
+        const QTransform toWorld(sx, 0, 0, sy, mid.x() * (1 - sx) + sx * ref.lonShift, mid.y() * (1 - sy));
+        painter.setWorldTransform(toWorld * toScreen * base);
+        painter.drawPath(path);
+    }
+    painter.restore();
+}
 
 qint64 Coastline::loadedBytes() const
 {
-    return 0;
+    return d->cachedBytes;
 }
 
 QString Coastline::defaultPath()

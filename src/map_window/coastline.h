@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QBrush;
 class QPainter;
 
 namespace Map {
@@ -27,8 +28,16 @@ public:
     bool isOpen() const;
     QString error() const;
 
-    // Fills the land (lakes as water) of what view shows onto painter.
+    // Fills the land of what view shows onto painter. Lakes are left unpainted,
+    // so they show the sea drawn beneath.
     void draw(QPainter &painter, const Viewport &view);
+
+    // The resolution letter (c, l, i, h, f) draw uses for view: the one its
+    // scale calls for, or the one set, as near as the file has; 0 without a file.
+    char resolutionFor(const Viewport &view) const;
+    // Pins the resolution (0 follows the scale again).
+    void setResolution(char letter);
+    void setLandBrush(const QBrush &brush);
 
     // Bytes of bin data held in memory now (bins outside every view drawn so
     // far at their resolution are never loaded).
