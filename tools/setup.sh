@@ -4,9 +4,12 @@
 # Japanese glyphs of the tooltips and the message box (IPA Gothic) plus an
 # Arial-compatible face (Liberation Sans). The installed program's icons and
 # manual pages are made with rsvg-convert and help2man; the install test
-# validates the desktop entry and the AppStream metadata.
+# validates the desktop entry and the AppStream metadata. The map's coastline
+# is converted at build time from GSHHG's binned files (gmt-gshhg-*) with
+# libnetcdf.
 VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-ipafont-gothic fonts-liberation
-               librsvg2-bin help2man desktop-file-utils appstream)
+               librsvg2-bin help2man desktop-file-utils appstream
+               libnetcdf-dev gmt-gshhg-low gmt-gshhg-high gmt-gshhg-full)
 
 ensure_packages() {
     local missing=()

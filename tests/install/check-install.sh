@@ -18,6 +18,8 @@ expected=(bin/velkais-log bin/velkais-log-browser
     share/man/man1/velkais-log.1.gz share/man/man1/velkais-log-browser.1.gz
     share/bash-completion/completions/velkais-log
     share/doc/velkais-log-browser/copyright share/doc/velkais-log-browser/changelog.gz)
+# A build without libnetcdf or GSHHG has no coastline to install.
+[ -f "$build/share/velkais-log-browser/coastline.bin" ] && expected+=(share/velkais-log-browser/coastline.bin)
 sizes=(16 32 48 64 128 256)
 for s in "${sizes[@]}"; do expected+=("$icons/${s}x$s/apps/$id.png"); done
 diff <(printf '%s\n' "${expected[@]}" | sort) <(find . -type f | sed 's|^\./||' | sort) >&2 ||
