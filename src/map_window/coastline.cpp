@@ -19,11 +19,21 @@ namespace {
 // keeps a pan across a coast and back from rebuilding them while bounding the
 // window's memory.
 constexpr qint64 cacheBudget = 48 * 1024 * 1024;
+// Past this many pixels across, a bin is clipped to the view before it is
+// filled: QPainter's rasterizer slows down by the size of what it is given,
+// not by what lands on the screen.
+constexpr double clipAbovePixels = 1024;
 }
 
 struct Coastline::Data {
     struct Cached {
         QPainterPath path; // world units, even-odd: land with its lakes as holes
+        struct Ring {
+            int first;
+            int count;
+            QRectF bounds;
+        };
+        std::vector<Ring> rings; // where each ring is in path, for clipping
         qint64 bytes = 0;
         std::list<quint64>::iterator lru;
     };
@@ -36,16 +46,16 @@ struct Coastline::Data {
     std::list<quint64> lru; // most recently drawn first
     qint64 cachedBytes = 0;
 
-    const QPainterPath &pathFor(int level, int index);
+    const Cached &binFor(int level, int index);
     void evict();
 };
 
-const QPainterPath &Coastline::Data::pathFor(int level, int index)
+const Coastline::Data::Cached &Coastline::Data::binFor(int level, int index)
 {
     const quint64 key = (quint64(level) << 32) | quint32(index);
     if (auto it = cache.find(key); it != cache.end()) {
         lru.splice(lru.begin(), lru, it->second.lru);
-        return it->second.path;
+        return it->second;
     }
     Coast::Bin bin;
     Cached entry;
@@ -59,25 +69,33 @@ const QPainterPath &Coastline::Data::pathFor(int level, int index)
         const double south = 90.0 - (index / l.binsX + 1) * size;
         const double step = size / Coast::maxDelta;
         for (const Coast::Ring &ring : Coast::closeBin(bin)) {
-            bool first = true;
+            int first = -1;
+            QPointF low(1e9, 1e9), high(-1e9, -1e9);
             for (const Coast::Point p : ring.points) {
                 const QPointF w = project({south + p.y * step, west + p.x * step});
-                if (first)
+                if (first < 0) {
+                    // An empty path already holds a move to the origin, which
+                    // this move replaces: the ring starts at the last element.
                     entry.path.moveTo(w);
-                else
+                    first = entry.path.elementCount() - 1;
+                } else {
                     entry.path.lineTo(w);
-                first = false;
+                }
+                low = {std::min(low.x(), w.x()), std::min(low.y(), w.y())};
+                high = {std::max(high.x(), w.x()), std::max(high.y(), w.y())};
             }
+            entry.rings.push_back({first, entry.path.elementCount() - first, QRectF(low, high)});
             entry.path.closeSubpath();
         }
     }
-    entry.bytes = qint64(sizeof(QPainterPath::Element)) * entry.path.elementCount() + 64;
+    entry.bytes = qint64(sizeof(QPainterPath::Element)) * entry.path.elementCount()
+                  + qint64(sizeof(Cached::Ring)) * qint64(entry.rings.size()) + 64;
     lru.push_front(key);
     entry.lru = lru.begin();
     cachedBytes += entry.bytes;
     auto &stored = cache.emplace(key, std::move(entry)).first->second;
     evict();
-    return stored.path;
+    return stored;
 }
 
 void Coastline::Data::evict()
@@ -165,8 +183,8 @@ void Coastline::draw(QPainter &painter, const Viewport &view)
     const double size = binSize / 60.0;
     const int binsX = d->file.levels()[level].binsX;
     for (const Coast::BinRef &ref : Coast::binsInBox(view.bounds(), binSize)) {
-        const QPainterPath &path = d->pathFor(level, ref.index);
-        if (path.isEmpty())
+        const Data::Cached &bin = d->binFor(level, ref.index);
+        if (bin.path.isEmpty())
             continue;
         // Each bin is drawn a pixel larger than it is, half a pixel past every
         // side: two antialiased edges meeting on a bin side would otherwise
@@ -182,7 +200,30 @@ void Coastline::draw(QPainter &painter, const Viewport &view)
         const double sy = 1 + grow / std::max(ne.y() - sw.y(), 1e-9);
         const QTransform toWorld(sx, 0, 0, sy, mid.x() * (1 - sx) + sx * ref.lonShift, mid.y() * (1 - sy));
         painter.setWorldTransform(toWorld * toScreen * base);
-        painter.drawPath(path);
+        if ((ne.x() - sw.x()) * k < clipAbovePixels && (ne.y() - sw.y()) * k < clipAbovePixels) {
+            painter.drawPath(bin.path);
+            continue;
+        }
+        // Zoomed far into a bin: only the rings that reach the view, cut to
+        // it (with a margin so that no cut edge shows).
+        const QRectF area = (toWorld * toScreen).inverted().mapRect(QRectF(QPointF(0, 0), view.size).adjusted(-4, -4, 4, 4));
+        QPainterPath clipped;
+        clipped.setFillRule(Qt::OddEvenFill);
+        std::vector<QPointF> points;
+        for (const Data::Cached::Ring &ring : bin.rings) {
+            if (ring.bounds.left() > area.right() || ring.bounds.right() < area.left()
+                || ring.bounds.top() > area.bottom() || ring.bounds.bottom() < area.top())
+                continue;
+            points.resize(ring.count);
+            for (int i = 0; i < ring.count; ++i) {
+                const QPainterPath::Element &e = bin.path.elementAt(ring.first + i);
+                points[i] = QPointF(e.x, e.y);
+            }
+            const std::vector<QPointF> cut = Coast::clipRing(points.data(), ring.count, area);
+            if (!cut.empty())
+                clipped.addPolygon(QPolygonF(QList<QPointF>(cut.begin(), cut.end())));
+        }
+        painter.drawPath(clipped);
     }
     painter.restore();
 }

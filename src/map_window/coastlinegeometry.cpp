@@ -186,4 +186,36 @@ std::vector<Ring> closeBin(const Bin &bin)
     return rings;
 }
 
+std::vector<QPointF> clipRing(const QPointF *points, int count, const QRectF &rect)
+{
+    std::vector<QPointF> in(points, points + count), out;
+    // Each pass keeps the side of one edge of rect: inside(p) says whether p
+    // is kept, cross(a, b) where a-b meets the edge.
+    auto pass = [&](auto inside, auto cross) {
+        out.clear();
+        for (size_t i = 0; i < in.size(); ++i) {
+            const QPointF a = in[i];
+            const QPointF b = in[(i + 1) % in.size()];
+            if (inside(a)) {
+                out.push_back(a);
+                if (!inside(b))
+                    out.push_back(cross(a, b));
+            } else if (inside(b)) {
+                out.push_back(cross(a, b));
+            }
+        }
+        std::swap(in, out);
+    };
+    auto atX = [](QPointF a, QPointF b, double x) { return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x())); };
+    auto atY = [](QPointF a, QPointF b, double y) { return QPointF(a.x() + (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()), y); };
+    const double l = rect.left(), r = rect.right(), t = rect.top(), btm = rect.bottom();
+    pass([&](QPointF p) { return p.x() >= l; }, [&](QPointF a, QPointF b) { return atX(a, b, l); });
+    pass([&](QPointF p) { return p.x() <= r; }, [&](QPointF a, QPointF b) { return atX(a, b, r); });
+    pass([&](QPointF p) { return p.y() >= t; }, [&](QPointF a, QPointF b) { return atY(a, b, t); });
+    pass([&](QPointF p) { return p.y() <= btm; }, [&](QPointF a, QPointF b) { return atY(a, b, btm); });
+    if (in.size() < 3)
+        in.clear();
+    return in;
+}
+
 } // namespace Coast

@@ -3,6 +3,9 @@
 #include "map_window/coastlinefile.h"
 #include "map_window/projection.h"
 
+#include <QPointF>
+#include <QRectF>
+
 #include <vector>
 
 // The coastline's geometry as free functions on plain data: which bins a view
@@ -39,5 +42,9 @@ struct Ring {
 // by no segment is land whole when its corner level says so; segments closed
 // inside the bin are rings of their own.
 std::vector<Ring> closeBin(const Bin &bin);
+
+// The part of a closed ring inside rect (Sutherland-Hodgman): empty when none
+// is. Rings clipped alike keep their even-odd fill inside rect.
+std::vector<QPointF> clipRing(const QPointF *points, int count, const QRectF &rect);
 
 } // namespace Coast

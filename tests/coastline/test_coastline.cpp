@@ -121,6 +121,18 @@ void TestCoastline::closesRingsAlongTheBinSides()
     // A bin all lake or all sea fills nothing.
     QVERIFY(closeBin(Bin{{2, 2, 2, 2}, {}}).empty());
     QVERIFY(closeBin(Bin{{0, 0, 0, 0}, {}}).empty());
+
+    // Clipping a ring to the view: the overlap, nothing, or the view whole.
+    const QPointF square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    auto area = [](const std::vector<QPointF> &p) {
+        double a = 0;
+        for (size_t i = 0; i < p.size(); ++i)
+            a += p[i].x() * p[(i + 1) % p.size()].y() - p[(i + 1) % p.size()].x() * p[i].y();
+        return std::abs(a) / 2;
+    };
+    QCOMPARE(area(clipRing(square, 4, QRectF(5, 5, 10, 10))), 25.0);
+    QVERIFY(clipRing(square, 4, QRectF(20, 20, 5, 5)).empty());
+    QCOMPARE(area(clipRing(square, 4, QRectF(2, 3, 4, 5))), 20.0);
 }
 
 void TestCoastline::findsTheBinsOfAView()
