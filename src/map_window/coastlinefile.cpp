@@ -301,12 +301,6 @@ void File::close()
     m_levels.clear();
 }
 
-int File::segmentCount(int level, int binIndex) const
-{
-    const Level &l = m_levels[level];
-    return get<quint16>(m_data + l.tableOffset + quint64(binIndex) * binRowSize + 14);
-}
-
 bool File::readBin(int level, int binIndex, Bin &bin)
 {
     const Level &l = m_levels[level];

@@ -107,7 +107,6 @@ public:
     // False with error() set when the block is damaged; an empty bin reads as
     // its corner levels alone.
     bool readBin(int level, int binIndex, Bin &bin);
-    int segmentCount(int level, int binIndex) const;
 
 private:
     QFile m_file;

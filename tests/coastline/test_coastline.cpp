@@ -330,12 +330,12 @@ void TestCoastline::drawsTheKanmonStrait_data()
 
 void TestCoastline::drawsTheKanmonStrait()
 {
-#ifndef VELK_COASTLINE_FILE
+#ifndef VELK_TEST_COASTLINE
     QSKIP("no coastline file was generated (libnetcdf or GSHHG missing at configure time)");
 #else
     QFETCH(char, resolution);
     Map::Coastline coast;
-    QVERIFY2(coast.open(VELK_COASTLINE_FILE), qPrintable(coast.error()));
+    QVERIFY2(coast.open(VELK_TEST_COASTLINE), qPrintable(coast.error()));
     coast.setResolution(resolution);
     Map::Viewport view;
     view.size = {800, 600};
