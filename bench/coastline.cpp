@@ -119,6 +119,7 @@ int main(int argc, char **argv)
 
     const Scene scenes[] = {
         {"Kanmon strait", {33.955, 130.955}, 3000},
+        {"Kanmon, 1 m a pixel", {33.958, 130.956}, 90000},
         {"Seto Sea, widest f", {34.2, 132.5}, 1900},
         {"Japan", {36.0, 136.0}, 45},
         {"World", {20.0, 0.0}, 1.5},
