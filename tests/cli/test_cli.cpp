@@ -299,6 +299,20 @@ private slots:
         QCOMPARE(r.err.count('\n'), 1);
         QCOMPARE(velkaisLog({"index", "--no-index"}).status, 2);
     }
+
+    // The window's menu entry and a cron job share an index through one
+    // variable; --index-dir still wins.
+    void indexFolderFromTheEnvironment()
+    {
+        m_ws->settleLog("20110406_AIS_FMT.log");
+        qputenv("VELKAIS_INDEX_DIR", m_ws->path("shared").toUtf8());
+        const Run r = velkaisLog({"index", "--from", "20110406", "--to", "20110406"});
+        const Run given = velkaisLog({"index", "--from", "20110406", "--to", "20110406", "--index-dir", "own"});
+        qunsetenv("VELKAIS_INDEX_DIR");
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QDir(m_ws->path("shared")).entryList({"*.sqlite"}).size(), 1);
+        QVERIFY2(given.out.startsWith("indexed 1 files"), given.out);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
