@@ -137,8 +137,10 @@ QString fullHelp()
                                                    QLatin1String(c.name), QLatin1String(c.synopsis));
         lead = "  or: ";
     }
-    help += QStringLiteral("Run the window's searches and views on the day logs of an AIS receiving station,\n"
-                           "with the criteria as options and the results on standard output.\n\n"
+    help += QStringLiteral("Runs the searches and views of velkais-log-browser on the day logs of an AIS receiving\n"
+                           "station, with the same reader and criteria, given as options, and the results on\n"
+                           "standard output: a subcommand for each thing the window shows, and records and track\n"
+                           "for other tools.\n\n"
                            "Subcommands:\n");
     for (const CommandHelp &c : kCommands)
         help += QStringLiteral("  %1 %2\n").arg(QLatin1String(c.name), -8).arg(QLatin1String(c.prints));
