@@ -32,15 +32,15 @@ bool fileExists(const QString &path)
 bool OutputFile::replacedOnCommit(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    // /dev/stdout is a link to /proc/self/fd/1, which names whatever the
-    // shell opened, a regular file too: a file replaced there would no
-    // longer be the one the shell redirected to. Nothing under /dev or /proc
-    // is ours to rename over.
+    // /dev/stdout and /dev/fd/N lead to /proc/self/fd/N, which names
+    // whatever the shell opened, a regular file too: a file renamed over
+    // it would no longer be the one the shell redirected to.
     QString step = QFileInfo(path).absoluteFilePath();
     for (int links = 0; links < 40 && !step.isEmpty(); ++links) {
-        if (step.startsWith(QLatin1String("/dev/")) || step.startsWith(QLatin1String("/proc/")))
-            return false;
         const QFileInfo info(step);
+        const QString folder = info.absoluteDir().canonicalPath();
+        if (folder == QLatin1String("/proc") || folder.startsWith(QLatin1String("/proc/")))
+            return false;
         if (!info.isSymLink())
             break;
         step = info.symLinkTarget();
@@ -63,10 +63,14 @@ bool OutputFile::open()
 {
     if (!m_inPlace)
         return m_replacement.open(QIODevice::WriteOnly);
-    // Appended, never truncated: behind /dev/stdout the shell has already
-    // decided between ">" and ">>". Unbuffered, as writers gather their own
-    // blocks and a pipe's reader should see each one as it is written.
-    return m_target.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    // A regular file behind /dev/stdout is appended to, never truncated: the
+    // shell has already decided between ">" and ">>". Unbuffered, as writers
+    // gather their own blocks and a pipe's reader should see each one as it
+    // is written.
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (QFileInfo(m_path).isFile())
+        mode |= QIODevice::Append;
+    return m_target.open(mode);
 }
 
 QIODevice &OutputFile::device()
