@@ -94,8 +94,8 @@ void OutputFile::cancel()
     if (m_inPlace) {
         m_target.close();
     } else if (m_replacement.isOpen()) {
-        // A cancelled QSaveFile removes its temporary file on the commit that
-        // follows, rather than when it is destroyed.
+        // Once cancelled, the commit only removes the temporary file, here
+        // rather than whenever this object goes.
         m_replacement.cancelWriting();
         m_replacement.commit();
     }
