@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     Platform::installFontSubstitutions();
     // Summaries of the day logs, shared with velkais-log, spare reading files
     // that cannot change a Search or a ship selection.
-    Index::SqliteDayIndex dayIndex;
+    Index::SqliteDayIndex dayIndex(request.indexDir);
     if (!request.noIndex)
         Module1::setDayIndex(&dayIndex);
     Form1 form;

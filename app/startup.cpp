@@ -14,6 +14,31 @@ Request parse(const QStringList &given)
         r.error = why;
         return r;
     };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        QString dir;
+        if (a == QLatin1String("--index-dir")) {
+            if (i + 1 >= args.size())
+                return fail(QStringLiteral("--index-dir needs a value"));
+            dir = args[i + 1];
+            args.remove(i, 2);
+        } else if (a.startsWith(QLatin1String("--index-dir="))) {
+            dir = a.mid(12);
+            args.remove(i, 1);
+        } else {
+            continue;
+        }
+        if (!r.indexDir.isEmpty())
+            return fail(QStringLiteral("--index-dir given twice"));
+        if (dir.isEmpty())
+            return fail(QStringLiteral("--index-dir needs a folder"));
+        // Taken from the folder the program was started in, as a shell user
+        // means it, before the move into WORKDIR.
+        r.indexDir = QFileInfo(dir).absoluteFilePath();
+        --i;
+    }
+    if (r.noIndex && !r.indexDir.isEmpty())
+        return fail(QStringLiteral("--index-dir does not go with --no-index"));
     if (args.size() > 1)
         return fail(QStringLiteral("too many arguments"));
     if (args.isEmpty())
@@ -43,7 +68,7 @@ Request parse(const QStringList &given)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: velkais-log-browser [--no-index] [WORKDIR]\n"
+        "Usage: velkais-log-browser [--index-dir DIR | --no-index] [WORKDIR]\n"
         "Browse the daily text logs of a shore-side AIS receiving station: search a period\n"
         "of day logs for ships by MMSI and area, and view a ship's day as a chart of\n"
         "reports per hour, a list of voyage and status changes, or a KML track.\n"
@@ -52,11 +77,18 @@ QString helpText()
         "reads the day logs from ../logs/ and the ship photographs from ../pics/, and\n"
         "writes VelkaisLogBrowser.ini and lb4velkais.kml in the working folder.\n"
         "\n"
-        "      --no-index read every day log; neither use nor update the day index\n"
-        "  -h, --help     display this help and exit\n"
-        "      --version  output version information and exit\n"
+        "Searches and ship selections keep a day index, summaries of the day logs already read,\n"
+        "shared with velkais-log: in the --index-dir folder, else in $VELKAIS_INDEX_DIR, else in\n"
+        "the user's cache folder, ~/.cache/velkais-log-browser/.\n"
         "\n"
-        "On a usage error no window opens and the exit status is 2.\n");
+        "Options:\n"
+        "      --index-dir DIR  keep the day index in DIR\n"
+        "      --no-index       read every day log; neither use nor update the day index\n"
+        "  -h, --help           print this help and exit\n"
+        "      --version        print the version and exit\n"
+        "\n"
+        "Exit status:\n"
+        "  2  usage error: no window opens\n");
 }
 
 QString versionText()

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The window's command line: velkais-log-browser [--no-index] [WORKDIR] | --help | --version.
+// The window's command line:
+// velkais-log-browser [--index-dir DIR | --no-index] [WORKDIR] | --help | --version.
 // It is read before any window or display connection exists, so that --help
 // and usage errors work on a terminal without a desktop.
 namespace Startup {
@@ -16,6 +17,7 @@ struct Request
     QString workDir;  // empty: stay in the folder the program was started in
     QString error;    // for UsageError
     bool noIndex = false; // read every day log, without the day index
+    QString indexDir;     // absolute; empty: SqliteDayIndex's default
 };
 
 Request parse(const QStringList &args);  // the arguments after the program name

@@ -70,7 +70,11 @@ void CliHost::showLimitMessage()
 {
     limitReached = true;
     endProgress();
-    std::fprintf(stderr, "velkais-log: %s\n", Module1::kLimitMessage.toUtf8().constData());
+    // Said first in English, for the scripts and terminals the tool serves,
+    // then in the words of the window's message box.
+    std::fprintf(stderr, "velkais-log: more than 1000 results, the most this program handles: stopped, the first 1000 "
+                         "are printed (%s)\n",
+                 Module1::kLimitMessage.toUtf8().constData());
 }
 
 void CliHost::showError(const QString &message)

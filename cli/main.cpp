@@ -13,8 +13,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 #include <cstdio>
@@ -29,44 +31,146 @@ namespace {
 
 enum Exit { Success = 0, Unreadable = 1, Usage = 2, Limit = 3 };
 
-// Shaped as help2man reads it: "Usage:" and "or:" lines make the manual
-// page's synopsis, "Options:" its option list.
-const char *const kUsage =
-    "Usage: velkais-log search  [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
-    "  or:  velkais-log days    [--logs DIR] --from TEXT --to TEXT --ship MMSI [--mmsi TEXT] [--area LAT,LON,RANGE]...\n"
-    "  or:  velkais-log hours   [--logs DIR] --file NAME --ship MMSI\n"
-    "  or:  velkais-log changes [--logs DIR] --file NAME --ship MMSI\n"
-    "  or:  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
-    "  or:  velkais-log records [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]... [--format csv|jsonl|geojson] [--out FILE]\n"
-    "  or:  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]\n"
-    "  or:  velkais-log index   [--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]\n"
-    "\n"
-    "Options:\n"
-    "  --logs DIR              folder of the day logs (default ../logs)\n"
-    "  --from TEXT             first date of the period, compared as text with the file names\n"
-    "  --to TEXT               last date of the period (inclusive; empty takes no file)\n"
-    "  --mmsi TEXT             only this MMSI (default: any ship)\n"
-    "  --area LAT,LON,RANGE    switch on the next area (A, B, C): a square of +-RANGE degrees\n"
-    "  --ship MMSI             the ship whose days (days) or whose view (hours, changes, kml, track) is wanted\n"
-    "  --file NAME             the day log of the view or track, a file name in the log folder\n"
-    "  --name TEXT             the ship name written into the KML document or the track\n"
-    "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
-    "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
-    "  --utc-offset +HH:MM     the station clock's offset from UTC: GPX points get a UTC <time>\n"
-    "  --out FILE              write the document or records to FILE instead of standard output\n"
-    "  --quiet                 no line for each log file that could not be read (the summary line and the exit status stay)\n"
-    "  --jobs N                index: files read at once, in as many processes (default: one per core)\n"
-    "  --index-dir DIR         keep the day index in DIR instead of the user's cache folder\n"
-    "  --no-index              read every file; neither use nor update the day index\n"
-    "  --help                  this text\n"
-    "  --version               the version of the tool\n"
-    "\n"
-    "Exit status: 0 success, 1 a log folder or file could not be read (or the output written), 2 usage error,\n"
-    "3 the limit of 1000 results was reached (the results so far are printed).\n";
+const char *const kProgram = "velkais-log";
 
-int usageError(const QString &what)
+struct OptionHelp
 {
-    std::fprintf(stderr, "velkais-log: %s\n%s", what.toUtf8().constData(), kUsage);
+    const char *key;  // the option's name without "--"
+    const char *form; // as the help shows it
+    const char *text;
+};
+
+const OptionHelp kOptions[] = {
+    {"logs", "--logs DIR", "folder of the day logs (default ../logs)"},
+    {"from", "--from TEXT", "first date of the period: yyyymmdd or its first digits, compared as text with the file names"},
+    {"to", "--to TEXT", "last date of the period (inclusive), as --from"},
+    {"mmsi", "--mmsi TEXT", "only this MMSI (default: any ship)"},
+    {"area", "--area LAT,LON,RANGE", "switch on the next area (A, B, C): a square of +-RANGE degrees; three numbers"},
+    {"ship", "--ship MMSI", "the ship whose days (days) or whose view (hours, changes, kml, track) is wanted"},
+    {"file", "--file NAME", "the day log of the view or track, a file name in the log folder"},
+    {"name", "--name TEXT", "the ship name written into the KML document or the track"},
+    {"altitude", "--altitude 0|1|2", "KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)"},
+    {"format", "--format FORMAT", "records: csv (default), jsonl or geojson; track: gpx or geojson"},
+    {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: GPX points get a UTC <time>"},
+    {"out", "--out FILE",
+     "write to FILE instead of standard output (- is standard output); a regular FILE is replaced only when the "
+     "run exits 0, else left as it was; a device, pipe or /dev/stdout is written in place"},
+    {"quiet", "--quiet", "no line for each log file that could not be read (the summary line and the exit status stay)"},
+    {"jobs", "--jobs N", "index: files read at once, in as many processes (default: one per core)"},
+    {"index-dir", "--index-dir DIR", "keep the day index in DIR instead of $VELKAIS_INDEX_DIR or the user's cache folder"},
+    {"no-index", "--no-index", "read every file; neither use nor update the day index"},
+    {"help", "--help", "print this help and exit (after a subcommand: that subcommand's)"},
+    {"version", "--version", "print the version and exit"},
+};
+
+struct CommandHelp
+{
+    const char *name;
+    const char *synopsis;
+    const char *prints;
+    QStringList options;
+};
+
+const QStringList kCommon = {"logs", "quiet", "index-dir", "no-index", "help"};
+
+// What each subcommand takes and prints; the whole --help and each
+// subcommand's own are made from it.
+const CommandHelp kCommands[] = {
+    {"search", "[--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]...",
+     "the ships that match in the period, one \"MMSI NAME\" line each, as the window's ship list",
+     {"from", "to", "mmsi", "area"}},
+    {"days", "[--logs DIR] --from TEXT --to TEXT --ship MMSI [--mmsi TEXT] [--area LAT,LON,RANGE]...",
+     "the day logs of the period in which the ship matches, one file name a line, as the window's day list",
+     {"from", "to", "ship", "mmsi", "area"}},
+    {"hours", "[--logs DIR] --file NAME --ship MMSI",
+     "the ship's reports per hour of the day, as the chart's bars: 25 lines \"HH COUNT\", 00 to 24",
+     {"file", "ship"}},
+    {"changes", "[--logs DIR] --file NAME --ship MMSI",
+     "the ship's voyage and status changes of the day, as the window's change list, CR LF lines",
+     {"file", "ship"}},
+    {"kml", "[--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]",
+     "the ship's day as the KML document the window hands to the desktop",
+     {"file", "ship", "name", "altitude", "out"}},
+    {"records",
+     "[--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]... [--format csv|jsonl|geojson] "
+     "[--out FILE]",
+     "every record of the period that passes the criteria, with no limit, as CSV (default), JSON lines or "
+     "GeoJSON points",
+     {"from", "to", "mmsi", "area", "format", "out"}},
+    {"track",
+     "[--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]",
+     "the ship's track of the day as GPX 1.1 or a GeoJSON LineString",
+     {"file", "ship", "name", "format", "utc-offset", "out"}},
+    {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
+     "builds the day index of the period ahead, and prints one line of what it did", {"from", "to", "jobs"}},
+};
+
+const CommandHelp *findCommand(const QString &name)
+{
+    for (const CommandHelp &c : kCommands) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+QString optionLine(const OptionHelp &o)
+{
+    return QStringLiteral("  %1 %2\n").arg(QLatin1String(o.form), -22).arg(QLatin1String(o.text));
+}
+
+const char *const kExitStatus =
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  a log folder or file could not be read, or the output not written\n"
+    "  2  usage error\n"
+    "  3  the limit of 1000 results was reached (the results so far are printed)\n";
+
+// Shaped as help2man reads it: "Usage:" and "or:" lines make the manual
+// page's synopsis, a line ending in ":" a section, "  --" lines its options.
+QString fullHelp()
+{
+    QString help;
+    const char *lead = "Usage:";
+    for (const CommandHelp &c : kCommands) {
+        help += QStringLiteral("%1 %2 %3 %4\n").arg(QLatin1String(lead), QLatin1String(kProgram),
+                                                   QLatin1String(c.name), QLatin1String(c.synopsis));
+        lead = "  or: ";
+    }
+    help += QStringLiteral("Runs the searches and views of velkais-log-browser on the day logs of an AIS receiving\n"
+                           "station, with the same reader and criteria, given as options, and the results on\n"
+                           "standard output: a subcommand for each thing the window shows, and records and track\n"
+                           "for other tools.\n\n"
+                           "Subcommands:\n");
+    for (const CommandHelp &c : kCommands)
+        help += QStringLiteral("  %1 %2\n").arg(QLatin1String(c.name), -8).arg(QLatin1String(c.prints));
+    help += QStringLiteral("\nOptions:\n");
+    for (const OptionHelp &o : kOptions)
+        help += optionLine(o);
+    return help + QLatin1Char('\n') + QLatin1String(kExitStatus);
+}
+
+QString commandHelp(const CommandHelp &c)
+{
+    QString help = QStringLiteral("Usage: %1 %2 %3\nPrints %4.\n\nOptions:\n")
+                       .arg(QLatin1String(kProgram), QLatin1String(c.name), QLatin1String(c.synopsis),
+                            QLatin1String(c.prints));
+    const bool index = QLatin1String(c.name) == QLatin1String("index");
+    for (const OptionHelp &o : kOptions) {
+        const QString key = QLatin1String(o.key);
+        if (c.options.contains(key) || (kCommon.contains(key) && !(index && key == QLatin1String("no-index"))))
+            help += optionLine(o);
+    }
+    return help + QLatin1Char('\n') + QLatin1String(kExitStatus);
+}
+
+// One line that says why, and where to read more: the whole usage text would
+// push the reason off a small terminal.
+int usageError(const QString &what, const QString &command = {})
+{
+    const QString more = findCommand(command) ? QStringLiteral("%1 %2 --help").arg(QLatin1String(kProgram), command)
+                                              : QStringLiteral("%1 --help").arg(QLatin1String(kProgram));
+    std::fprintf(stderr, "%s: %s\nTry '%s'.\n", kProgram, what.toUtf8().constData(), more.toUtf8().constData());
     return Usage;
 }
 
@@ -151,6 +255,42 @@ bool requireOptions(const Options &o, const QStringList &required, const QString
     return true;
 }
 
+// The window reads a field without a number as 0; here a typo would give an
+// empty result that looks like a quiet sea, so an area is three plain
+// numbers, which the leading-number rule then reads as written.
+bool isArea(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$)"));
+    const QStringList parts = text.split(QLatin1Char(','));
+    return parts.size() == 3 &&
+           std::all_of(parts.cbegin(), parts.cend(), [](const QString &p) { return number.match(p).hasMatch(); });
+}
+
+// Day logs are named yyyymmdd_AIS_FMT.log and the period compares their
+// first eight characters with --from and --to as text, so a bound is a date
+// or its first digits ("--from 2011 --to 2012" is the year 2011). A dash or a
+// slash, or a period no eight digits lie in, can match no name.
+bool checkPeriod(const Options &o, QString &error)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{0,8}$"));
+    for (const char *bound : {"from", "to"}) {
+        const QString value = o.values.value(QLatin1String(bound));
+        if (!digits.match(value).hasMatch()) {
+            error = QStringLiteral("--%1 '%2' matches no day log name: give yyyymmdd, or its first digits")
+                        .arg(QLatin1String(bound), value);
+            return false;
+        }
+    }
+    // The earliest name the period takes is --from filled up with zeros.
+    const QString from = o.values.value("from"), to = o.values.value("to");
+    const bool toGiven = o.values.contains("to") && (o.command != QLatin1String("index") || !to.isEmpty());
+    if (toGiven && from.leftJustified(8, QLatin1Char('0')) > to) {
+        error = QStringLiteral("no day log name lies between --from '%1' and --to '%2'").arg(from, to);
+        return false;
+    }
+    return true;
+}
+
 bool writeOut(const QByteArray &bytes)
 {
     return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
@@ -170,7 +310,9 @@ int run(const QStringList &args)
     Options o;
     QString error;
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
-        std::fputs(kUsage, stdout);
+        const auto named = std::find_if(args.cbegin(), args.cend(), [](const QString &a) { return findCommand(a); });
+        const QString help = named != args.cend() ? commandHelp(*findCommand(*named)) : fullHelp();
+        std::fputs(help.toUtf8().constData(), stdout);
         return Success;
     }
     if (args.contains(QLatin1String("--version"))) {
@@ -178,7 +320,7 @@ int run(const QStringList &args)
         return Success;
     }
     if (!parse(args, o, error))
-        return usageError(error);
+        return usageError(error, o.command);
 
     const QStringList criteria = {"mmsi", "area"};
     const QStringList common = {"logs", "index-dir"};
@@ -202,14 +344,23 @@ int run(const QStringList &args)
         error = o.command.isEmpty() ? QStringLiteral("no command given")
                                     : QStringLiteral("unknown command '%1'").arg(o.command);
     if (!error.isEmpty())
-        return usageError(error);
+        return usageError(error, o.command);
     if (o.areas.size() > 3)
-        return usageError(QStringLiteral("at most three --area options (A, B, C)"));
+        return usageError(QStringLiteral("at most three --area options (A, B, C)"), o.command);
+    for (const QString &area : o.areas) {
+        if (!isArea(area))
+            return usageError(QStringLiteral("--area takes three numbers LAT,LON,RANGE, not '%1'").arg(area), o.command);
+    }
+    if (!checkPeriod(o, error))
+        return usageError(error, o.command);
+    // "-" is standard output, as in most tools; never a file of that name.
+    if (o.values.value("out") == QLatin1String("-"))
+        o.values.remove("out");
     int altitude = 0;
     if (o.values.contains("altitude")) {
         const QString a = o.values.value("altitude");
         if (a != "0" && a != "1" && a != "2")
-            return usageError(QStringLiteral("--altitude takes 0, 1 or 2"));
+            return usageError(QStringLiteral("--altitude takes 0, 1 or 2"), o.command);
         altitude = a.toInt();
     }
     const QString format = o.values.value("format");
@@ -220,17 +371,17 @@ int run(const QStringList &args)
         else if (format == "geojson")
             recordFormat = Module1::RecordFormat::GeoJson;
         else if (o.values.contains("format") && format != "csv")
-            return usageError(QStringLiteral("records --format takes csv, jsonl or geojson"));
+            return usageError(QStringLiteral("records --format takes csv, jsonl or geojson"), o.command);
     } else if (o.command == QLatin1String("track") && format != "gpx" && format != "geojson") {
-        return usageError(QStringLiteral("track --format takes gpx or geojson"));
+        return usageError(QStringLiteral("track --format takes gpx or geojson"), o.command);
     }
     std::optional<int> utcOffset;
     if (o.values.contains("utc-offset")) {
         utcOffset = Module1::parseUtcOffset(o.values.value("utc-offset"));
         if (!utcOffset)
-            return usageError(QStringLiteral("--utc-offset takes +HH:MM or -HH:MM, at most 14:00"));
+            return usageError(QStringLiteral("--utc-offset takes +HH:MM or -HH:MM, at most 14:00"), o.command);
         if (format != "gpx")
-            return usageError(QStringLiteral("--utc-offset goes with --format gpx"));
+            return usageError(QStringLiteral("--utc-offset goes with --format gpx"), o.command);
     }
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
@@ -262,7 +413,7 @@ int run(const QStringList &args)
         bool jobsOk = true;
         run.jobs = o.values.contains("jobs") ? o.values.value("jobs").toInt(&jobsOk) : QThread::idealThreadCount();
         if (!jobsOk || run.jobs < 1)
-            return usageError(QStringLiteral("--jobs takes a number of 1 or more"));
+            return usageError(QStringLiteral("--jobs takes a number of 1 or more"), o.command);
         return indexCommand(run, *index, host);
     }
 
@@ -296,7 +447,7 @@ int run(const QStringList &args)
             Module1::searchCommand();
             output = lines(host.ships);
         } else if (o.command == QLatin1String("records")) {
-            if (!writeRecords(recordFormat, o.values.value("out"))) {
+            if (!writeRecords(recordFormat, o.values.value("out"), host)) {
                 host.endProgress();
                 return Unreadable;
             }
@@ -337,7 +488,13 @@ int run(const QStringList &args)
             output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track);
         }
         // Only kml and track take --out.
-        if (o.values.contains("out")) {
+        // Like standard output, a device or pipe gets what there is; a file
+        // is replaced only by a run that exits 0.
+        if (o.values.contains("out") && host.fileSkipped &&
+            Platform::OutputFile::replacedOnCommit(o.values.value("out"))) {
+            reportOutputKept(o.values.value("out"));
+            output.clear();
+        } else if (o.values.contains("out")) {
             QString why;
             if (!Platform::writeFileAtomically(o.values.value("out"), output, &why)) {
                 std::fprintf(stderr, "velkais-log: cannot write %s: %s\n",

@@ -1,41 +1,54 @@
 #include "records.h"
 
+#include "clihost.h"
+#include "platform/files.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
 
-bool writeRecords(Module1::RecordFormat format, const QString &outPath)
+void reportOutputKept(const QString &outPath)
 {
-    std::unique_ptr<QFileDevice> out;
+    std::fprintf(stderr, "velkais-log: %s not written: not every log file could be read\n",
+                 outPath.toUtf8().constData());
+}
+
+bool writeRecords(Module1::RecordFormat format, const QString &outPath, const CliHost &host)
+{
+    QFile standardOutput;
+    std::unique_ptr<Platform::OutputFile> file;
+    QIODevice *out = &standardOutput;
+    bool ok;
     if (outPath.isEmpty()) {
-        auto file = std::make_unique<QFile>();
         // Unbuffered: the writer gathers 64 KiB before each write.
-        file->open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-        out = std::move(file);
+        ok = standardOutput.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     } else {
-        // Written beside the target and renamed at the end, so a failed run
-        // leaves no half file behind.
-        auto file = std::make_unique<QSaveFile>(outPath);
-        file->open(QIODevice::WriteOnly);
-        out = std::move(file);
+        file = std::make_unique<Platform::OutputFile>(outPath);
+        ok = file->open();
+        out = &file->device();
     }
 
-    bool ok = out->isOpen();
     if (ok) {
         Module1::RecordWriter writer(format, *out);
         Module1::exportPeriod(writer);
         ok = writer.finish();
-        if (auto *save = dynamic_cast<QSaveFile *>(out.get()))
-            ok = ok && save->commit();
-        else
+        if (!file) {
             ok = ok && std::fflush(stdout) == 0;
+        } else if (ok && host.fileSkipped && !file->writesInPlace()) {
+            file->cancel();
+            reportOutputKept(outPath);
+            return true;
+        } else {
+            ok = ok && file->commit();
+        }
     }
     if (!ok) {
         std::fprintf(stderr, "velkais-log: cannot write %s: %s\n",
                      outPath.isEmpty() ? "the results" : outPath.toUtf8().constData(),
-                     out->errorString().toUtf8().constData());
+                     (file ? file->errorString() : standardOutput.errorString()).toUtf8().constData());
+        if (file)
+            file->cancel();
     }
     return ok;
 }

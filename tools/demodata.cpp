@@ -685,8 +685,10 @@ bool writeDayLog(const QString &path, QDate day, const Options &options, QString
 bool generate(const QString &dir, const Options &options, QString *error)
 {
     const QDir root(dir);
-    if (!root.mkpath("logs") || !root.mkpath("pics")) {
-        *error = QStringLiteral("cannot create %1/logs and %1/pics").arg(dir);
+    // work/ is where the browser is started, so that ../logs and ../pics
+    // are the ones written here.
+    if (!root.mkpath("logs") || !root.mkpath("pics") || !root.mkpath("work")) {
+        *error = QStringLiteral("cannot create %1/logs, %1/pics and %1/work").arg(dir);
         return false;
     }
     for (int i = options.days - 1; i >= 0; --i) {

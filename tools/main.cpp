@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription("Writes invented day logs and ship photographs of a Kanmon strait station.");
     parser.addHelpOption();
-    const QCommandLineOption out("out", "Workspace folder: logs/ and pics/ are written in it.", "DIR");
+    const QCommandLineOption out("out", "Workspace folder: logs/ and pics/ are written in it, and an empty work/ to start the browser in.", "DIR");
     const QCommandLineOption days("days", "Number of day logs (default 1).", "N", "1");
     const QCommandLineOption end("end", "Last day, yyyymmdd (default today).", "YYYYMMDD");
     const QCommandLineOption size("mb-per-day", "Approximate size of a day log in MB (default 2).", "M", "2");

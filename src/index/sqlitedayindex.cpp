@@ -85,6 +85,12 @@ SqliteDayIndex::~SqliteDayIndex()
 
 QString SqliteDayIndex::defaultCacheFolder()
 {
+    // One setting for the window's menu entry, the user's shell and a cron
+    // job alike (environment.d, a crontab's variable line), so that they
+    // share one index without each being given --index-dir.
+    const QString shared = qEnvironmentVariable("VELKAIS_INDEX_DIR");
+    if (!shared.isEmpty())
+        return shared;
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
            QStringLiteral("/velkais-log-browser");
 }

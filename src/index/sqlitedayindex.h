@@ -29,7 +29,8 @@ public:
     SqliteDayIndex(const SqliteDayIndex &) = delete;
     SqliteDayIndex &operator=(const SqliteDayIndex &) = delete;
 
-    // The platform's generic cache location, then "velkais-log-browser".
+    // $VELKAIS_INDEX_DIR when set, else the platform's generic cache
+    // location, then "velkais-log-browser".
     static QString defaultCacheFolder();
     QString databasePath(const QString &logFolder) const;
 

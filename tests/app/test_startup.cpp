@@ -1,6 +1,7 @@
 // velkais-log-browser's own command line.
 #include "startup.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,15 @@ private slots:
         QTest::newRow("help and more") << QStringList{"--help", dir} << int(Action::UsageError) << QString()
                                        << "too many arguments";
         QTest::newRow("no index") << QStringList{"--no-index", dir} << int(Action::Run) << dir << QString();
+        QTest::newRow("index dir") << QStringList{"--index-dir", "cache", dir} << int(Action::Run) << dir << QString();
+        QTest::newRow("index dir=") << QStringList{dir, "--index-dir=cache"} << int(Action::Run) << dir << QString();
+        QTest::newRow("index dir alone") << QStringList{"--index-dir"} << int(Action::UsageError) << QString()
+                                         << "--index-dir needs a value";
+        QTest::newRow("index dir twice") << QStringList{"--index-dir", "a", "--index-dir=b"} << int(Action::UsageError)
+                                         << QString() << "--index-dir given twice";
+        QTest::newRow("index dir and none") << QStringList{"--index-dir", "a", "--no-index"}
+                                            << int(Action::UsageError) << QString()
+                                            << "--index-dir does not go with --no-index";
     }
     void parse()
     {
@@ -48,6 +58,9 @@ private slots:
         QTEST(r.workDir, "workDir");
         QTEST(r.error, "error");
         QCOMPARE(r.noIndex, args.contains("--no-index"));
+        // Taken from the folder the program starts in, before it moves to WORKDIR.
+        if (r.action == Action::Run)
+            QCOMPARE(r.indexDir, args.join(' ').contains("cache") ? QDir::current().filePath("cache") : QString());
     }
 
     // The program as a terminal sees it. No display is reachable, so a window
@@ -58,7 +71,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("Usage: velkais-log-browser [--no-index] [WORKDIR]\n")
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("Usage: velkais-log-browser [--index-dir DIR | --no-index] [WORKDIR]\n")
                               << QByteArray();
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QByteArray("velkais-log-browser " VELKAIS_VERSION "\n") << QByteArray();

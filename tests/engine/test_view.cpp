@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -246,6 +247,23 @@ private slots:
         QVERIFY(m_host->shellOpened.isEmpty());
         QVERIFY(m_host->searchEnabled && m_host->shipListEnabled && m_host->fileListEnabled && m_host->openEnabled);
     }
+
+#ifdef Q_OS_UNIX
+    // A named pipe in the file's place gets the document and stays a pipe.
+    void kmlFileThatIsAPipeIsWrittenInPlace()
+    {
+        QCOMPARE(QProcess::execute("mkfifo", {"lb4velkais.kml"}), 0);
+        QProcess reader;
+        reader.start("cat", {"lb4velkais.kml"});
+        QVERIFY(reader.waitForStarted());
+        open(ViewChoice::Kml, logRecord("01:00:00", "431000000", {}, "1", "2"));
+        QVERIFY(reader.waitForFinished());
+        QVERIFY(reader.readAllStandardOutput().startsWith("<?xml"));
+        QVERIFY(m_host->errors.empty());
+        QVERIFY(!QFileInfo("lb4velkais.kml").isFile());
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+#endif
 
     void openWithoutAViewOptionReadsAndShowsNothing()
     {

@@ -37,7 +37,16 @@ for page in velkais-log velkais-log-browser; do
     f=share/man/man1/$page.1.gz
     [ -f "$f" ] && { gzip -dc "$f" | grep -q "^\.TH ${page^^} \"1\"" || fail "$f is not a section 1 manual page"; }
     out=$(bin/$page --version 2>&1) && [ "$out" = "$page $version" ] || fail "$page --version printed '$out'"
+    # Options in their own section, the index among the files, no "this text".
+    man=$(gzip -dc "$f")
+    for section in OPTIONS FILES ENVIRONMENT; do
+        grep -q "^\.SH $section" <<<"$man" || fail "$f has no $section section"
+    done
+    sed -n '/^\.SH FILES/,/^\.SH/p' <<<"$man" | grep -q 'cache/velkais\\-log\\-browser' || fail "$f: FILES does not name the day index"
+    ! grep -qi 'this text' <<<"$man" || fail "$f still says 'this text'"
 done
+sed -n '/^\.SH OPTIONS/,/^\.SH/p' <(gzip -dc share/man/man1/velkais-log-browser.1.gz) | grep -qx '\\fB\\-\\-no\\-index\\fR' ||
+    fail "velkais-log-browser.1: --no-index is not among the options"
 
 entry=share/applications/$id.desktop
 grep -qx "Exec=velkais-log-browser %f" "$entry" || fail "$entry does not start velkais-log-browser with a folder"

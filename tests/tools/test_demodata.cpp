@@ -56,6 +56,7 @@ private slots:
         week.end = kDay.addDays(3);
         QVERIFY(DemoData::generate(dir.path() + "/week", week, &error));
         QCOMPARE(QDir(dir.path() + "/week/logs").entryList(QDir::Files).size(), 7);
+        QVERIFY(QFileInfo(dir.path() + "/week/work").isDir());
         QCOMPARE(digest(dir.path() + "/week/logs" + name), digest(dir.path() + "/a.log"));
     }
 
