@@ -52,7 +52,7 @@ const char *const kUsage =
     "  --name TEXT             the ship name written into the KML document or the track\n"
     "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
     "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
-    "  --utc-offset +HH:MM     the station clock's offset from UTC: GPX points get a UTC <time>\n"
+    "  --utc-offset +HH:MM     the station clock's offset from UTC: track points get their times in UTC\n"
     "  --out FILE              write the document or records to FILE instead of standard output\n"
     "  --quiet                 no line for each log file that could not be read (the summary line and the exit status stay)\n"
     "  --jobs N                index: files read at once, in as many processes (default: one per core)\n"
@@ -229,8 +229,6 @@ int run(const QStringList &args)
         utcOffset = Module1::parseUtcOffset(o.values.value("utc-offset"));
         if (!utcOffset)
             return usageError(QStringLiteral("--utc-offset takes +HH:MM or -HH:MM, at most 14:00"));
-        if (format != "gpx")
-            return usageError(QStringLiteral("--utc-offset goes with --format gpx"));
     }
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
@@ -296,7 +294,8 @@ int run(const QStringList &args)
             Module1::searchCommand();
             output = lines(host.ships);
         } else if (o.command == QLatin1String("records")) {
-            if (!writeRecords(recordFormat, o.values.value("out"))) {
+            if (!writeRecords(recordFormat, o.values.value("out")) ||
+                (recordFormat == Module1::RecordFormat::Csv && !writeCsvTypes(o.values.value("out")))) {
                 host.endProgress();
                 return Unreadable;
             }
@@ -334,7 +333,7 @@ int run(const QStringList &args)
             output = Module1::kmlDocument(name, file);
         } else {
             const Module1::Track track = Module1::readTrack(file, ship, name);
-            output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track);
+            output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track, utcOffset);
         }
         // Only kml and track take --out.
         if (o.values.contains("out")) {

@@ -9,3 +9,10 @@
 // empty, to standard output. False when the output could not be written; the
 // reason is on standard error.
 bool writeRecords(Module1::RecordFormat format, const QString &outPath);
+
+// After a CSV written to `csvPath` with --out: GDAL's ".csvt" types file beside
+// it (the CSV's extension replaced, as GDAL looks for it). Only a regular file
+// outside the device folders gets one: standard output, /dev/stdout or a pipe
+// has no "beside". False, with the reason on standard error, when it could not
+// be written.
+bool writeCsvTypes(const QString &csvPath);

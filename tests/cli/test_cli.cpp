@@ -120,9 +120,9 @@ private slots:
                                               << QByteArray("track needs --format");
         QTest::newRow("offset") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx", "--utc-offset", "+9:00"})
                                 << 2 << QByteArray("--utc-offset takes");
-        QTest::newRow("offset without gpx")
-            << QStringList({"track", "--file", "x", "--ship", "1", "--format", "geojson", "--utc-offset", "+09:00"}) << 2
-            << QByteArray("--utc-offset goes with --format gpx");
+        QTest::newRow("offset with geojson")
+            << QStringList({"track", "--file", "x", "--ship", "1", "--format", "geojson", "--utc-offset", "+09:00"}) << 1
+            << QByteArray("x could not be read: no such file");
         QTest::newRow("no such day to track") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx"})
                                               << 1 << QByteArray("x could not be read: no such file");
         QTest::newRow("unwritable") << QStringList({"records", "--from", "0", "--to", "9", "--out", "nowhere/r.csv"}) << 1
