@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -336,6 +337,13 @@ Form2 *Form1::viewWindow()
     if (!m_form2) {
         m_form2 = std::make_unique<Form2>();
         connect(m_form2.get(), &Form2::unloaded, this, &Form1::viewWindowUnloaded);
+        // The window manager keeps the view above this window, as it would a
+        // dialog of it, so a click on the greyed main window never hides the
+        // view behind it. Not a child widget: that would be disabled with the
+        // main window for the whole view.
+        winId();
+        m_form2->winId();
+        m_form2->windowHandle()->setTransientParent(windowHandle());
     }
     return m_form2.get();
 }

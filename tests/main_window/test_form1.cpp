@@ -25,6 +25,7 @@
 #include <QBuffer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -729,11 +730,19 @@ void TestForm1::closingTheViewWindowBringsTheMainWindowBack()
     Module1::host()->setViewCaption(QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
     QCOMPARE(view->caption(), QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
 
+    // Kept above its main window, yet not disabled with it.
+    QVERIFY(view->windowHandle());
+    QCOMPARE(view->windowHandle()->transientParent(), form.windowHandle());
+    QVERIFY(view->isEnabled());
+
     view->close();
     QVERIFY(form.isEnabled());
     QVERIFY(form.isVisible());
     // Controls the commands disabled one by one stay disabled.
     QVERIFY(!form.Command2->isEnabled());
+    // A later view is still the main window's.
+    Module1::host()->prepareViewWindow(Module1::ViewChoice::Changes, QStringLiteral("again"));
+    QCOMPARE(view->windowHandle()->transientParent(), form.windowHandle());
 }
 
 void TestForm1::defaultExitQuitsAndLeavesTheViewWindowClosed()
