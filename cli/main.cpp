@@ -352,7 +352,7 @@ int run(const QStringList &args)
         return Unreadable;
     }
     // The window's notice line, as one line at the end.
-    if (!Module1::passReport.complete())
+    if (Module1::passReport.noteworthy())
         std::fprintf(stderr, "velkais-log: %s\n", Module1::passNotice(Module1::passReport).toUtf8().constData());
     if (host.limitReached)
         return Limit;

@@ -367,9 +367,10 @@ void Form1::runCommand(void (*command)())
     // An Escape stops the pass under way and nothing more: the ship selection
     // that a stopped Search runs at its end starts afresh.
     const bool outermost = m_passDepth == 0;
+    const bool search = command == &Module1::searchCommand;
     m_host->clearStop();
     if (outermost) {
-        m_notice->passStarted();
+        m_notice->passStarted(search);
         qApp->installEventFilter(this);
     }
     ++m_passDepth;
@@ -377,15 +378,16 @@ void Form1::runCommand(void (*command)())
     {
         Form1 *form;
         bool outermost;
+        bool search;
         ~Leave()
         {
             --form->m_passDepth;
             if (outermost) {
                 qApp->removeEventFilter(form);
-                form->m_notice->passEnded();
+                form->m_notice->passEnded(search);
             }
         }
-    } leave{this, outermost};
+    } leave{this, outermost, search};
     command();
 }
 
