@@ -51,7 +51,7 @@ void append(Module1::PassReport &to, const Module1::PassReport &from)
 QStringList stopDetails(const Module1::PassReport::Stop &stop)
 {
     QStringList lines;
-    if (stop.unread.isEmpty()) {
+    if (stop.mode == QLatin1String("List2")) {
         lines << QStringLiteral("%1 stopped at %2; it shows the day only up to there:")
                      .arg(listOf(stop.mode), stop.fileName)
               << QStringLiteral("    %1 (read in part)").arg(fullPath(Module1::logFolder + stop.fileName));
