@@ -49,7 +49,7 @@ const char *const kUsage =
     "  --area LAT,LON,RANGE    switch on the next area (A, B, C): a square of +-RANGE degrees\n"
     "  --ship MMSI             the ship whose days (days) or whose view (hours, changes, kml, track) is wanted\n"
     "  --file NAME             the day log of the view or track, a file name in the log folder\n"
-    "  --name TEXT             the ship name written into the KML document or the track\n"
+    "  --name TEXT             the ship name written into the KML document or the track (track default: the ship's last name in the log)\n"
     "  --altitude 0|1|2        KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)\n"
     "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
     "  --utc-offset +HH:MM     the station clock's offset from UTC: track points get their times in UTC\n"
