@@ -3,11 +3,26 @@
 #include "main_window/form1.h"
 #include "platform/fonts.h"
 #include "startup.h"
+#include "startupbox.h"
 
 #include <QApplication>
 #include <QDir>
 
 #include <cstdio>
+
+namespace {
+
+// Started from a desktop entry, the program has no terminal for its standard
+// error: the reason goes into a message box as well, where one can be seen.
+void showFailureOnDesktop(int &argc, char **argv, const QString &reason)
+{
+    if (!Startup::desktopReachable(QProcessEnvironment::systemEnvironment()))
+        return;
+    QApplication app(argc, argv);
+    Startup::showFailure(reason);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -25,6 +40,8 @@ int main(int argc, char *argv[])
     case Startup::Action::UsageError:
         std::fprintf(stderr, "velkais-log-browser: %s\nTry 'velkais-log-browser --help'.\n",
                      request.error.toLocal8Bit().constData());
+        if (request.folderError)
+            showFailureOnDesktop(argc, argv, request.error);
         return 2;
     case Startup::Action::Run:
         break;
@@ -33,6 +50,7 @@ int main(int argc, char *argv[])
     // runs in, so starting in WORKDIR is the same as being started there.
     if (!request.workDir.isEmpty() && !QDir::setCurrent(request.workDir)) {
         std::fprintf(stderr, "velkais-log-browser: cannot enter %s\n", request.workDir.toLocal8Bit().constData());
+        showFailureOnDesktop(argc, argv, QStringLiteral("cannot enter %1").arg(request.workDir));
         return 2;
     }
 

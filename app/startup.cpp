@@ -57,6 +57,7 @@ Request parse(const QStringList &given)
     if (a.startsWith(QLatin1Char('-')))
         return fail(QStringLiteral("unknown option '%1'").arg(a));
     const QFileInfo dir(a);
+    r.folderError = !dir.isDir();
     if (!dir.exists())
         return fail(QStringLiteral("%1: no such folder").arg(a));
     if (!dir.isDir())
@@ -88,12 +89,44 @@ QString helpText()
         "      --version        print the version and exit\n"
         "\n"
         "Exit status:\n"
-        "  2  usage error: no window opens\n");
+        "  2  usage error: no window opens; a WORKDIR that is not a folder is shown in\n"
+        "     a message box too when a desktop is there\n");
 }
 
 QString versionText()
 {
     return QStringLiteral("velkais-log-browser " VELKAIS_VERSION "\n");
+}
+
+bool desktopReachable(const QProcessEnvironment &env)
+{
+    const auto set = [&env](const char *name) { return !env.value(QLatin1String(name)).isEmpty(); };
+    const QString platforms = env.value(QStringLiteral("QT_QPA_PLATFORM"));
+    if (platforms.trimmed().isEmpty()) {
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+        return true;
+#else
+        return set("DISPLAY") || set("WAYLAND_DISPLAY");
+#endif
+    }
+    // "wayland;xcb" is tried in turn: one that can connect is enough.
+    for (const QString &entry : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (name == QLatin1String("offscreen") || name.startsWith(QLatin1String("minimal")))
+            continue;
+        if (name == QLatin1String("xcb")) {
+            if (set("DISPLAY"))
+                return true;
+            continue;
+        }
+        if (name.startsWith(QLatin1String("wayland"))) {
+            if (set("WAYLAND_DISPLAY"))
+                return true;
+            continue;
+        }
+        return true; // windows, cocoa, eglfs, linuxfb, vnc: a screen of their own
+    }
+    return false;
 }
 
 } // namespace Startup

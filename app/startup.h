@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -18,10 +19,20 @@ struct Request
     QString error;    // for UsageError
     bool noIndex = false; // read every day log, without the day index
     QString indexDir;     // absolute; empty: SqliteDayIndex's default
+    // The error is about WORKDIR: what a desktop entry passes, so it is shown
+    // in a message box as well where a desktop can show one.
+    bool folderError = false;
 };
 
 Request parse(const QStringList &args);  // the arguments after the program name
 QString helpText();
 QString versionText();
+
+// Whether a window could be seen, judged from the environment alone before a
+// display connection is tried (a failed one ends the process): a display
+// server named for the platform Qt would use, or a platform that is its own
+// screen. Never offscreen or minimal, where a message box would wait for a
+// click that cannot come.
+bool desktopReachable(const QProcessEnvironment &env);
 
 } // namespace Startup

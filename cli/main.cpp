@@ -48,10 +48,10 @@ const OptionHelp kOptions[] = {
     {"area", "--area LAT,LON,RANGE", "switch on the next area (A, B, C): a square of +-RANGE degrees; three numbers"},
     {"ship", "--ship MMSI", "the ship whose days (days) or whose view (hours, changes, kml, track) is wanted"},
     {"file", "--file NAME", "the day log of the view or track, a file name in the log folder"},
-    {"name", "--name TEXT", "the ship name written into the KML document or the track"},
+    {"name", "--name TEXT", "the ship name written into the KML document or the track (track default: the ship's last name in the log)"},
     {"altitude", "--altitude 0|1|2", "KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)"},
     {"format", "--format FORMAT", "records: csv (default), jsonl or geojson; track: gpx or geojson"},
-    {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: GPX points get a UTC <time>"},
+    {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points get their times in UTC"},
     {"out", "--out FILE",
      "write to FILE instead of standard output (- is standard output); a regular FILE is replaced only when the "
      "run exits 0, else left as it was; a device, pipe or /dev/stdout is written in place"},
@@ -99,7 +99,7 @@ const CommandHelp kCommands[] = {
      {"from", "to", "mmsi", "area", "format", "out"}},
     {"track",
      "[--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]",
-     "the ship's track of the day as GPX 1.1 or a GeoJSON LineString",
+     "the ship's track of the day as GPX 1.1, or as GeoJSON: a LineString and a point for each report",
      {"file", "ship", "name", "format", "utc-offset", "out"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
      "builds the day index of the period ahead, and prints one line of what it did", {"from", "to", "jobs"}},
@@ -380,8 +380,6 @@ int run(const QStringList &args)
         utcOffset = Module1::parseUtcOffset(o.values.value("utc-offset"));
         if (!utcOffset)
             return usageError(QStringLiteral("--utc-offset takes +HH:MM or -HH:MM, at most 14:00"), o.command);
-        if (format != "gpx")
-            return usageError(QStringLiteral("--utc-offset goes with --format gpx"), o.command);
     }
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
@@ -447,7 +445,9 @@ int run(const QStringList &args)
             Module1::searchCommand();
             output = lines(host.ships);
         } else if (o.command == QLatin1String("records")) {
-            if (!writeRecords(recordFormat, o.values.value("out"), host)) {
+            if (!writeRecords(recordFormat, o.values.value("out"), host) ||
+                (recordFormat == Module1::RecordFormat::Csv && !host.fileSkipped &&
+                 !writeCsvTypes(o.values.value("out")))) {
                 host.endProgress();
                 return Unreadable;
             }
@@ -485,7 +485,7 @@ int run(const QStringList &args)
             output = Module1::kmlDocument(name, file);
         } else {
             const Module1::Track track = Module1::readTrack(file, ship, name);
-            output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track);
+            output = format == "gpx" ? Module1::gpxTrack(track, utcOffset) : Module1::geoJsonTrack(track, utcOffset);
         }
         // Only kml and track take --out.
         // Like standard output, a device or pipe gets what there is; a file
@@ -510,7 +510,7 @@ int run(const QStringList &args)
         return Unreadable;
     }
     // The window's notice line, as one line at the end.
-    if (!Module1::passReport.complete())
+    if (Module1::passReport.noteworthy())
         std::fprintf(stderr, "velkais-log: %s\n", Module1::passNotice(Module1::passReport).toUtf8().constData());
     if (host.limitReached)
         return Limit;

@@ -16,3 +16,10 @@ bool writeRecords(Module1::RecordFormat format, const QString &outPath, const Cl
 // The line that says `outPath` was left as it was, for a run that did not
 // read every log file.
 void reportOutputKept(const QString &outPath);
+
+// After a CSV written to `csvPath` with --out: GDAL's ".csvt" types file beside
+// it (the CSV's extension replaced, as GDAL looks for it). Only a regular file
+// outside the device folders gets one: standard output, /dev/stdout or a pipe
+// has no "beside". False, with the reason on standard error, when it could not
+// be written.
+bool writeCsvTypes(const QString &csvPath);

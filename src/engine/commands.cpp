@@ -8,20 +8,49 @@
 
 namespace Module1 {
 
+namespace {
+
+// The files of the period from the stopped one on, as the period stands now.
+QStringList unreadFrom(const QStringList &names, qsizetype stopped, const QString &first, const QString &last)
+{
+    QStringList paths;
+    for (qsizetype i = stopped; i < names.size(); ++i) {
+        const QString date = leftChars(names[i], 8);
+        if (first <= date && date <= last)
+            paths << logFolder + names[i];
+    }
+    return paths;
+}
+
+} // namespace
+
 bool periodPass(const QString &mode)
 {
     Host &host = *Module1::host();
     const QStringList names = Platform::listFiles(logFolder, kLogSuffix);
-    for (const QString &name : names) {
+    bool inPeriod = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
         // Read afresh for every name: an edit made during the pass applies to
         // the files still to come.
         const QString first = host.periodFirst();
         const QString last = host.periodLast();
-        const QString date = leftChars(name, 8);
+        const QString date = leftChars(names[i], 8);
         if (first <= date && date <= last) {
-            if (readLogFile(name, mode))
+            inPeriod = true;
+            const std::size_t stops = passReport.stops.size();
+            if (readLogFile(names[i], mode)) {
+                if (passReport.stops.size() > stops)
+                    passReport.stops.back().unread = unreadFrom(names, i, host.periodFirst(), host.periodLast());
                 return true;
+            }
         }
+    }
+    if (!inPeriod) {
+        QString folder = logFolder;
+        if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        passReport.empty.push_back({mode, folder, host.periodFirst(), host.periodLast(), !names.isEmpty(),
+                                    QFileInfo(logFolder).isDir()});
     }
     return false;
 }

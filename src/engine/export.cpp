@@ -93,12 +93,35 @@ void appendJsonString(std::string &out, std::string_view text)
     out += '"';
 }
 
+// The number columns: always with a point or an exponent ("0.0", "33.0"), so
+// that a reader guessing types from a day at anchor, or from a whole-degree
+// position, does not make integer columns that a later 12.5 no longer fits.
+void appendReal(std::string &out, double value)
+{
+    const std::size_t start = out.size();
+    appendNumber(out, value);
+    if (out.find_first_of(".e", start) == std::string::npos)
+        out += ".0";
+}
+
 void appendJsonNumber(std::string &out, std::optional<double> value)
 {
     if (value)
-        appendNumber(out, *value);
+        appendReal(out, *value);
     else
         out += "null";
+}
+
+// The latitude, longitude and speed columns. A position off the globe (the
+// AIS "not available" 181, 91) is no position, as it is no GeoJSON point;
+// the record's texts still say what the log said.
+std::array<std::optional<double>, 3> numberColumns(const CurrentRecord &rec)
+{
+    std::optional<double> latitude = fieldNumber(rec.recLatitude);
+    std::optional<double> longitude = fieldNumber(rec.recLongitude);
+    if (!isPosition(longitude, latitude))
+        latitude = longitude = std::nullopt;
+    return {latitude, longitude, fieldNumber(rec.recSpeed)};
 }
 
 } // namespace
@@ -142,6 +165,17 @@ bool isPosition(std::optional<double> longitude, std::optional<double> latitude)
            std::fabs(*longitude) <= 180 && std::fabs(*latitude) <= 90;
 }
 
+QByteArray csvColumnTypes()
+{
+    QByteArray line;
+    for (std::size_t i = 0; i < kFields.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += i < 13 ? "\"String\"" : "\"Real\"";
+    }
+    return line + "\r\n";
+}
+
 RecordWriter::RecordWriter(RecordFormat format, QIODevice &out)
     : m_format(format), m_out(out)
 {
@@ -182,23 +216,23 @@ void RecordWriter::csvRow(const CurrentRecord &rec)
         m_buffer += ',';
         appendCsvField(m_buffer, *text);
     }
-    for (const std::string *text : {&rec.recLatitude, &rec.recLongitude, &rec.recSpeed}) {
+    for (const std::optional<double> &value : numberColumns(rec)) {
         m_buffer += ',';
-        if (const auto value = fieldNumber(*text))
-            appendNumber(m_buffer, *value);
+        if (value)
+            appendReal(m_buffer, *value);
     }
     m_buffer += "\r\n";
 }
 
 void RecordWriter::jsonRecord(const CurrentRecord &rec)
 {
-    const auto latitude = fieldNumber(rec.recLatitude);
-    const auto longitude = fieldNumber(rec.recLongitude);
+    const auto numbers = numberColumns(rec);
+    const std::optional<double> &latitude = numbers[0], &longitude = numbers[1];
     if (m_format == RecordFormat::GeoJson) {
         if (m_count > 0)
             m_buffer += ",\n";
         m_buffer += "{\"type\":\"Feature\",\"geometry\":";
-        if (isPosition(longitude, latitude)) {
+        if (latitude) {
             m_buffer += "{\"type\":\"Point\",\"coordinates\":[";
             appendNumber(m_buffer, *longitude);
             m_buffer += ',';
@@ -218,7 +252,6 @@ void RecordWriter::jsonRecord(const CurrentRecord &rec)
         m_buffer += "\":";
         appendJsonString(m_buffer, i < 2 ? values[i] : std::string_view(*texts[i - 2]));
     }
-    const std::optional<double> numbers[] = {latitude, longitude, fieldNumber(rec.recSpeed)};
     for (std::size_t i = 0; i < 3; ++i) {
         m_buffer += ",\"";
         m_buffer += kFields[13 + i];

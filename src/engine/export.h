@@ -42,6 +42,11 @@ bool isPosition(std::optional<double> longitude, std::optional<double> latitude)
 
 enum class RecordFormat { Csv, Jsonl, GeoJson };
 
+// The CSV's column types as GDAL reads them from a ".csvt" file beside it
+// (one line, "String" for the texts, "Real" for the three numbers), so that
+// QGIS and ogr2ogr neither guess nor make a date or an MMSI a number.
+QByteArray csvColumnTypes();
+
 // Writes each record as it arrives; nothing but a 64 KiB buffer is kept, so a
 // year of logs can go through a pipe.
 class RecordWriter : public RecordSink
@@ -72,11 +77,14 @@ struct TrackPoint
     double longitude = 0;
     double latitude = 0;
     std::string time; // recTime as read; empty for the reader's stand-in time
+    std::optional<double> speed; // knots; none when recSpeed holds no number
 };
 
 struct Track
 {
-    QString name; // the ship's name, or its MMSI when none was given
+    // The name given, else the ship's last non-empty name in the file (what
+    // the ship list's name refresh would show), else its MMSI.
+    QString name;
     QString mmsi;
     QString fileName;
     std::vector<TrackPoint> points;
@@ -93,11 +101,14 @@ Track readTrack(const QString &fileName, const QString &mmsi, const QString &nam
 // GPX 1.1: one trk, one trkseg. With an offset (minutes east of UTC, the
 // station's clock) a point gets a <time> in UTC from the file's date and its
 // recTime; a point whose date or time is not a real one, or whose separator
-// had no readable time, gets none.
+// had no readable time, gets none. A point with a speed gets it as <desc> in
+// knots and as Garmin's TrackPointExtension speed in metres per second.
 QByteArray gpxTrack(const Track &track, std::optional<int> utcOffsetMinutes);
-// A GeoJSON Feature with a LineString, or a null geometry for fewer than two
-// points, which make no line.
-QByteArray geoJsonTrack(const Track &track);
+// A GeoJSON FeatureCollection: the track as a Feature with a LineString (a
+// null geometry for fewer than two points, which make no line), then every
+// point as a Point Feature with its time and speed, for a time-based replay.
+// Times are in UTC with an offset, the station's clock time without one.
+QByteArray geoJsonTrack(const Track &track, std::optional<int> utcOffsetMinutes = std::nullopt);
 // "+HH:MM" or "-HH:MM" as minutes east of UTC.
 std::optional<int> parseUtcOffset(const QString &text);
 

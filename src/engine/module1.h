@@ -58,24 +58,41 @@ struct ViewState
 };
 
 // What the passes since the last clearPassReport() left unread: log files
-// that could not be read, and the files in which the user stopped a pass. A
-// result limit is not here: its message box has told the user already.
+// that could not be read, the files in which the user stopped a pass, and
+// periods that held no day log at all. A result limit is not here: its
+// message box has told the user already.
 struct PassReport
 {
     struct Skipped
     {
         QString path;
         QString reason;
+        QString mode;           // the pass that met it first
     };
     struct Stop
     {
         QString mode;
         QString fileName;
+        // A period pass's files from the stopped one on (that one read in
+        // part), as paths in the log folder: what the lists leave out.
+        QStringList unread;
+    };
+    // Nothing to read is no failure, but it must not look like a quiet sea.
+    struct Empty
+    {
+        QString mode;
+        QString folder;         // the log folder, without its closing "/"
+        QString first, last;    // the period as it stood at the end of the pass
+        bool folderHasLogs = false;
+        bool folderExists = false;
     };
     std::vector<Skipped> skipped;
     std::vector<Stop> stops;
+    std::vector<Empty> empty;
 
     bool complete() const { return skipped.empty() && stops.empty(); }
+    // Something for the notice line or standard error.
+    bool noteworthy() const { return !complete() || !empty.empty(); }
 };
 
 extern CurrentRecord record;
@@ -136,9 +153,10 @@ QByteArray kmlDocument(const QString &shipName, const QString &logFileName);
 // One line per skipped file or stop, for the details and standard error:
 QString skippedFileText(const QString &path, const QString &reason);
 QString stopText(const PassReport::Stop &stop);
+QString emptyText(const PassReport::Empty &empty);      // "no day log between 20300101 and 20300102"
 QStringList passDetails(const PassReport &report);
-// One short line for the whole report, empty when it is complete; `hint` adds
-// where the window shows the details.
+// One short line for the whole report, empty when there is nothing to say;
+// `hint` adds where the window shows the details.
 QString passNotice(const PassReport &report, const QString &hint = QString());
 
 // Decodes bytes from a log as the windows show them (invalid UTF-8 as U+FFFD).

@@ -222,13 +222,13 @@ EventTurns &eventTurns()
     return turns;
 }
 
-void reportSkipped(const QString &path, const QString &reason)
+void reportSkipped(const QString &path, const QString &reason, const QString &mode)
 {
     // A Search and the ship selection after it read the same files: one
     // unreadable file is one file in the report.
     const auto &skipped = passReport.skipped;
     if (std::none_of(skipped.begin(), skipped.end(), [&](const PassReport::Skipped &s) { return s.path == path; }))
-        passReport.skipped.push_back({path, reason});
+        passReport.skipped.push_back({path, reason, mode});
     g_host->reportSkippedFile(path, reason);
 }
 
@@ -255,7 +255,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
     if (answer == IndexAnswer::Answered) {
         // The summary stood for the whole file: nothing to read.
     } else if (!reader.open(path)) {
-        reportSkipped(path, reader.errorString());
+        reportSkipped(path, reader.errorString(), mode);
         finishFile(fileName, false, false);
     } else {
         EventTurns &turns = eventTurns();
@@ -321,7 +321,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
         if (!stop && !record.recMmsi.empty())
             stop = detail::matchRecord(pass, fileName);
         if (reader.failed())
-            reportSkipped(path, reader.errorString());
+            reportSkipped(path, reader.errorString(), mode);
         finishFile(fileName, !stop && !reader.failed(), !firstItem);
         reader.close();
     }

@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QXmlStreamWriter>
 
+#include <cmath>
+
 namespace Module1 {
 
 namespace {
@@ -22,23 +24,33 @@ public:
 
     bool take(const CurrentRecord &rec, const QString &) override
     {
+        if (rec.recMmsi != m_mmsi)
+            return false;
+        // As the ship list's name refresh: every named record counts, with a
+        // position or without.
+        if (!rec.recName.empty())
+            m_lastName = rec.recName;
         // The KML view's test for a point: both texts present.
-        if (rec.recMmsi != m_mmsi || rec.recLongitude.empty() || rec.recLatitude.empty())
+        if (rec.recLongitude.empty() || rec.recLatitude.empty())
             return false;
         const auto longitude = fieldNumber(rec.recLongitude);
         const auto latitude = fieldNumber(rec.recLatitude);
         if (!isPosition(longitude, latitude))
             return false;
-        m_track.points.push_back({*longitude, *latitude, detail::g_timeReplaced ? std::string() : rec.recTime});
+        m_track.points.push_back({*longitude, *latitude, detail::g_timeReplaced ? std::string() : rec.recTime,
+                                  fieldNumber(rec.recSpeed)});
         const double speed = leadingNumber(rec.recSpeed);
         if (m_track.maxSpeed < speed)
             m_track.maxSpeed = speed;
         return false;
     }
 
+    const std::string &lastName() const { return m_lastName; }
+
 private:
     Track &m_track;
     std::string m_mmsi;
+    std::string m_lastName;
 };
 
 // XML 1.0 cannot carry control characters other than tab and line ends, nor
@@ -73,22 +85,42 @@ QTime clockTime(const std::string &text)
     return QTime(two(0), two(3), two(6)); // invalid past 23:59:59
 }
 
+// A point's time: in UTC with an offset, else as the station's clock read it
+// (a QDateTime in UTC standing for that local time); invalid when the file's
+// date or the point's time is not a real one.
+QDateTime pointTime(const QDate &date, const TrackPoint &p, std::optional<int> utcOffsetMinutes)
+{
+    const QTime time = clockTime(p.time);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    const QDateTime clock(date, time, Qt::UTC);
+    return utcOffsetMinutes ? clock.addSecs(-60LL * *utcOffsetMinutes) : clock;
+}
+
+QDate fileDate(const Track &track)
+{
+    return QDate::fromString(leftChars(track.fileName, 8), QStringLiteral("yyyyMMdd"));
+}
+
+constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600.0;
+const QString kTrackPointExtension = QStringLiteral("http://www.garmin.com/xmlschemas/TrackPointExtension/v2");
+
 } // namespace
 
 Track readTrack(const QString &fileName, const QString &mmsi, const QString &name)
 {
     Track track;
-    track.name = name.isEmpty() ? mmsi : name;
     track.mmsi = mmsi;
     track.fileName = fileName;
     TrackSink sink(track, toStd(mmsi));
     exportFile(fileName, sink);
+    track.name = !name.isEmpty() ? name : !sink.lastName().empty() ? toQString(sink.lastName()) : mmsi;
     return track;
 }
 
 QByteArray gpxTrack(const Track &track, std::optional<int> utcOffsetMinutes)
 {
-    const QDate date = QDate::fromString(leftChars(track.fileName, 8), QStringLiteral("yyyyMMdd"));
+    const QDate date = fileDate(track);
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.setAutoFormatting(true);
@@ -98,6 +130,7 @@ QByteArray gpxTrack(const Track &track, std::optional<int> utcOffsetMinutes)
     xml.writeDefaultNamespace(QStringLiteral("http://www.topografix.com/GPX/1/1"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("velkais-log"));
+    xml.writeNamespace(kTrackPointExtension, QStringLiteral("gpxtpx"));
     xml.writeStartElement(QStringLiteral("trk"));
     xml.writeTextElement(QStringLiteral("name"), xmlText(track.name));
     xml.writeTextElement(QStringLiteral("desc"),
@@ -109,10 +142,21 @@ QByteArray gpxTrack(const Track &track, std::optional<int> utcOffsetMinutes)
         xml.writeAttribute(QStringLiteral("lat"), decimal(p.latitude));
         // 180 and -180 are one meridian; GPX takes only the latter.
         xml.writeAttribute(QStringLiteral("lon"), decimal(p.longitude == 180 ? -180 : p.longitude));
-        const QTime time = clockTime(p.time);
-        if (utcOffsetMinutes && date.isValid() && time.isValid()) {
-            const QDateTime utc = QDateTime(date, time, Qt::UTC).addSecs(-60LL * *utcOffsetMinutes);
+        const QDateTime utc = pointTime(date, p, utcOffsetMinutes);
+        if (utcOffsetMinutes && utc.isValid())
             xml.writeTextElement(QStringLiteral("time"), utc.toString(Qt::ISODate));
+        if (p.speed) {
+            // GPX 1.1 has no speed of its own: the knots for people and for
+            // readers of plain fields, metres per second where the tools look.
+            xml.writeTextElement(QStringLiteral("desc"), decimal(*p.speed) + QStringLiteral(" knots"));
+            if (*p.speed >= 0) {
+                xml.writeStartElement(QStringLiteral("extensions"));
+                xml.writeStartElement(kTrackPointExtension, QStringLiteral("TrackPointExtension"));
+                xml.writeTextElement(kTrackPointExtension, QStringLiteral("speed"),
+                                     decimal(std::round(*p.speed * kMetresPerSecondPerKnot * 1000) / 1000));
+                xml.writeEndElement();
+                xml.writeEndElement();
+            }
         }
         xml.writeEndElement();
     }
@@ -120,7 +164,7 @@ QByteArray gpxTrack(const Track &track, std::optional<int> utcOffsetMinutes)
     return out;
 }
 
-QByteArray geoJsonTrack(const Track &track)
+QByteArray geoJsonTrack(const Track &track, std::optional<int> utcOffsetMinutes)
 {
     QJsonValue geometry = QJsonValue::Null;
     if (track.points.size() >= 2) {
@@ -134,10 +178,27 @@ QByteArray geoJsonTrack(const Track &track)
                                  {QStringLiteral("mmsi"), track.mmsi},
                                  {QStringLiteral("file"), track.fileName},
                                  {QStringLiteral("maxSpeed"), track.maxSpeed}};
-    const QJsonObject feature{{QStringLiteral("type"), QStringLiteral("Feature")},
-                              {QStringLiteral("geometry"), geometry},
-                              {QStringLiteral("properties"), properties}};
-    return QJsonDocument(feature).toJson(QJsonDocument::Compact) + '\n';
+    QJsonArray features{QJsonObject{{QStringLiteral("type"), QStringLiteral("Feature")},
+                                    {QStringLiteral("geometry"), geometry},
+                                    {QStringLiteral("properties"), properties}}};
+    const QDate date = fileDate(track);
+    const QString timeFormat = utcOffsetMinutes ? QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'")
+                                                : QStringLiteral("yyyy-MM-dd'T'HH:mm:ss");
+    for (const TrackPoint &p : track.points) {
+        const QDateTime time = pointTime(date, p, utcOffsetMinutes);
+        const QJsonObject point{
+            {QStringLiteral("mmsi"), track.mmsi},
+            {QStringLiteral("time"), time.isValid() ? QJsonValue(time.toString(timeFormat)) : QJsonValue()},
+            {QStringLiteral("speed"), p.speed ? QJsonValue(*p.speed) : QJsonValue()}};
+        features.append(QJsonObject{
+            {QStringLiteral("type"), QStringLiteral("Feature")},
+            {QStringLiteral("geometry"), QJsonObject{{QStringLiteral("type"), QStringLiteral("Point")},
+                                                     {QStringLiteral("coordinates"), QJsonArray{p.longitude, p.latitude}}}},
+            {QStringLiteral("properties"), point}});
+    }
+    const QJsonObject collection{{QStringLiteral("type"), QStringLiteral("FeatureCollection")},
+                                 {QStringLiteral("features"), features}};
+    return QJsonDocument(collection).toJson(QJsonDocument::Compact) + '\n';
 }
 
 std::optional<int> parseUtcOffset(const QString &text)

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -336,6 +337,13 @@ Form2 *Form1::viewWindow()
     if (!m_form2) {
         m_form2 = std::make_unique<Form2>();
         connect(m_form2.get(), &Form2::unloaded, this, &Form1::viewWindowUnloaded);
+        // The window manager keeps the view above this window, as it would a
+        // dialog of it, so a click on the greyed main window never hides the
+        // view behind it. Not a child widget: that would be disabled with the
+        // main window for the whole view.
+        winId();
+        m_form2->winId();
+        m_form2->windowHandle()->setTransientParent(windowHandle());
     }
     return m_form2.get();
 }
@@ -359,9 +367,10 @@ void Form1::runCommand(void (*command)())
     // An Escape stops the pass under way and nothing more: the ship selection
     // that a stopped Search runs at its end starts afresh.
     const bool outermost = m_passDepth == 0;
+    const bool search = command == &Module1::searchCommand;
     m_host->clearStop();
     if (outermost) {
-        m_notice->passStarted();
+        m_notice->passStarted(search);
         qApp->installEventFilter(this);
     }
     ++m_passDepth;
@@ -369,15 +378,16 @@ void Form1::runCommand(void (*command)())
     {
         Form1 *form;
         bool outermost;
+        bool search;
         ~Leave()
         {
             --form->m_passDepth;
             if (outermost) {
                 qApp->removeEventFilter(form);
-                form->m_notice->passEnded();
+                form->m_notice->passEnded(search);
             }
         }
-    } leave{this, outermost};
+    } leave{this, outermost, search};
     command();
 }
 

@@ -61,6 +61,46 @@ private slots:
         // Taken from the folder the program starts in, before it moves to WORKDIR.
         if (r.action == Action::Run)
             QCOMPARE(r.indexDir, args.join(' ').contains("cache") ? QDir::current().filePath("cache") : QString());
+        QCOMPARE(r.folderError, r.error.endsWith("folder"));
+    }
+
+    // A message box is tried only where someone can see it, and close it.
+    void desktopReachable_data()
+    {
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("nothing") << QStringList{} << false;
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+        QTest::newRow("X") << QStringList{"DISPLAY=:0"} << true;
+        QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << false;
+        QTest::newRow("Wayland") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << true;
+#endif
+        QTest::newRow("xcb without X") << QStringList{"QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=w"} << false;
+        QTest::newRow("offscreen") << QStringList{"QT_QPA_PLATFORM=offscreen", "DISPLAY=:0"} << false;
+        QTest::newRow("minimal") << QStringList{"QT_QPA_PLATFORM=minimal"} << false;
+        QTest::newRow("fallback list") << QStringList{"QT_QPA_PLATFORM=wayland;xcb", "DISPLAY=:1"} << true;
+        QTest::newRow("own screen") << QStringList{"QT_QPA_PLATFORM=linuxfb:fb=/dev/fb0"} << true;
+    }
+    void desktopReachable()
+    {
+        QFETCH(QStringList, env);
+        QProcessEnvironment e;
+        for (const QString &v : env)
+            e.insert(v.section('=', 0, 0), v.section('=', 1));
+        QTEST(Startup::desktopReachable(e), "reachable");
+    }
+
+    // Offscreen nobody could close a box: the missing folder still ends at once.
+    void missingFolderOffscreenEndsAtOnce()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(BROWSER), {m_dir.filePath("none")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardError().contains("no such folder\n"));
     }
 
     // The program as a terminal sees it. No display is reachable, so a window

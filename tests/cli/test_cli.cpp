@@ -54,6 +54,23 @@ private slots:
         QCOMPARE(r.status, 0);
     }
 
+    // Nothing to read is no failure (status 0, the usual empty output), but
+    // standard error tells it from a period without ships.
+    void nothingToReadIsSaid()
+    {
+        for (const char *command : {"search", "records"}) {
+            const Run r = velkaisLog({command, "--from", "20300101", "--to", "20300102"});
+            QCOMPARE(r.status, 0);
+            QCOMPARE(r.err, QByteArray("velkais-log: no day log between 20300101 and 20300102\n"));
+        }
+        QVERIFY(QDir(m_ws->path("empty")).mkpath("."));
+        const Run days = velkaisLog({"days", "--logs", "../empty", "--from", "0", "--to", "9", "--ship", "1"});
+        QCOMPARE(days.status, 0);
+        QCOMPARE(days.out, QByteArray());
+        QCOMPARE(days.err, QByteArray("velkais-log: no day logs in ../empty\n"));
+        QCOMPARE(velkaisLog({"search", "--from", "20110406", "--to", "20110406"}).err, QByteArray());
+    }
+
     void days()
     {
         Run r = velkaisLog({"days", "--from", "0", "--to", "9", "--ship", "222222222"});
@@ -123,9 +140,9 @@ private slots:
                                               << QByteArray("track needs --format");
         QTest::newRow("offset") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx", "--utc-offset", "+9:00"})
                                 << 2 << QByteArray("--utc-offset takes");
-        QTest::newRow("offset without gpx")
-            << QStringList({"track", "--file", "x", "--ship", "1", "--format", "geojson", "--utc-offset", "+09:00"}) << 2
-            << QByteArray("--utc-offset goes with --format gpx");
+        QTest::newRow("offset with geojson")
+            << QStringList({"track", "--file", "x", "--ship", "1", "--format", "geojson", "--utc-offset", "+09:00"}) << 1
+            << QByteArray("x could not be read: no such file");
         QTest::newRow("no such day to track") << QStringList({"track", "--file", "x", "--ship", "1", "--format", "gpx"})
                                               << 1 << QByteArray("x could not be read: no such file");
         QTest::newRow("area not a number") << QStringList({"search", "--from", "0", "--to", "9", "--area", "abc"}) << 2

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -24,7 +25,9 @@ QByteArray keyLine(const char *label, const QByteArray &value)
 void compareWithGolden(const QByteArray &actual, const QString &name)
 {
     if (qEnvironmentVariableIsSet("VELK_WRITE_GOLDEN")) {
-        QFile g(QFileInfo(__FILE__).absolutePath() + "/golden/" + name);
+        // Found as the comparison below finds it: __FILE__ is relative when
+        // the build strips its base folder, and the test runs elsewhere.
+        QFile g(QFINDTESTDATA("golden/" + name));
         QVERIFY(g.open(QIODevice::WriteOnly));
         g.write(actual);
         QFAIL("golden file written");
@@ -160,6 +163,22 @@ private slots:
         }
         // 181/91, no position, no longitude number: kept, without a point.
         QCOMPARE(geometries, QStringList({"Point", "-", "Point", "-", "Point", "-", "Point"}));
+        // The number columns agree: no point, no latitude or longitude; the
+        // texts keep what the log said.
+        for (int i = 0; i < objects.size(); ++i) {
+            QCOMPARE(objects[i]["latitude"].isNull(), geometries[i] == "-");
+            QCOMPARE(objects[i]["longitude"].isNull(), geometries[i] == "-");
+        }
+        QCOMPARE(objects[1]["recLongitude"].toString(), QString("181"));
+
+        // Every number reads as floating point, whole ones too.
+        static const QRegularExpression wholeJson(R"re("(latitude|longitude|speed)":-?[0-9]+[,}])re");
+        QVERIFY2(!wholeJson.match(jsonl.out).hasMatch(), qPrintable(wholeJson.match(jsonl.out).captured()));
+        QVERIFY(jsonl.out.contains("\"speed\":13.0}"));
+        for (const QStringList &row : rows.mid(1)) {
+            for (const QString &number : row.mid(13))
+                QVERIFY2(number.isEmpty() || number.contains('.') || number.contains('e'), qPrintable(number));
+        }
     }
 
     // The records are the Search's: the same ships in the same order, edges
@@ -192,6 +211,15 @@ private slots:
         QFile written("all.csv");
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll().count("\r\n"), 1002);
+        // GDAL's types file beside it: 13 texts, then the three numbers.
+        QFile types("all.csvt");
+        QVERIFY(types.open(QIODevice::ReadOnly));
+        QCOMPARE(types.readAll(), QByteArray("\"String\",").repeated(13) + "\"Real\",\"Real\",\"Real\"\r\n");
+        QVERIFY(velkaisLog({"records", "--from", "20110409", "--to", "20110409", "--format", "jsonl", "--out", "all"})
+                    .status == 0);
+        QVERIFY(!QFile::exists("all.csvt") || QFile::remove("all.csvt"));
+        QVERIFY(velkaisLog({"records", "--from", "20110409", "--to", "20110409", "--out", "all"}).status == 0);
+        QVERIFY(QFile::exists("all.csvt"));
     }
 
     // The station clock at +09:30 puts 09:15:42 on the day before in UTC; the
@@ -208,7 +236,7 @@ private slots:
 
         QXmlStreamReader xml(gpx.out);
         QList<QPointF> points;
-        QStringList times;
+        QStringList times, descs;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
@@ -217,23 +245,66 @@ private slots:
             if (xml.name() == QLatin1String("trkpt")) {
                 points << QPointF(xml.attributes().value("lon").toDouble(), xml.attributes().value("lat").toDouble());
                 times << QString();
+                descs << QString();
             }
             if (xml.name() == QLatin1String("time"))
                 times.last() = xml.readElementText();
+            if (xml.name() == QLatin1String("desc") && !descs.isEmpty())
+                descs.last() = xml.readElementText();
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(times, QStringList({"2011-04-06T23:45:42Z", "", ""}));
 
-        const QJsonObject feature = QJsonDocument::fromJson(geojson.out).object();
-        const QJsonArray line = feature["geometry"]["coordinates"].toArray();
+        QCOMPARE(descs, QStringList({"12.5 knots", "13 knots", ""}));
+
+        // The line, then every point with its time and speed: without an
+        // offset the station's clock time, with one UTC.
+        const QJsonArray features = QJsonDocument::fromJson(geojson.out).object()["features"].toArray();
+        QCOMPARE(features.size(), 1 + points.size());
+        const QJsonArray line = features[0]["geometry"]["coordinates"].toArray();
         QCOMPARE(line.size(), points.size());
-        for (int i = 0; i < points.size(); ++i)
+        const QJsonArray utc = QJsonDocument::fromJson(track({"--format", "geojson", "--utc-offset", "+09:30"}).out)
+                                   .object()["features"].toArray();
+        QStringList localTimes, utcTimes;
+        QList<QJsonValue> speeds;
+        for (int i = 0; i < points.size(); ++i) {
             QCOMPARE(QPointF(line[i][0].toDouble(), line[i][1].toDouble()), points[i]);
+            const QJsonObject point = features[i + 1].toObject();
+            QCOMPARE(point["geometry"]["coordinates"].toArray(), line[i].toArray());
+            localTimes << point["properties"]["time"].toString();
+            utcTimes << utc[i + 1]["properties"]["time"].toString();
+            speeds << point["properties"]["speed"];
+        }
+        QCOMPARE(localTimes, QStringList({"2011-04-07T09:15:42", "", ""}));
+        QCOMPARE(utcTimes, QStringList({"2011-04-06T23:45:42Z", "", ""}));
+        QCOMPARE(speeds, QList<QJsonValue>({12.5, 13, QJsonValue()}));
 
         // One point makes no line; GPX has no longitude 180, only its twin -180.
         const QStringList one = {"track", "--file", "20110408,b_AIS_FMT.log", "--ship", "333333333", "--format"};
-        QVERIFY(QJsonDocument::fromJson(velkaisLog(one + QStringList{"geojson"}).out).object()["geometry"].isNull());
-        QVERIFY(velkaisLog(one + QStringList{"gpx"}).out.contains("<trkpt lat=\"-90\" lon=\"-180\"/>"));
+        QVERIFY(QJsonDocument::fromJson(velkaisLog(one + QStringList{"geojson"}).out)
+                    .object()["features"][0]["geometry"].isNull());
+        QVERIFY(velkaisLog(one + QStringList{"gpx"}).out.contains("<trkpt lat=\"-90\" lon=\"-180\">"));
+    }
+
+    // Without --name the track takes the name the ship list would show after
+    // this day: the last non-empty one, from a record with a position or not.
+    void trackNamedAfterTheShip()
+    {
+        m_ws->writeLog("20110410_AIS_FMT.log",
+                       logRecord("01:00:00", "431000000", "OLD NAME", "34", "131") +
+                           logRecord("02:00:00", "431000000", "NEW NAME") + logRecord("03:00:00", "222222222", "OTHER") +
+                           logRecord("04:00:00", "431000000", {}, "34.1", "131.1"));
+        const QStringList args = {"track", "--file", "20110410_AIS_FMT.log", "--ship", "431000000", "--format"};
+        const QJsonObject line =
+            QJsonDocument::fromJson(velkaisLog(args + QStringList{"geojson"}).out).object()["features"][0].toObject();
+        QCOMPARE(line["properties"]["name"].toString(), QString("NEW NAME"));
+        QVERIFY(velkaisLog(args + QStringList{"gpx"}).out.contains("<name>NEW NAME</name>"));
+        QCOMPARE(QJsonDocument::fromJson(velkaisLog(args + QStringList{"geojson", "--name", "GIVEN"}).out)
+                     .object()["features"][0]["properties"]["name"].toString(),
+                 QString("GIVEN"));
+        // A ship that never gave its name keeps its MMSI.
+        const Run unnamed = velkaisLog({"track", "--file", "20110410_AIS_FMT.log", "--ship", "999999999", "--format", "gpx"});
+        QVERIFY(unnamed.out.contains("<name>999999999</name>"));
     }
 };
 

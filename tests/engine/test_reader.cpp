@@ -406,6 +406,15 @@ private slots:
                                                    "2 log files could not be read - details: Ctrl+I"));
         QCOMPARE(passNotice(r), QString("Ship selection stopped at 20110406_AIS_FMT.log; 2 log files could not be read"));
         QCOMPARE(passDetails(r).value(1), QString("../logs/a_AIS_FMT.log could not be read: Permission denied"));
+
+        PassReport::Empty empty{"Search", "../logs", "20300101", "20300101", true, true};
+        QCOMPARE(emptyText(empty), QString("no day log for 20300101"));
+        empty.folderHasLogs = false;
+        QCOMPARE(emptyText(empty), QString("no day logs in ../logs"));
+        PassReport quiet;
+        quiet.empty.push_back(empty);
+        QVERIFY(quiet.complete() && quiet.noteworthy());
+        QCOMPARE(passNotice(quiet, "Ctrl+I"), QString("no day logs in ../logs"));
     }
 };
 

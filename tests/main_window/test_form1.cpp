@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QBuffer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -102,7 +105,9 @@ private slots:
     void escapeStopsOnlyThePassUnderWay();
     void clickOnTheSelectedShipListsItsDaysAgain();
     void listsKeepTheirSelection();
-    void unreadableFileIsNoticedUntilTheNextPass();
+    void stoppedSelectionAddsToAStoppedSearch();
+    void nothingToReadIsNoticed();
+    void unreadableFileIsNoticedUntilACompleteSearch();
     void settingsRewrittenInAReadOnlyFolder();
     void closingDuringAPassStopsIt();
     void closingTheViewWindowBringsTheMainWindowBack();
@@ -597,9 +602,73 @@ void TestForm1::escapeStopsOnlyThePassUnderWay()
     QCOMPARE(form.Label3->text(), QStringLiteral("Search stopped at 20110406_AIS_FMT.log"));
     QCOMPARE(form.Label3->geometry(), place);
 
+    // The ship list is still the stopped Search's, whatever is selected since.
+    clickItem(form.List1, 0);
+    QCOMPARE(form.List2->count(), 1);
+    QCOMPARE(form.Label3->text(), QStringLiteral("Search stopped at 20110406_AIS_FMT.log"));
+    // The details name the days the list leaves out, by their full paths.
+    QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
+    const QString logs = QFileInfo(ws.logs()).canonicalFilePath();
+    const QString text = form.passNotice()->detailsWindow()->findChild<QPlainTextEdit *>()->toPlainText();
+    QVERIFY2(text.contains("not read:\n    " + logs + "/20110406_AIS_FMT.log (read in part)\n    " + logs +
+                           "/20110407_AIS_FMT.log"),
+             qPrintable(text));
+    QVERIFY(!text.contains("20110405"));
+
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(form.List1->count(), 3);
     QCOMPARE(form.Label3->text(), usual);
+    QVERIFY(form.passNotice()->detailsWindow()->findChild<QPlainTextEdit *>()->toPlainText().contains("every day log"));
+}
+
+// A stopped ship selection adds to the stopped Search whose list it read
+// from; a complete one takes only its own share away again.
+void TestForm1::stoppedSelectionAddsToAStoppedSearch()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    ws.writeLog("20110408_AIS_FMT.log", logRecord("01:00:00", "431000001", "FIRST", "34", "131", "5"));
+    Form1 form;
+    form.show();
+    setPeriod(form, "20110405", "20110408");
+    escapeWhenReading(form, "20110406");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 1);
+    escapeWhenReading(form, "20110407");
+    clickItem(form.List1, 0);
+    QCOMPARE(form.List2->count(), 1);
+    const QString label = form.Label3->text();
+    QVERIFY2(label.startsWith(QStringLiteral("Search stopped: 20110406, selection: 20110407")), qPrintable(label));
+    QVERIFY(form.Label3->toolTip().contains("ship selection stopped at 20110407_AIS_FMT.log"));
+
+    clickItem(form.List1, 0);
+    QCOMPARE(form.List2->count(), 2);
+    QCOMPARE(form.Label3->text(), QStringLiteral("Search stopped at 20110406_AIS_FMT.log"));
+}
+
+// An empty period or a missing log folder ends as quietly as ever (empty
+// lists, no message box), but the notice line tells it from a quiet sea.
+void TestForm1::nothingToReadIsNoticed()
+{
+    Workspace ws;
+    writeThreeDays(ws);
+    Form1 form;
+    form.show();
+    const QString usual = form.Label3->text();
+    setPeriod(form, "20300101", "20300102");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 0);
+    QCOMPARE(form.Label3->text(), QStringLiteral("no day log between 20300101 and 20300102"));
+
+    setPeriod(form, "20110405", "20110405");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.Label3->text(), usual);
+
+    QVERIFY(QDir(ws.logs()).removeRecursively());
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 0);
+    QCOMPARE(form.Label3->text(), QStringLiteral("no day logs in ../logs"));
+    QVERIFY(form.Label3->toolTip().contains("there is no folder " + QFileInfo(ws.path("")).canonicalFilePath() + "/logs"));
 }
 
 void TestForm1::clickOnTheSelectedShipListsItsDaysAgain()
@@ -644,7 +713,7 @@ void TestForm1::listsKeepTheirSelection()
     QVERIFY(form.Command2->isEnabled());
 }
 
-void TestForm1::unreadableFileIsNoticedUntilTheNextPass()
+void TestForm1::unreadableFileIsNoticedUntilACompleteSearch()
 {
     Workspace ws;
     writeThreeDays(ws);
@@ -662,11 +731,21 @@ void TestForm1::unreadableFileIsNoticedUntilTheNextPass()
     QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
     QDialog *details = form.passNotice()->detailsWindow();
     QVERIFY(details && details->isVisible() && !details->isModal());
+    QVERIFY(details->windowTitle().startsWith("Day logs not read"));
     const QString text = details->findChild<QPlainTextEdit *>()->toPlainText();
-    QVERIFY(text.startsWith("../logs/20110407_AIS_FMT.log could not be read: "));
+    QVERIFY2(text.contains("Search could not read:\n    " + QFileInfo(ws.logs()).canonicalFilePath() +
+                           "/20110407_AIS_FMT.log could not be read: "),
+             qPrintable(text));
+    auto *buttons = details->findChild<QDialogButtonBox *>();
+    QVERIFY(buttons && buttons->button(QDialogButtonBox::Close));
+    buttons->button(QDialogButtonBox::Close)->click();
+    QVERIFY(!details->isVisible());
 
-    // The ship selection that follows reads every file of its period: complete.
+    // The ship selection that follows reads every file of its period, but
+    // the ship list is still the one the Search could not finish.
     clickItem(form.List1, 1);
+    QCOMPARE(form.Label3->text(), QStringLiteral("1 log file could not be read - details: Ctrl+I"));
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(form.Label3->text(), usual);
 }
 
@@ -729,11 +808,19 @@ void TestForm1::closingTheViewWindowBringsTheMainWindowBack()
     Module1::host()->setViewCaption(QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
     QCOMPARE(view->caption(), QStringLiteral("431000000 A - 20110407_AIS_FMT.log"));
 
+    // Kept above its main window, yet not disabled with it.
+    QVERIFY(view->windowHandle());
+    QCOMPARE(view->windowHandle()->transientParent(), form.windowHandle());
+    QVERIFY(view->isEnabled());
+
     view->close();
     QVERIFY(form.isEnabled());
     QVERIFY(form.isVisible());
     // Controls the commands disabled one by one stay disabled.
     QVERIFY(!form.Command2->isEnabled());
+    // A later view is still the main window's.
+    Module1::host()->prepareViewWindow(Module1::ViewChoice::Changes, QStringLiteral("again"));
+    QCOMPARE(view->windowHandle()->transientParent(), form.windowHandle());
 }
 
 void TestForm1::defaultExitQuitsAndLeavesTheViewWindowClosed()
