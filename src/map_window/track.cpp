@@ -1,0 +1,153 @@
+#include "map_window/track.h"
+
+#include "engine/export.h"
+
+#include <algorithm>
+
+namespace Map {
+
+namespace {
+// Levels kept per track: a frame asks for two (line and dots), zooming in and
+// out again for a few more.
+constexpr std::size_t kLevelsKept = 6;
+}
+
+void Track::reserve(std::size_t n)
+{
+    m_geo.reserve(n);
+    m_world.reserve(n);
+    m_speed.reserve(n);
+    m_timeAt.reserve(n);
+    m_statusOf.reserve(n);
+}
+
+bool Track::append(LatLon p, double speed, QStringView time, QStringView status)
+{
+    if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || std::fabs(p.lat) > 90 || std::fabs(p.lon) > 180)
+        return false;
+    // The pool's offsets are 32-bit; a file that long is refused long before.
+    if (m_geo.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+        return false;
+    m_geo.push_back(p);
+    m_world.push_back(project(p));
+    m_speed.push_back(std::isfinite(speed) ? float(speed) : std::numeric_limits<float>::quiet_NaN());
+    m_bounds.extend(p);
+    if (std::isfinite(speed) && !(m_maxSpeed >= speed))
+        m_maxSpeed = speed;
+
+    if (time.isEmpty()) {
+        m_timeAt.push_back(std::numeric_limits<std::uint32_t>::max());
+    } else {
+        m_timeAt.push_back(std::uint32_t(m_times.size()));
+        m_times += time.toUtf8();
+        m_times += '\0';
+    }
+
+    std::uint16_t statusIndex = 0;
+    if (!status.isEmpty()) {
+        if (m_statuses.isEmpty())
+            m_statuses << QString();
+        // Statuses repeat: most points carry the one of the point before.
+        const std::uint16_t previous = m_statusOf.empty() ? 0 : m_statusOf.back();
+        if (previous != 0 && m_statuses[previous] == status) {
+            statusIndex = previous;
+        } else {
+            const qsizetype found = m_statuses.indexOf(status.toString());
+            if (found > 0)
+                statusIndex = std::uint16_t(found);
+            else if (m_statuses.size() < std::numeric_limits<std::uint16_t>::max()) {
+                m_statuses << status.toString();
+                statusIndex = std::uint16_t(m_statuses.size() - 1);
+            }
+        }
+    }
+    m_statusOf.push_back(statusIndex);
+    m_levels.clear();
+    return true;
+}
+
+QString Track::time(std::size_t i) const
+{
+    const std::uint32_t at = m_timeAt[i];
+    if (at == std::numeric_limits<std::uint32_t>::max())
+        return {};
+    return QString::fromUtf8(m_times.constData() + at);
+}
+
+QString Track::status(std::size_t i) const
+{
+    return m_statuses.value(m_statusOf[i]);
+}
+
+std::shared_ptr<const std::vector<std::uint32_t>> Track::thinned(double pixelsPerDegree, double cellPixels) const
+{
+    // The largest power-of-two cell no wider than cellPixels on screen.
+    const double cell = cellPixels / std::max(pixelsPerDegree, 1e-9);
+    const int exponent = std::clamp(int(std::floor(std::log2(cell))), -40, 10);
+    const auto found = std::find_if(m_levels.begin(), m_levels.end(),
+                                    [exponent](const Level &l) { return l.exponent == exponent; });
+    if (found != m_levels.end()) {
+        // Most recently used last.
+        std::rotate(found, found + 1, m_levels.end());
+        return m_levels.back().indices;
+    }
+    if (m_levels.size() >= kLevelsKept)
+        m_levels.erase(m_levels.begin());
+    m_levels.push_back({exponent, std::make_shared<const std::vector<std::uint32_t>>(
+                                      thinPoints(m_world, std::ldexp(1.0, exponent)))});
+    return m_levels.back().indices;
+}
+
+std::size_t Track::memoryBytes() const
+{
+    std::size_t bytes = m_geo.capacity() * sizeof(LatLon) + m_world.capacity() * sizeof(QPointF) +
+                        m_speed.capacity() * sizeof(float) + m_timeAt.capacity() * sizeof(std::uint32_t) +
+                        std::size_t(m_times.capacity()) + m_statusOf.capacity() * sizeof(std::uint16_t);
+    for (const Level &l : m_levels)
+        bytes += l.indices->capacity() * sizeof(std::uint32_t);
+    return bytes;
+}
+
+std::vector<std::uint32_t> thinPoints(const std::vector<QPointF> &world, double cell)
+{
+    std::vector<std::uint32_t> kept;
+    if (world.empty())
+        return kept;
+    const double inverse = 1.0 / cell;
+    auto cellOf = [inverse](QPointF p) {
+        return std::pair{std::floor(p.x() * inverse), std::floor(p.y() * inverse)};
+    };
+    kept.push_back(0);
+    auto last = cellOf(world[0]);
+    const std::size_t n = world.size();
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        const auto c = cellOf(world[i]);
+        if (c != last) {
+            kept.push_back(std::uint32_t(i));
+            last = c;
+        }
+    }
+    if (n > 1)
+        kept.push_back(std::uint32_t(n - 1));
+    kept.shrink_to_fit();
+    return kept;
+}
+
+Track fromDayTrack(const Module1::Track &day)
+{
+    Track track;
+    track.name = day.name == day.mmsi || day.name.isEmpty()
+                     ? day.mmsi + QStringLiteral(" ") + day.fileName.left(8)
+                     : QStringLiteral("%1 %2 %3").arg(day.mmsi, day.name, day.fileName.left(8));
+    track.reserve(day.points.size());
+    QString status;
+    for (const Module1::TrackPoint &p : day.points) {
+        if (!p.navStatus.empty())
+            status = QString::fromStdString(p.navStatus);
+        track.append({p.latitude, p.longitude}, p.speed.value_or(Track::noSpeed),
+                     QString::fromStdString(p.time), status);
+    }
+    return track;
+}
+
+} // namespace Map
