@@ -14,6 +14,18 @@ Request parse(const QStringList &given)
         r.error = why;
         return r;
     };
+    // Everything after --map is a file to show, whatever its name: a desktop
+    // hands over file names as they are.
+    const qsizetype map = args.indexOf(QStringLiteral("--map"));
+    if (map >= 0) {
+        if (map > 0)
+            return fail(QStringLiteral("--map takes files only, without a working folder"));
+        r.mapFiles = args.mid(1);
+        if (r.mapFiles.isEmpty())
+            return fail(QStringLiteral("--map needs at least one file"));
+        r.action = Action::Map;
+        return r;
+    }
     if (args.size() > 1)
         return fail(QStringLiteral("too many arguments"));
     if (args.isEmpty())
@@ -44,6 +56,7 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: velkais-log-browser [--no-index] [WORKDIR]\n"
+        "  or:  velkais-log-browser --map FILE...\n"
         "Browse the daily text logs of a shore-side AIS receiving station: search a period\n"
         "of day logs for ships by MMSI and area, and view a ship's day as a chart of\n"
         "reports per hour, a list of voyage and status changes, or a KML track.\n"
@@ -52,6 +65,10 @@ QString helpText()
         "reads the day logs from ../logs/ and the ship photographs from ../pics/, and\n"
         "writes VelkaisLogBrowser.ini and lb4velkais.kml in the working folder.\n"
         "\n"
+        "With --map it opens only the map, with the tracks and points of the KML, GPX\n"
+        "and GeoJSON files given (those velkais-log writes, and plain ones of others).\n"
+        "\n"
+        "      --map FILE...  show the files on the map, without the main window\n"
         "      --no-index read every day log; neither use nor update the day index\n"
         "  -h, --help     display this help and exit\n"
         "      --version  output version information and exit\n"

@@ -6,11 +6,13 @@
 #include "engine/module1.h"
 #include "index/sqlitedayindex.h"
 #include "indexcommand.h"
+#include "mapcommand.h"
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/files.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QMap>
 #include <QThread>
@@ -18,6 +20,7 @@
 #include <memory>
 
 #include <cstdio>
+#include <cstring>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -39,6 +42,7 @@ const char *const kUsage =
     "  or:  velkais-log kml     [--logs DIR] --file NAME --ship MMSI [--name TEXT] [--altitude 0|1|2] [--out FILE]\n"
     "  or:  velkais-log records [--logs DIR] --from TEXT --to TEXT [--mmsi TEXT] [--area LAT,LON,RANGE]... [--format csv|jsonl|geojson] [--out FILE]\n"
     "  or:  velkais-log track   [--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]\n"
+    "  or:  velkais-log map     [--logs DIR] [--file NAME --ship MMSI [--name TEXT]] [--track FILE] [--area LAT,LON,RANGE]... --out FILE.png [--size WxH]\n"
     "  or:  velkais-log index   [--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]\n"
     "\n"
     "Options:\n"
@@ -54,6 +58,8 @@ const char *const kUsage =
     "  --format FORMAT         records: csv (default), jsonl or geojson; track: gpx or geojson\n"
     "  --utc-offset +HH:MM     the station clock's offset from UTC: GPX points get a UTC <time>\n"
     "  --out FILE              write the document or records to FILE instead of standard output\n"
+    "  --track FILE            map: a KML, GPX or GeoJSON file whose tracks and points are drawn\n"
+    "  --size WxH              map: the image's size in pixels (default 1200x900)\n"
     "  --quiet                 no line for each log file that could not be read (the summary line and the exit status stay)\n"
     "  --jobs N                index: files read at once, in as many processes (default: one per core)\n"
     "  --index-dir DIR         keep the day index in DIR instead of the user's cache folder\n"
@@ -83,7 +89,8 @@ struct Options
 bool parse(const QStringList &args, Options &o, QString &error)
 {
     static const QStringList known = {"logs", "from", "to",  "mmsi", "area",      "ship",  "file",   "name",
-                                      "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker"};
+                                      "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker",
+                                      "track", "size"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -194,6 +201,16 @@ int run(const QStringList &args)
         (void)requireOptions(o, {"from", "to"}, common + QStringList{"format", "out"} + criteria, error);
     else if (o.command == QLatin1String("track"))
         (void)requireOptions(o, {"file", "ship", "format"}, common + QStringList{"name", "utc-offset", "out"}, error);
+    else if (o.command == QLatin1String("map")) {
+        if (requireOptions(o, {"out"}, common + QStringList{"file", "ship", "name", "track", "size", "area"}, error)) {
+            if (o.values.contains("file") != o.values.contains("ship"))
+                error = QStringLiteral("map takes --file and --ship together");
+            else if (!o.values.contains("file") && !o.values.contains("track"))
+                error = QStringLiteral("map needs --file and --ship, or --track");
+            else if (o.values.contains("name") && !o.values.contains("ship"))
+                error = QStringLiteral("--name goes with --ship");
+        }
+    }
     else if (o.command == QLatin1String("index")) {
         if (requireOptions(o, {}, common + QStringList{"from", "to", "jobs", "worker"}, error) && o.noIndex)
             error = QStringLiteral("--no-index does not go with index");
@@ -235,7 +252,9 @@ int run(const QStringList &args)
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
     const QFileInfo logInfo(logs);
-    if (!logInfo.isDir() || !logInfo.isReadable()) {
+    // A map of a file alone reads no logs.
+    const bool readsLogs = o.command != QLatin1String("map") || o.values.contains("file");
+    if (readsLogs && (!logInfo.isDir() || !logInfo.isReadable())) {
         std::fprintf(stderr, "velkais-log: cannot read the log folder %s: %s\n", logs.toUtf8().constData(),
                      logInfo.exists() ? "not a readable folder" : "no such folder");
         return Unreadable;
@@ -264,6 +283,21 @@ int run(const QStringList &args)
         if (!jobsOk || run.jobs < 1)
             return usageError(QStringLiteral("--jobs takes a number of 1 or more"));
         return indexCommand(run, *index, host);
+    }
+
+    if (o.command == QLatin1String("map")) {
+        const QString file = o.values.value("file");
+        if (!file.isEmpty() && !QFileInfo(Module1::logFolder + file).isFile()) {
+            std::fprintf(stderr, "velkais-log: %s\n",
+                         Module1::skippedFileText(Module1::logFolder + file, QStringLiteral("no such file"))
+                             .toUtf8().constData());
+            return Unreadable;
+        }
+        const int status = mapCommand({file, o.values.value("ship"), o.values.value("name"), o.values.value("track"),
+                                       o.areas, o.values.value("out"), o.values.value("size")});
+        if (status == Success && host.fileSkipped)
+            return Unreadable;
+        return status;
     }
 
     host.first = o.values.value("from");
@@ -366,7 +400,16 @@ int run(const QStringList &args)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The map is painted with QtGui, which needs a platform for its fonts but
+    // no display: every other command stays a plain core application.
+    bool map = false;
+    for (int i = 1; i < argc; ++i)
+        map |= std::strcmp(argv[i], "map") == 0;
+    if (map)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        map ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
 #ifdef _WIN32
     // Bytes as written: a text-mode stdout would turn the CSV's and the KML's
     // CR LF into CR CR LF.

@@ -39,10 +39,16 @@ QFont mapFont(double pixelSize, bool bold = false)
 }
 
 // Text on a pale box, so that it stays readable over land, lines and water.
-void labelAt(QPainter &p, QPointF topLeft, const QString &text, const QColor &color = kTextColor)
+// Kept inside `within` when given, so that a time at the map's edge is not cut.
+void labelAt(QPainter &p, QPointF topLeft, const QString &text, const QColor &color = kTextColor,
+             const QRectF &within = {})
 {
     const QFontMetricsF fm(p.font());
     QRectF r = fm.boundingRect(QRectF(topLeft, QSizeF(1000, 1000)), Qt::AlignLeft | Qt::AlignTop, text);
+    if (!within.isEmpty()) {
+        r.moveLeft(std::clamp(r.left(), within.left() + 2, std::max(within.left() + 2, within.right() - r.width() - 2)));
+        r.moveTop(std::clamp(r.top(), within.top() + 1, std::max(within.top() + 1, within.bottom() - r.height() - 1)));
+    }
     p.fillRect(r.adjusted(-2, -1, 2, 1), QColor(255, 255, 255, 200));
     p.setPen(color);
     p.drawText(r, Qt::AlignLeft | Qt::AlignTop, text);
@@ -64,7 +70,7 @@ QString angleText(double value, double step, char positive, char negative)
         return QStringLiteral("%1°%2").arg(degrees).arg(QLatin1Char(hemisphere));
     return QStringLiteral("%1°%2'%3")
         .arg(degrees)
-        .arg(double(units) / scale, decimals + 3, 'f', decimals, QLatin1Char('0'))
+        .arg(double(units) / scale, decimals == 0 ? 2 : decimals + 3, 'f', decimals, QLatin1Char('0'))
         .arg(QLatin1Char(hemisphere));
 }
 
@@ -221,7 +227,7 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
         const QString time = track.time(ends[e]);
         const QString text = (e == 0 ? QStringLiteral("start") : QStringLiteral("end")) +
                              (time.isEmpty() ? QString() : QLatin1Char(' ') + time);
-        labelAt(p, at + QPointF(8, e == 0 ? -18 : 4), text);
+        labelAt(p, at + QPointF(8, e == 0 ? -18 : 4), text, kTextColor, QRectF(QPointF(0, 0), view.size));
     }
 }
 
@@ -360,6 +366,14 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
     if (!scene.coastline || !scene.coastline->isOpen())
         drawNote(painter, view, scene.coastline ? scene.coastline->error() : QStringLiteral("the coastline is not installed"));
     painter.restore();
+}
+
+QImage renderImage(const Viewport &view, MapScene &scene)
+{
+    QImage image(view.size.toSize(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    renderMap(painter, view, scene);
+    return image;
 }
 
 PointRef pointAt(const MapScene &scene, const Viewport &view, QPointF screen, double radius)

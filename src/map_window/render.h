@@ -4,6 +4,7 @@
 #include "map_window/track.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
 #include <QString>
 
@@ -44,6 +45,10 @@ struct MapScene
 // The one painting function: the window, the tests and the PNG export all
 // draw through it, so they agree to the pixel. The painter's area is view.size.
 void renderMap(QPainter &painter, const Viewport &view, MapScene &scene);
+
+// The map as an image of view.size pixels: what Ctrl+S, Ctrl+C and
+// `velkais-log map` save.
+QImage renderImage(const Viewport &view, MapScene &scene);
 
 // The speed scale of the points and the legend.
 QColor speedColor(double knots); // NaN: no speed given

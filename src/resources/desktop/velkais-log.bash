@@ -3,10 +3,10 @@
 _velkais_log()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="search days hours changes kml records track index"
+    local commands="search days hours changes kml records track map index"
     local flags="--no-index --quiet --help --version"
     local valued=" --logs --from --to --mmsi --area --ship --file --name --altitude --out --format
-        --utc-offset --jobs --index-dir "
+        --utc-offset --jobs --index-dir --track --size "
     COMPREPLY=()
 
     case $prev in
@@ -15,6 +15,9 @@ _velkais_log()
             return ;;
         --out)
             COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
+        --track)
+            COMPREPLY=($(compgen -f -X '!*.@(kml|KML|gpx|GPX|geojson|json)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
         --format)
             COMPREPLY=($(compgen -W "csv jsonl geojson gpx" -- "$cur"))
