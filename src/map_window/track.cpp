@@ -113,18 +113,16 @@ std::vector<std::uint32_t> thinPoints(const std::vector<QPointF> &world, double 
     std::vector<std::uint32_t> kept;
     if (world.empty())
         return kept;
-    const double inverse = 1.0 / cell;
-    auto cellOf = [inverse](QPointF p) {
-        return std::pair{std::floor(p.x() * inverse), std::floor(p.y() * inverse)};
-    };
+    // A distance from the last point kept, not a fixed grid: a ship at anchor
+    // swinging across a grid line would keep every other point.
     kept.push_back(0);
-    auto last = cellOf(world[0]);
+    QPointF last = world[0];
     const std::size_t n = world.size();
     for (std::size_t i = 1; i + 1 < n; ++i) {
-        const auto c = cellOf(world[i]);
-        if (c != last) {
+        const QPointF p = world[i];
+        if (std::fabs(p.x() - last.x()) >= cell || std::fabs(p.y() - last.y()) >= cell) {
             kept.push_back(std::uint32_t(i));
-            last = c;
+            last = p;
         }
     }
     if (n > 1)

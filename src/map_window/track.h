@@ -47,9 +47,10 @@ public:
 
     // The points worth drawing when a world unit is `pixelsPerDegree` pixels and
     // nothing smaller than `cellPixels` needs to be seen: the first point, then
-    // every point that leaves the cell of the last one kept, and the last
-    // point. Cell sizes are powers of two in world units, each computed once and
-    // kept, so panning costs nothing and zooming at most one pass over the track.
+    // every point a cell or more (either way) from the last one kept, and the
+    // last point. Cell sizes are powers of two in world units, each computed
+    // once and kept, so panning costs nothing and zooming at most one pass
+    // over the track.
     // The last few levels asked for are kept.
     std::shared_ptr<const std::vector<std::uint32_t>> thinned(double pixelsPerDegree, double cellPixels = 1.0) const;
 
