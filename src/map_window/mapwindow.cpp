@@ -258,7 +258,12 @@ MapWindow::~MapWindow() = default;
 
 void MapWindow::addTrack(Track track)
 {
-    m_scene.tracks.push_back(std::make_shared<const Track>(std::move(track)));
+    addTrack(std::make_shared<const Track>(std::move(track)));
+}
+
+void MapWindow::addTrack(std::shared_ptr<const Track> track)
+{
+    m_scene.tracks.push_back(std::move(track));
     m_canvas->fitAll();
 }
 
@@ -281,6 +286,13 @@ void MapWindow::setAreasShown(bool shown)
     m_canvas->setAreaDrawingAllowed(shown);
     m_areaAction->setVisible(shown);
     m_canvas->update();
+}
+
+bool MapWindow::openCoastline(const QString &path)
+{
+    const bool opened = m_coastline->open(path);
+    m_canvas->update();
+    return opened;
 }
 
 QImage MapWindow::image()

@@ -81,12 +81,16 @@ public:
 
     // Adds a track and fits the view to everything shown.
     void addTrack(Track track);
+    void addTrack(std::shared_ptr<const Track> track);
     std::size_t trackCount() const { return m_scene.tracks.size(); }
     const Track &track(std::size_t i) const { return *m_scene.tracks[i]; }
     void clearTracks();
     void setAreas(const std::array<AreaSquare, 3> &areas);
     // Without a main window there are no area fields to draw into.
     void setAreasShown(bool shown);
+
+    // Another coastline file than the installed one (the benchmark's).
+    bool openCoastline(const QString &path);
 
     MapCanvas *canvas() const { return m_canvas; }
     MapScene &scene() { return m_scene; }

@@ -27,6 +27,8 @@ constexpr double kGridMinutes[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,   2,   5,
                                    30,   60,   120,  300, 600, 900, 1800, 2700, 5400};
 constexpr double kGridSpacingPixels = 90;
 constexpr double kDotCellPixels = 5;
+constexpr std::size_t kLinePointBudget = 2000;
+constexpr std::size_t kDotBudget = 1500;
 constexpr double kDotRadius = 2.5;
 
 QFont mapFont(double pixelSize, bool bold = false)
@@ -164,6 +166,29 @@ const std::array<QImage, std::size(kSpeedColors) + 1> &dotSprites()
     return sprites;
 }
 
+// The world rectangle a view shows, with `pixels` to spare on every side.
+QRectF worldRect(const Viewport &view, double pixels)
+{
+    const QPointF c = project(view.center);
+    const double halfW = (view.size.width() / 2 + pixels) / view.pixelsPerDegree;
+    const double halfH = (view.size.height() / 2 + pixels) / view.pixelsPerDegree;
+    return QRectF(QPointF(c.x() - halfW, c.y() - halfH), QPointF(c.x() + halfW, c.y() + halfH));
+}
+
+// Calls f(from, to) for every block of `kept` that reaches into `area`, with
+// the index range it covers, the segment into the block included.
+template <class F>
+void forBlocksIn(const ThinnedTrack &kept, const QRectF &area, F f)
+{
+    for (std::size_t b = 0; b < kept.blocks.size(); ++b) {
+        const QRectF &r = kept.blocks[b];
+        if (r.right() < area.left() || r.left() > area.right() || r.bottom() < area.top() || r.top() > area.bottom())
+            continue;
+        const std::size_t from = b * ThinnedTrack::kBlock;
+        f(from == 0 ? 0 : from - 1, std::min(kept.size(), from + ThinnedTrack::kBlock));
+    }
+}
+
 // The track's line and points where the view shows them.
 void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
 {
@@ -172,44 +197,58 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
     const double cx = view.size.width() / 2, cy = view.size.height() / 2;
     auto toScreen = [&](QPointF w) { return QPointF(cx + (w.x() - c.x()) * s, cy - (w.y() - c.y()) * s); };
     const QRectF visible(QPointF(-20, -20), view.size + QSizeF(40, 40));
+    const QRectF area = worldRect(view, 20);
+
+    // A frame must stay quick whatever the track: beyond a budget of points
+    // in view, line and points are drawn coarser.
+    auto keptFor = [&](double cellPixels, std::size_t budget) {
+        auto inView = [&](const ThinnedTrack &kept) {
+            std::size_t n = 0;
+            forBlocksIn(kept, area, [&n](std::size_t from, std::size_t to) { n += to - from; });
+            return n;
+        };
+        auto kept = track.thinned(s, cellPixels);
+        while (kept->size() > budget && cellPixels < 64 && inView(*kept) > budget) {
+            cellPixels *= 2;
+            kept = track.thinned(s, cellPixels);
+        }
+        return kept;
+    };
 
     if (track.line && track.size() > 1) {
-        const auto indices = track.thinned(s, 1.0);
+        const auto kept = keptFor(1.0, kLinePointBudget);
         p.setPen(QPen(trackColor(index), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        // One polyline per block: short pieces also keep the stroker linear
+        // where the track crosses itself.
         std::vector<QPointF> run;
-        QPointF previous = toScreen(track.world((*indices)[0]));
-        for (std::size_t k = 1; k < indices->size(); ++k) {
-            const QPointF here = toScreen(track.world((*indices)[k]));
-            const QRectF segment = QRectF(previous, here).normalized();
-            if (segment.intersects(visible) || visible.contains(here)) {
-                if (run.empty())
-                    run.push_back(previous);
-                run.push_back(here);
-            } else if (!run.empty()) {
+        forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
+            run.clear();
+            for (std::size_t k = from; k < to; ++k)
+                run.push_back(toScreen(track.world(kept->indices[k])));
+            if (run.size() > 1)
                 p.drawPolyline(run.data(), int(run.size()));
-                run.clear();
-            }
-            previous = here;
-        }
-        if (!run.empty())
-            p.drawPolyline(run.data(), int(run.size()));
+        });
     }
 
     // The points by speed class: a small round sprite stamped per point is far
     // cheaper than antialiasing a circle each time.
-    const auto dots = track.thinned(s, kDotCellPixels);
+    const auto dots = keptFor(kDotCellPixels, kDotBudget);
     const std::array<QImage, std::size(kSpeedColors) + 1> &sprites = dotSprites();
     const QPointF half(sprites[0].width() / 2.0, sprites[0].height() / 2.0);
-    for (const std::uint32_t i : *dots) {
-        const QPointF at = toScreen(track.world(i));
-        if (!visible.contains(at))
-            continue;
-        const double v = track.speed(i);
-        std::size_t cls = std::size(kSpeedColors); // no speed
-        if (std::isfinite(v))
-            cls = std::size_t(std::upper_bound(std::begin(kSpeedBounds), std::end(kSpeedBounds), v) - std::begin(kSpeedBounds));
-        p.drawImage(at - half, sprites[cls]);
-    }
+    forBlocksIn(*dots, area, [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            const std::uint32_t i = dots->indices[k];
+            const QPointF at = toScreen(track.world(i));
+            if (!visible.contains(at))
+                continue;
+            const double v = track.speed(i);
+            std::size_t cls = std::size(kSpeedColors); // no speed
+            if (std::isfinite(v))
+                cls = std::size_t(std::upper_bound(std::begin(kSpeedBounds), std::end(kSpeedBounds), v) -
+                                  std::begin(kSpeedBounds));
+            p.drawImage(at - half, sprites[cls]);
+        }
+    });
 
     if (!track.line || track.isEmpty())
         return;
@@ -384,19 +423,24 @@ PointRef pointAt(const MapScene &scene, const Viewport &view, QPointF screen, do
         const Track &track = *scene.tracks[std::size_t(t)];
         if (track.isEmpty())
             continue;
-        const auto indices = track.thinned(view.pixelsPerDegree, 1.0);
+        const auto kept = track.thinned(view.pixelsPerDegree, 1.0);
         const QPointF c = project(view.center);
         const double s = view.pixelsPerDegree;
         const QPointF offset(view.size.width() / 2 - screen.x(), view.size.height() / 2 - screen.y());
-        for (const std::uint32_t i : *indices) {
-            const QPointF w = track.world(i);
-            const QPointF d((w.x() - c.x()) * s + offset.x(), -(w.y() - c.y()) * s + offset.y());
-            const double distance = d.x() * d.x() + d.y() * d.y();
-            if (distance <= bestDistance) {
-                bestDistance = distance;
-                best = {t, i};
+        const QPointF w0 = project(view.toGeo(screen));
+        const double r = (radius + 1) / s;
+        forBlocksIn(*kept, QRectF(w0 - QPointF(r, r), w0 + QPointF(r, r)), [&](std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k) {
+                const std::uint32_t i = kept->indices[k];
+                const QPointF w = track.world(i);
+                const QPointF d((w.x() - c.x()) * s + offset.x(), -(w.y() - c.y()) * s + offset.y());
+                const double distance = d.x() * d.x() + d.y() * d.y();
+                if (distance <= bestDistance) {
+                    bestDistance = distance;
+                    best = {t, i};
+                }
             }
-        }
+        });
         if (best.track >= 0)
             return best;
     }

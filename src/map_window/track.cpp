@@ -7,9 +7,9 @@
 namespace Map {
 
 namespace {
-// Levels kept per track: a frame asks for two (line and dots), zooming in and
-// out again for a few more.
-constexpr std::size_t kLevelsKept = 6;
+// Levels kept per track: a frame asks for two (line and dots), a dense part
+// in view for a few coarser ones, zooming in and out again for more.
+constexpr std::size_t kLevelsKept = 16;
 }
 
 void Track::reserve(std::size_t n)
@@ -79,23 +79,39 @@ QString Track::status(std::size_t i) const
     return m_statuses.value(m_statusOf[i]);
 }
 
-std::shared_ptr<const std::vector<std::uint32_t>> Track::thinned(double pixelsPerDegree, double cellPixels) const
+std::shared_ptr<const ThinnedTrack> Track::thinned(double pixelsPerDegree, double cellPixels) const
 {
-    // The largest power-of-two cell no wider than cellPixels on screen.
+    // The smallest power-of-two cell at least cellPixels wide on screen: a
+    // finer one would keep the sub-pixel jitter of a ship at anchor.
     const double cell = cellPixels / std::max(pixelsPerDegree, 1e-9);
-    const int exponent = std::clamp(int(std::floor(std::log2(cell))), -40, 10);
+    const int exponent = std::clamp(int(std::ceil(std::log2(cell))), -40, 10);
     const auto found = std::find_if(m_levels.begin(), m_levels.end(),
                                     [exponent](const Level &l) { return l.exponent == exponent; });
     if (found != m_levels.end()) {
         // Most recently used last.
         std::rotate(found, found + 1, m_levels.end());
-        return m_levels.back().indices;
+        return m_levels.back().kept;
     }
     if (m_levels.size() >= kLevelsKept)
         m_levels.erase(m_levels.begin());
-    m_levels.push_back({exponent, std::make_shared<const std::vector<std::uint32_t>>(
-                                      thinPoints(m_world, std::ldexp(1.0, exponent)))});
-    return m_levels.back().indices;
+    auto kept = std::make_shared<ThinnedTrack>();
+    kept->indices = thinPoints(m_world, std::ldexp(1.0, exponent));
+    const std::size_t n = kept->indices.size();
+    kept->blocks.reserve((n + ThinnedTrack::kBlock - 1) / ThinnedTrack::kBlock);
+    for (std::size_t from = 0; from < n; from += ThinnedTrack::kBlock) {
+        const std::size_t to = std::min(n, from + ThinnedTrack::kBlock);
+        double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
+        for (std::size_t k = from == 0 ? 0 : from - 1; k < to; ++k) {
+            const QPointF w = m_world[kept->indices[k]];
+            x0 = std::min(x0, w.x());
+            x1 = std::max(x1, w.x());
+            y0 = std::min(y0, w.y());
+            y1 = std::max(y1, w.y());
+        }
+        kept->blocks.emplace_back(QPointF(x0, y0), QPointF(x1, y1));
+    }
+    m_levels.push_back({exponent, std::move(kept)});
+    return m_levels.back().kept;
 }
 
 std::size_t Track::memoryBytes() const
@@ -104,7 +120,7 @@ std::size_t Track::memoryBytes() const
                         m_speed.capacity() * sizeof(float) + m_timeAt.capacity() * sizeof(std::uint32_t) +
                         std::size_t(m_times.capacity()) + m_statusOf.capacity() * sizeof(std::uint16_t);
     for (const Level &l : m_levels)
-        bytes += l.indices->capacity() * sizeof(std::uint32_t);
+        bytes += l.kept->indices.capacity() * sizeof(std::uint32_t) + l.kept->blocks.capacity() * sizeof(QRectF);
     return bytes;
 }
 

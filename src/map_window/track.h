@@ -18,6 +18,18 @@ struct Track;
 
 namespace Map {
 
+// The points of a track kept at one zoom level, in blocks whose world bounds
+// let a frame skip whatever its view does not show.
+struct ThinnedTrack
+{
+    static constexpr std::size_t kBlock = 128;
+    std::vector<std::uint32_t> indices;
+    // Block k: the bounds of indices[k * kBlock - 1] to indices[(k + 1) * kBlock - 1],
+    // so that it holds every segment that ends in the block.
+    std::vector<QRectF> blocks;
+    std::size_t size() const { return indices.size(); }
+};
+
 // One track on the map: a ship's day read from the logs, or the points and
 // lines of a KML, GPX or GeoJSON file. A million points must fit in a few tens
 // of megabytes, so times and statuses are not a QString per point: times live
@@ -46,13 +58,13 @@ public:
     double maxSpeed() const { return m_maxSpeed; }
 
     // The points worth drawing when a world unit is `pixelsPerDegree` pixels and
-    // nothing smaller than `cellPixels` needs to be seen: the first point, then
+    // nothing smaller than `cellPixels` (up to twice that) needs to be seen: the first point, then
     // every point a cell or more (either way) from the last one kept, and the
     // last point. Cell sizes are powers of two in world units, each computed
     // once and kept, so panning costs nothing and zooming at most one pass
     // over the track.
     // The last few levels asked for are kept.
-    std::shared_ptr<const std::vector<std::uint32_t>> thinned(double pixelsPerDegree, double cellPixels = 1.0) const;
+    std::shared_ptr<const ThinnedTrack> thinned(double pixelsPerDegree, double cellPixels = 1.0) const;
 
     // Bytes the track holds, thinned levels included (for the memory benchmark).
     std::size_t memoryBytes() const;
@@ -71,7 +83,7 @@ private:
     struct Level
     {
         int exponent; // cell side is 2^exponent world units
-        std::shared_ptr<const std::vector<std::uint32_t>> indices;
+        std::shared_ptr<const ThinnedTrack> kept;
     };
     mutable std::vector<Level> m_levels;
 };

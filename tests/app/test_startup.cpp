@@ -38,6 +38,12 @@ private slots:
         QTest::newRow("help and more") << QStringList{"--help", dir} << int(Action::UsageError) << QString()
                                        << "too many arguments";
         QTest::newRow("no index") << QStringList{"--no-index", dir} << int(Action::Run) << dir << QString();
+        // After --map every argument is a file, even one named like an option.
+        QTest::newRow("map") << QStringList{"--map", file, "--help"} << int(Action::Map) << QString() << QString();
+        QTest::newRow("map alone") << QStringList{"--map"} << int(Action::UsageError) << QString()
+                                   << "--map needs at least one file";
+        QTest::newRow("map and folder") << QStringList{dir, "--map", file} << int(Action::UsageError) << QString()
+                                        << "--map takes files only, without a working folder";
     }
     void parse()
     {

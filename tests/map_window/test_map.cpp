@@ -152,11 +152,17 @@ void TestMap::thinnedLevelsFollowTheZoom()
     // Asked again, the same level is not thinned again.
     QCOMPARE(t.thinned(100).get(), coarse.get());
     // Between two points kept, the track stays within one cell of the last kept.
-    const double cell = std::ldexp(1.0, int(std::floor(std::log2(1.0 / 100))));
+    const double cell = std::ldexp(1.0, int(std::ceil(std::log2(1.0 / 100))));
     for (std::size_t k = 1; k < coarse->size(); ++k) {
-        const QPointF from = t.world((*coarse)[k - 1]);
-        for (std::uint32_t i = (*coarse)[k - 1] + 1; i < (*coarse)[k]; ++i)
+        const QPointF from = t.world(coarse->indices[k - 1]);
+        for (std::uint32_t i = coarse->indices[k - 1] + 1; i < coarse->indices[k]; ++i)
             QVERIFY(std::fabs(t.world(i).x() - from.x()) < cell && std::fabs(t.world(i).y() - from.y()) < cell);
+    }
+    // Every kept point lies in its block's bounds.
+    for (std::size_t k = 0; k < fine->size(); ++k) {
+        const QRectF &block = fine->blocks[k / ThinnedTrack::kBlock];
+        const QPointF w = t.world(fine->indices[k]);
+        QVERIFY(w.x() >= block.left() && w.x() <= block.right() && w.y() >= block.top() && w.y() <= block.bottom());
     }
     QCOMPARE(t.time(61), QStringLiteral("12:00:01"));
     QCOMPARE(t.status(5), QStringLiteral("0"));
