@@ -148,6 +148,14 @@ void readKml(QXmlStreamReader &xml, Collector &c)
                 containerNames.last() = text;
             continue;
         }
+        // The KML view writes "MMSI:431000000" and the maximum speed into the
+        // folder's description; a ship without a name is named by its MMSI.
+        if (name == u"description" && parent == u"Folder") {
+            const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            if (!containerNames.isEmpty() && containerNames.last().isEmpty() && text.startsWith(u"MMSI:"))
+                containerNames.last() = text.mid(5).section(QLatin1Char('\n'), 0, 0).trimmed();
+            continue;
+        }
         if (name == u"when" && inPlacemark) {
             when = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
             continue;

@@ -81,6 +81,7 @@ void TestMapFiles::writtenFilesReadBackAsTheSamePoints_data()
     const QStringList common{"--logs", m_ws->logs(), "--file", "20110407_AIS_FMT.log", "--ship", "431000000",
                              "--no-index"};
     QTest::newRow("kml") << (QStringList{"kml", "--name", "M&M <A>"} + common) << false;
+    QTest::newRow("kml without a name") << (QStringList{"kml"} + common) << false;
     QTest::newRow("track gpx") << (QStringList{"track", "--format", "gpx", "--utc-offset", "+09:00"} + common) << true;
     QTest::newRow("track geojson") << (QStringList{"track", "--format", "geojson"} + common) << false;
 }
@@ -104,7 +105,8 @@ void TestMapFiles::writtenFilesReadBackAsTheSamePoints()
     }
     if (timed)
         QCOMPARE(t.time(0), QStringLiteral("2011-04-06T15:01:00Z"));
-    QVERIFY(t.name.contains(QStringLiteral("M&M <A>")) || t.name.contains(QStringLiteral("431000000")));
+    QVERIFY2(t.name.contains(QStringLiteral("M&M <A>")) || t.name.contains(QStringLiteral("431000000")),
+             qPrintable(t.name));
 }
 
 void TestMapFiles::recordsOfAPeriodMakeOneTrackPerShip()
