@@ -236,7 +236,8 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
     const std::array<QImage, std::size(kSpeedColors) + 1> &sprites = dotSprites();
     const QPointF half(sprites[0].width() / 2.0, sprites[0].height() / 2.0);
     forBlocksIn(*dots, area, [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) {
+        // The point before the block belongs to the block before.
+        for (std::size_t k = from == 0 ? 0 : from + 1; k < to; ++k) {
             const std::uint32_t i = dots->indices[k];
             const QPointF at = toScreen(track.world(i));
             if (!visible.contains(at))
