@@ -109,7 +109,9 @@ void drawGraticule(QPainter &p, const Viewport &view)
         const double y = view.toScreen({k * step, view.center.lon}).y();
         p.setPen(QPen(kGridColor, 1));
         p.drawLine(QPointF(0, y), QPointF(w, y));
-        labelAt(p, {3, y + 2}, latitudeText(k * step, step));
+        // The scale bar has the bottom left corner.
+        if (y < h - 50)
+            labelAt(p, {3, y + 2}, latitudeText(k * step, step));
     }
 }
 
