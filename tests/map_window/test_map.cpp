@@ -6,6 +6,8 @@
 #include "map_window/trackfile.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QWheelEvent>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +49,7 @@ private slots:
     void plainFilesOfOtherPrograms();
     void areasOnFilledOffOutlined();
     void trackIsDrawnAndHovered();
+    void windowMovesAndSavesTheMap();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -317,6 +320,42 @@ void TestMap::trackIsDrawnAndHovered()
     QCOMPARE(pointAt(scene, view, QPointF(middle) + QPointF(40, 0)).track, -1);
     QCOMPARE(pointText(t, 2), QStringLiteral("431000001 KANMON MARU 20110407\n23:50:00\n25.0 kn\n"
                                              "34.00000 N, 131.00000 E\nunder way using engine"));
+}
+
+void TestMap::windowMovesAndSavesTheMap()
+{
+    MapWindow window;
+    Track t;
+    t.append({33.90, 130.90}, 3);
+    t.append({34.00, 131.00}, 9);
+    window.addTrack(std::move(t));
+    MapCanvas *canvas = window.canvas();
+    canvas->setFixedSize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Viewport &view = canvas->viewport();
+    const Viewport fitted = view;
+    QCOMPARE(view.size, QSizeF(600, 400));
+
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    QCOMPARE(view.pixelsPerDegree, fitted.pixelsPerDegree * 1.5);
+    QTest::keyClick(canvas, Qt::Key_Left);
+    QVERIFY(view.center.lon < fitted.center.lon);
+    const QPointF cursor(150, 100);
+    const LatLon under = view.toGeo(cursor);
+    QWheelEvent wheel(cursor, canvas->mapToGlobal(cursor), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    QVERIFY(view.pixelsPerDegree > fitted.pixelsPerDegree * 1.5);
+    QVERIFY((view.toScreen(under) - cursor).manhattanLength() < 1e-6);
+    QTest::keyClick(canvas, Qt::Key_Home);
+    QCOMPARE(view.pixelsPerDegree, fitted.pixelsPerDegree);
+
+    // Ctrl+S and Ctrl+C take the map as it is on screen.
+    const QString path = m_dir->filePath("map.png");
+    QVERIFY(window.saveImage(path));
+    QCOMPARE(QImage(path).size(), QSize(600, 400));
+    window.copyImage();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(600, 400));
 }
 
 QTEST_MAIN(TestMap)
