@@ -1,12 +1,14 @@
 #include "engine/dayindex.h"
 #include "index/sqlitedayindex.h"
 #include "main_window/form1.h"
+#include "map_window/mapwindow.h"
 #include "platform/fonts.h"
 #include "startup.h"
 #include "startupbox.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -44,6 +46,7 @@ int main(int argc, char *argv[])
             showFailureOnDesktop(argc, argv, request.error);
         return 2;
     case Startup::Action::Run:
+    case Startup::Action::Map:
         break;
     }
     // Everything the program reads and writes is relative to the folder it
@@ -57,6 +60,24 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(VELKAIS_APP_ID));
     Platform::installFontSubstitutions();
+    if (request.action == Startup::Action::Map) {
+        Map::MapWindow map;
+        map.setAreasShown(false); // no area fields to draw into
+        const QStringList errors = Map::addTrackFiles(map, request.mapFiles);
+        for (const QString &e : errors)
+            std::fprintf(stderr, "velkais-log-browser: %s\n", e.toLocal8Bit().constData());
+        if (map.trackCount() == 0)
+            return 1;
+        map.show();
+        if (!errors.isEmpty()) {
+            auto *box = new QMessageBox(QMessageBox::Warning, map.windowTitle(),
+                                        QStringLiteral("Not shown:\n%1").arg(errors.join(QLatin1Char('\n'))),
+                                        QMessageBox::Ok, &map);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
+        return app.exec();
+    }
     // Summaries of the day logs, shared with velkais-log, spare reading files
     // that cannot change a Search or a ship selection.
     Index::SqliteDayIndex dayIndex(request.indexDir);

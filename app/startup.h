@@ -4,13 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-// The window's command line:
-// velkais-log-browser [--index-dir DIR | --no-index] [WORKDIR] | --help | --version.
+// The window's command line: velkais-log-browser [--index-dir DIR | --no-index]
+// [WORKDIR] | --map FILE... | --help | --version.
 // It is read before any window or display connection exists, so that --help
 // and usage errors work on a terminal without a desktop.
 namespace Startup {
 
-enum class Action { Run, Help, Version, UsageError };
+enum class Action { Run, Map, Help, Version, UsageError };
 
 struct Request
 {
@@ -22,6 +22,7 @@ struct Request
     // The error is about WORKDIR: what a desktop entry passes, so it is shown
     // in a message box as well where a desktop can show one.
     bool folderError = false;
+    QStringList mapFiles; // for Map: KML, GPX or GeoJSON files, read once the window system is up
 };
 
 Request parse(const QStringList &args);  // the arguments after the program name

@@ -6,11 +6,13 @@
 #include "engine/module1.h"
 #include "index/sqlitedayindex.h"
 #include "indexcommand.h"
+#include "mapcommand.h"
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/files.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
@@ -20,6 +22,7 @@
 #include <memory>
 
 #include <cstdio>
+#include <cstring>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -55,6 +58,8 @@ const OptionHelp kOptions[] = {
     {"out", "--out FILE",
      "write to FILE instead of standard output (- is standard output); a regular FILE is replaced only when the "
      "run exits 0, else left as it was; a device, pipe or /dev/stdout is written in place"},
+    {"track", "--track FILE", "map: a KML, GPX or GeoJSON file whose tracks and points are drawn"},
+    {"size", "--size WxH", "map: the image's size in pixels (default 1200x900)"},
     {"quiet", "--quiet", "no line for each log file that could not be read (the summary line and the exit status stay)"},
     {"jobs", "--jobs N", "index: files read at once, in as many processes (default: one per core)"},
     {"index-dir", "--index-dir DIR", "keep the day index in DIR instead of $VELKAIS_INDEX_DIR or the user's cache folder"},
@@ -101,6 +106,11 @@ const CommandHelp kCommands[] = {
      "[--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]",
      "the ship's track of the day as GPX 1.1, or as GeoJSON: a LineString and a point for each report",
      {"file", "ship", "name", "format", "utc-offset", "out"}},
+    {"map",
+     "[--logs DIR] [--file NAME --ship MMSI [--name TEXT]] [--track FILE] [--area LAT,LON,RANGE]... --out FILE.png "
+     "[--size WxH]",
+     "nothing: it draws the ship's day track and the areas on the sea map into a PNG image",
+     {"file", "ship", "name", "track", "area", "out", "size"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
      "builds the day index of the period ahead, and prints one line of what it did", {"from", "to", "jobs"}},
 };
@@ -187,7 +197,8 @@ struct Options
 bool parse(const QStringList &args, Options &o, QString &error)
 {
     static const QStringList known = {"logs", "from", "to",  "mmsi", "area",      "ship",  "file",   "name",
-                                      "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker"};
+                                      "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker",
+                                      "track", "size"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -336,6 +347,16 @@ int run(const QStringList &args)
         (void)requireOptions(o, {"from", "to"}, common + QStringList{"format", "out"} + criteria, error);
     else if (o.command == QLatin1String("track"))
         (void)requireOptions(o, {"file", "ship", "format"}, common + QStringList{"name", "utc-offset", "out"}, error);
+    else if (o.command == QLatin1String("map")) {
+        if (requireOptions(o, {"out"}, common + QStringList{"file", "ship", "name", "track", "size", "area"}, error)) {
+            if (o.values.contains("file") != o.values.contains("ship"))
+                error = QStringLiteral("map takes --file and --ship together");
+            else if (!o.values.contains("file") && !o.values.contains("track"))
+                error = QStringLiteral("map needs --file and --ship, or --track");
+            else if (o.values.contains("name") && !o.values.contains("ship"))
+                error = QStringLiteral("--name goes with --ship");
+        }
+    }
     else if (o.command == QLatin1String("index")) {
         if (requireOptions(o, {}, common + QStringList{"from", "to", "jobs", "worker"}, error) && o.noIndex)
             error = QStringLiteral("--no-index does not go with index");
@@ -384,7 +405,9 @@ int run(const QStringList &args)
 
     const QString logs = o.values.value("logs", QStringLiteral("../logs"));
     const QFileInfo logInfo(logs);
-    if (!logInfo.isDir() || !logInfo.isReadable()) {
+    // A map of a file alone reads no logs.
+    const bool readsLogs = o.command != QLatin1String("map") || o.values.contains("file");
+    if (readsLogs && (!logInfo.isDir() || !logInfo.isReadable())) {
         std::fprintf(stderr, "velkais-log: cannot read the log folder %s: %s\n", logs.toUtf8().constData(),
                      logInfo.exists() ? "not a readable folder" : "no such folder");
         return Unreadable;
@@ -413,6 +436,21 @@ int run(const QStringList &args)
         if (!jobsOk || run.jobs < 1)
             return usageError(QStringLiteral("--jobs takes a number of 1 or more"), o.command);
         return indexCommand(run, *index, host);
+    }
+
+    if (o.command == QLatin1String("map")) {
+        const QString file = o.values.value("file");
+        if (!file.isEmpty() && !QFileInfo(Module1::logFolder + file).isFile()) {
+            std::fprintf(stderr, "velkais-log: %s\n",
+                         Module1::skippedFileText(Module1::logFolder + file, QStringLiteral("no such file"))
+                             .toUtf8().constData());
+            return Unreadable;
+        }
+        const int status = mapCommand({file, o.values.value("ship"), o.values.value("name"), o.values.value("track"),
+                                       o.areas, o.values.value("out"), o.values.value("size")});
+        if (status == Success && host.fileSkipped)
+            return Unreadable;
+        return status;
     }
 
     host.first = o.values.value("from");
@@ -523,7 +561,16 @@ int run(const QStringList &args)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The map is painted with QtGui, which needs a platform for its fonts but
+    // no display: every other command stays a plain core application.
+    bool map = false;
+    for (int i = 1; i < argc; ++i)
+        map |= std::strcmp(argv[i], "map") == 0;
+    if (map)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        map ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
 #ifdef _WIN32
     // Bytes as written: a text-mode stdout would turn the CSV's and the KML's
     // CR LF into CR CR LF.

@@ -77,7 +77,8 @@ struct TrackPoint
     double longitude = 0;
     double latitude = 0;
     std::string time; // recTime as read; empty for the reader's stand-in time
-    std::optional<double> speed; // knots; none when recSpeed holds no number
+    std::optional<double> speed; // knots; none when the record gives no number
+    std::string navStatus;       // recNavStatus as read, often empty
 };
 
 struct Track

@@ -38,7 +38,7 @@ public:
         if (!isPosition(longitude, latitude))
             return false;
         m_track.points.push_back({*longitude, *latitude, detail::g_timeReplaced ? std::string() : rec.recTime,
-                                  fieldNumber(rec.recSpeed)});
+                                  fieldNumber(rec.recSpeed), rec.recNavStatus});
         const double speed = leadingNumber(rec.recSpeed);
         if (m_track.maxSpeed < speed)
             m_track.maxSpeed = speed;

@@ -2,6 +2,7 @@
 
 #include "engine/module1.h"
 #include "main_window/listbox.h"
+#include "main_window/maplink.h"
 #include "main_window/passnotice.h"
 #include "main_window/settingsfile.h"
 #include "main_window/windowhost.h"
@@ -86,6 +87,8 @@ Form1::Form1(QWidget *parent)
     createControls();
     chainTabOrder();
     Module1::setHost(m_host.get());
+    m_mapLink = new MapLink(*this);
+    m_host->setShellFailureHandler([this] { m_mapLink->shellOpenFailed(); });
 
     connect(Text1[0], &QLineEdit::textChanged, this, &Form1::setPic);
     for (int k = 0; k < 3; ++k)
@@ -325,6 +328,11 @@ void Form1::setPic(const QString &mmsi)
 void Form1::setExitHandler(std::function<void()> handler)
 {
     m_exitHandler = std::move(handler);
+}
+
+void Form1::setShellOpener(std::function<bool(const QString &)> opener)
+{
+    m_host->setShellOpener(std::move(opener));
 }
 
 bool Form1::passRunning() const

@@ -19,6 +19,7 @@ class PassNotice;
 class QPushButton;
 class QRadioButton;
 class Form2;
+class MapLink;
 class WindowHost;
 
 // The main window: the criteria, the ship and file lists, the three commands
@@ -50,6 +51,9 @@ public:
     bool passRunning() const;                   // a Search, ship selection or Open read is under way
     Form2 *viewWindow();                        // the view window, created hidden on first use
     PassNotice *passNotice() const { return m_notice; }
+    MapLink *mapLink() const { return m_mapLink; }
+    // The desktop's open action for the KML view; tests put in their own.
+    void setShellOpener(std::function<bool(const QString &)> opener);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<Form2> m_form2;
     QButtonGroup *m_options = nullptr;
     PassNotice *m_notice = nullptr;
+    MapLink *m_mapLink = nullptr;
     std::function<void()> m_exitHandler;
     int m_passDepth = 0;
     bool m_closing = false;

@@ -28,7 +28,7 @@ QString itemText(const QListWidget *list, int index)
 } // namespace
 
 WindowHost::WindowHost(Form1 &form)
-    : m_form(form)
+    : m_form(form), m_shellOpen(&Platform::shellOpen)
 {
 }
 
@@ -208,7 +208,10 @@ void WindowHost::appendChangeLine(const QString &lineWithCrLf)
 
 void WindowHost::openWithShell(const QString &absolutePath)
 {
-    Platform::shellOpen(absolutePath);
+    // The hand-off is always made; only a desktop that says it could not open
+    // the file (no program for KML) gets the map instead.
+    if (!m_shellOpen(absolutePath) && m_shellFailed)
+        m_shellFailed();
 }
 
 void WindowHost::showError(const QString &message)

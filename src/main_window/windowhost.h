@@ -2,6 +2,8 @@
 
 #include "engine/host.h"
 
+#include <functional>
+
 class Form1;
 class QListWidget;
 
@@ -62,8 +64,15 @@ public:
 
     static int selectedRow(const QListWidget *list);
 
+    // The desktop's open action (Platform::shellOpen unless a test puts in
+    // another desktop), and what follows when it reports a failure.
+    void setShellOpener(std::function<bool(const QString &)> opener) { m_shellOpen = std::move(opener); }
+    void setShellFailureHandler(std::function<void()> handler) { m_shellFailed = std::move(handler); }
+
 private:
     Form1 &m_form;
     bool m_stopRequested = false;
     bool m_ending = false;
+    std::function<bool(const QString &)> m_shellOpen;
+    std::function<void()> m_shellFailed;
 };

@@ -13,7 +13,7 @@ cd "$prefix"
 
 icons=share/icons/hicolor
 expected=(bin/velkais-log bin/velkais-log-browser
-    share/applications/$id.desktop share/metainfo/$id.metainfo.xml
+    share/applications/$id.desktop share/applications/$id.Map.desktop share/metainfo/$id.metainfo.xml
     $icons/scalable/apps/$id.svg
     share/man/man1/velkais-log.1.gz share/man/man1/velkais-log-browser.1.gz
     share/bash-completion/completions/velkais-log
@@ -51,8 +51,14 @@ sed -n '/^\.SH OPTIONS/,/^\.SH/p' <(gzip -dc share/man/man1/velkais-log-browser.
 entry=share/applications/$id.desktop
 grep -qx "Exec=velkais-log-browser %f" "$entry" || fail "$entry does not start velkais-log-browser with a folder"
 grep -qx "Icon=$id" "$entry" || fail "$entry does not name the installed icon"
+map=share/applications/$id.Map.desktop
+grep -qx "Exec=velkais-log-browser --map %F" "$map" || fail "$map does not start the map with files"
+for type in application/vnd.google-earth.kml+xml application/gpx+xml application/geo+json; do
+    grep -q "^MimeType=.*$type;" "$map" || fail "$map does not take $type"
+done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" >&2 || fail "desktop-file-validate $entry"
+    desktop-file-validate "$map" >&2 || fail "desktop-file-validate $map"
 else
     echo "desktop-file-validate not installed: not run"
 fi

@@ -18,10 +18,10 @@ _velkais_log_unquote()
 _velkais_log()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="search days hours changes kml records track index"
+    local commands="search days hours changes kml records track map index"
     local flags="--no-index --quiet --help --version"
     local valued=" --logs --from --to --mmsi --area --ship --file --name --altitude --out --format
-        --utc-offset --jobs --index-dir "
+        --utc-offset --jobs --index-dir --track --size "
     COMPREPLY=()
 
     # Bash splits "--logs=DIR" at the "=" (COMP_WORDBREAKS): the value is
@@ -53,6 +53,9 @@ _velkais_log()
             local kind=-f
             [[ $prev == --out ]] || kind=-d
             mapfile -t COMPREPLY < <(compgen $kind -- "$(_velkais_log_unquote "$cur")")
+            return ;;
+        --track)
+            COMPREPLY=($(compgen -f -X '!*.@(kml|KML|gpx|GPX|geojson|json)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
         --format)
             case $command in

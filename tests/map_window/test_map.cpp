@@ -1,0 +1,362 @@
+// The map's plain geometry and its one painting function: projection both
+// ways, the track thinning, the square typed from a drawn rectangle, the
+// files it reads (hostile ones included) and the pixels of a rendered map.
+#include "map_window/mapwindow.h"
+#include "map_window/render.h"
+#include "map_window/trackfile.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QWheelEvent>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+
+using namespace Map;
+
+namespace {
+
+bool near(QColor a, QColor b, int tolerance = 12)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+QColor over(QColor top, int alpha, QColor under)
+{
+    auto mix = [alpha](int t, int u) { return (t * alpha + u * (255 - alpha)) / 255; };
+    return QColor(mix(top.red(), under.red()), mix(top.green(), under.green()), mix(top.blue(), under.blue()));
+}
+
+} // namespace
+
+class TestMap : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void projectionRoundTrips();
+    void zoomKeepsThePointUnderTheCursor();
+    void fitBoxShowsTheBoxWhole();
+    void thinningKeepsEndsAndOnePointPerCell();
+    void thinnedLevelsFollowTheZoom();
+    void drawnRectangleBecomesACoveringSquare();
+    void hostileFiles_data();
+    void hostileFiles();
+    void plainFilesOfOtherPrograms();
+    void areasOnFilledOffOutlined();
+    void trackIsDrawnAndHovered();
+    void windowMovesAndSavesTheMap();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(m_dir->filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestMap::projectionRoundTrips()
+{
+    for (const LatLon p : {LatLon{0, 0}, LatLon{33.9683, 130.9747}, LatLon{-45.5, -170.25}, LatLon{84.9, 179.99}}) {
+        const LatLon back = unproject(project(p));
+        QVERIFY(std::fabs(back.lat - p.lat) < 1e-9);
+        QVERIFY(std::fabs(back.lon - p.lon) < 1e-9);
+    }
+    // Northing equals the latitude at the equator and grows faster towards the pole.
+    QVERIFY(std::fabs(project({1, 0}).y() - 1) < 1e-3);
+    QVERIFY(project({60, 0}).y() > 70);
+    QCOMPARE(project({90, 0}).y(), project({maxLatitude, 0}).y());
+
+    Viewport v;
+    v.center = {33.95, 130.95};
+    v.pixelsPerDegree = 20000;
+    v.size = {800, 600};
+    QCOMPARE(v.toScreen(v.center), QPointF(400, 300));
+    const LatLon corner = v.toGeo({0, 0});
+    const QPointF again = v.toScreen(corner);
+    QVERIFY(std::fabs(again.x()) < 1e-6 && std::fabs(again.y()) < 1e-6);
+    const GeoBox b = v.bounds();
+    QVERIFY(b.north > v.center.lat && b.south < v.center.lat && b.west < v.center.lon && b.east > v.center.lon);
+    // 1/20000 of a degree of longitude at 34 N: about 4.6 m.
+    QVERIFY(v.metresPerPixel() > 4.5 && v.metresPerPixel() < 4.7);
+}
+
+void TestMap::zoomKeepsThePointUnderTheCursor()
+{
+    Viewport v;
+    v.center = {33.95, 130.95};
+    v.pixelsPerDegree = 5000;
+    const QPointF cursor(620, 110);
+    const LatLon under = v.toGeo(cursor);
+    v.zoomAt(cursor, 3.7);
+    QCOMPARE(v.pixelsPerDegree, 5000 * 3.7);
+    const QPointF after = v.toScreen(under);
+    QVERIFY(std::fabs(after.x() - cursor.x()) < 1e-6 && std::fabs(after.y() - cursor.y()) < 1e-6);
+    v.panBy({30, -40});
+    const QPointF moved = v.toScreen(under);
+    QVERIFY(std::fabs(moved.x() - cursor.x() - 30) < 1e-6 && std::fabs(moved.y() - cursor.y() + 40) < 1e-6);
+}
+
+void TestMap::fitBoxShowsTheBoxWhole()
+{
+    const GeoBox box{33.90, 130.80, 34.00, 131.10};
+    const Viewport v = fitBox(box, {800, 600}, 40);
+    const QPointF sw = v.toScreen({box.south, box.west}), ne = v.toScreen({box.north, box.east});
+    QVERIFY(sw.x() >= 39.999 && ne.x() <= 760.001 && ne.y() >= 39.999 && sw.y() <= 560.001);
+    // The wider side touches the margins.
+    QVERIFY(std::fabs(sw.x() - 40) < 1e-6 || std::fabs(ne.y() - 40) < 1e-6);
+    // A single point still gets a view a couple of kilometres wide.
+    const Viewport point = fitBox(GeoBox::around({33.95, 130.95}), {800, 600}, 40);
+    QVERIFY(point.metresPerPixel() * 800 > 1000 && point.metresPerPixel() * 800 < 5000);
+}
+
+void TestMap::thinningKeepsEndsAndOnePointPerCell()
+{
+    // A ship lying at anchor, swinging within a cell, then steaming away.
+    std::vector<QPointF> world;
+    for (int i = 0; i < 100; ++i)
+        world.emplace_back(10.0 + 0.001 * (i % 3), 20.0 + 0.001 * (i % 2));
+    for (int i = 1; i <= 10; ++i)
+        world.emplace_back(10.0 + i, 20.0);
+    world.emplace_back(20.0005, 20.0); // last, in the cell of the point before
+
+    const std::vector<std::uint32_t> kept = thinPoints(world, 1.0);
+    QCOMPARE(kept.front(), 0u);
+    QCOMPARE(kept.back(), std::uint32_t(world.size() - 1));
+    QCOMPARE(kept.size(), std::size_t(1 + 10 + 1)); // anchorage as one, each cell stepped into, the end
+    QVERIFY(std::is_sorted(kept.begin(), kept.end()));
+    // A fine enough cell keeps everything that moves.
+    QCOMPARE(thinPoints(world, 1e-6).size(), world.size());
+    QVERIFY(thinPoints({}, 1).empty());
+    QCOMPARE(thinPoints({QPointF(1, 1)}, 1).size(), std::size_t(1));
+}
+
+void TestMap::thinnedLevelsFollowTheZoom()
+{
+    Track t;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> step(-0.0005, 0.0005);
+    LatLon p{33.9, 130.9};
+    for (int i = 0; i < 20000; ++i) {
+        p.lat += step(random);
+        p.lon += step(random);
+        QVERIFY(t.append(p, i % 25, QStringLiteral("12:00:%1").arg(i % 60, 2, 10, QLatin1Char('0')), QStringLiteral("0")));
+    }
+    const auto coarse = t.thinned(100), fine = t.thinned(1e6);
+    QVERIFY2(coarse->size() * 20 < t.size(), qPrintable(QString::number(coarse->size())));
+    QVERIFY(fine->size() > 19000);
+    // Asked again, the same level is not thinned again.
+    QCOMPARE(t.thinned(100).get(), coarse.get());
+    // Between two points kept, the track stays within one cell of the last kept.
+    const double cell = std::ldexp(1.0, int(std::ceil(std::log2(1.0 / 100))));
+    for (std::size_t k = 1; k < coarse->size(); ++k) {
+        const QPointF from = t.world(coarse->indices[k - 1]);
+        for (std::uint32_t i = coarse->indices[k - 1] + 1; i < coarse->indices[k]; ++i)
+            QVERIFY(std::fabs(t.world(i).x() - from.x()) < cell && std::fabs(t.world(i).y() - from.y()) < cell);
+    }
+    // Every kept point lies in its block's bounds.
+    for (std::size_t k = 0; k < fine->size(); ++k) {
+        const QRectF &block = fine->blocks[k / ThinnedTrack::kBlock];
+        const QPointF w = t.world(fine->indices[k]);
+        QVERIFY(w.x() >= block.left() && w.x() <= block.right() && w.y() >= block.top() && w.y() <= block.bottom());
+    }
+    QCOMPARE(t.time(61), QStringLiteral("12:00:01"));
+    QCOMPARE(t.status(5), QStringLiteral("0"));
+    QCOMPARE(t.maxSpeed(), 24.0);
+    QVERIFY(!t.append({91, 0}) && !t.append({0, 180.5}) && !t.append({std::nan(""), 0}));
+}
+
+void TestMap::drawnRectangleBecomesACoveringSquare()
+{
+    // 1000 pixels per degree: four decimals.
+    AreaTexts a = areaTexts({33.90, 130.90, 34.00, 131.00}, 1000);
+    QCOMPARE(a.latitude, QStringLiteral("33.9500"));
+    QCOMPARE(a.longitude, QStringLiteral("130.9500"));
+    QCOMPARE(a.range, QStringLiteral("0.0500"));
+    // A tall rectangle: the half-width covers its height, rounded up.
+    a = areaTexts({-0.123456, -0.01, 0.0, 0.01}, 1000);
+    QCOMPARE(a.latitude, QStringLiteral("-0.0617"));
+    QCOMPARE(a.longitude, QStringLiteral("0.0000"));
+    QCOMPARE(a.range, QStringLiteral("0.0618"));
+}
+
+void TestMap::hostileFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    const QByteArray kml = "<?xml version=\"1.0\"?><kml><Document><Placemark><LineString><coordinates>"
+                           "130.9,33.9,0 131.0,34.0,0 131.1,34.1,0</coordinates></LineString></Placemark></Document></kml>";
+    QTest::newRow("truncated KML") << kml.left(kml.size() - 30) << "not well-formed XML";
+    QTest::newRow("not XML") << QByteArray("MMSI NUMBER = 431000001\r\n") << "not a KML, GPX or GeoJSON file";
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11) << "not a KML, GPX or GeoJSON file";
+    QTest::newRow("empty") << QByteArray() << "not a KML, GPX or GeoJSON file";
+    QTest::newRow("other XML") << QByteArray("<html><body/></html>") << "not KML or GPX";
+    QTest::newRow("off the globe") << QByteArray("<gpx><trk><trkseg><trkpt lat=\"91\" lon=\"0\"/>"
+                                                 "<trkpt lat=\"0\" lon=\"181\"/><trkpt lat=\"x\" lon=\"1\"/></trkseg></trk></gpx>")
+                                   << "none of its 3 points is on the globe";
+    QTest::newRow("no points") << QByteArray("<kml><Document/></kml>") << "no points or lines";
+    QTest::newRow("truncated JSON") << QByteArray("{\"type\":\"Feature\",\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[1,2],[3")
+                                    << "not valid JSON";
+    QTest::newRow("JSON of strings") << QByteArray("{\"type\":\"LineString\",\"coordinates\":[[\"1\",\"2\"],[true,null]]}")
+                                     << "none of its 2 points is on the globe";
+    QTest::newRow("deep XML") << QByteArray("<kml>") + QByteArray(200000, 'x').replace('x', "<a>") << "not well-formed XML";
+}
+
+void TestMap::hostileFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    const TrackFile read = readTrackFile(write("hostile", content));
+    QVERIFY2(read.error.contains(message), qPrintable(read.error));
+    QVERIFY(read.tracks.empty());
+}
+
+void TestMap::plainFilesOfOtherPrograms()
+{
+    // Too large: refused by its size, unread (a sparse file costs no disk).
+    QFile huge(m_dir->filePath("huge.kml"));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    huge.write("<kml>");
+    QVERIFY(huge.resize(kMaxXmlFileBytes + 1));
+    huge.close();
+    QVERIFY(readTrackFile(huge.fileName()).error.startsWith(QStringLiteral("too large")));
+    QCOMPARE(readTrackFile(m_dir->filePath("missing.gpx")).error, QStringLiteral("no such file"));
+
+    // Waypoints and a route in GPX, with a point off the globe skipped.
+    TrackFile gpx = readTrackFile(write("plain.gpx",
+        "<?xml version=\"1.0\"?><gpx xmlns=\"http://www.topografix.com/GPX/1/0\">"
+        "<wpt lat=\"33.95\" lon=\"130.95\"><name>buoy</name></wpt>"
+        "<rte><name>fairway</name><rtept lat=\"33.9\" lon=\"130.9\"><speed>5.144</speed></rtept>"
+        "<rtept lat=\"95\" lon=\"130.9\"/><rtept lat=\"34.0\" lon=\"131.0\"/></rte></gpx>"));
+    QVERIFY2(gpx.error.isEmpty(), qPrintable(gpx.error));
+    QCOMPARE(gpx.tracks.size(), std::size_t(2));
+    QCOMPARE(gpx.tracks[0].name, QStringLiteral("fairway"));
+    QCOMPARE(gpx.tracks[0].size(), std::size_t(2));
+    QVERIFY(std::fabs(gpx.tracks[0].speed(0) - 10.0) < 0.01); // 5.144 m/s
+    QCOMPARE(gpx.skipped, 1LL);
+    QVERIFY(!gpx.tracks[1].line);
+
+    // GeoJSON of another program: a MultiLineString and a Point with a name.
+    TrackFile json = readTrackFile(write("plain.json",
+        "{\"type\":\"FeatureCollection\",\"features\":["
+        "{\"type\":\"Feature\",\"properties\":{\"name\":\"route\"},\"geometry\":{\"type\":\"MultiLineString\","
+        "\"coordinates\":[[[130.9,33.9],[131,34]],[[131.1,34.1],[131.2,34.2,5]]]}},"
+        "{\"type\":\"Feature\",\"properties\":{},\"geometry\":{\"type\":\"Point\",\"coordinates\":[130.5,33.5]}},"
+        "{\"type\":\"Feature\",\"properties\":{},\"geometry\":{\"type\":\"Polygon\",\"coordinates\":[]}}]}"));
+    QVERIFY2(json.error.isEmpty(), qPrintable(json.error));
+    QCOMPARE(json.tracks.size(), std::size_t(3));
+    QCOMPARE(json.tracks[1].position(1).lat, 34.2);
+}
+
+void TestMap::areasOnFilledOffOutlined()
+{
+    MapScene scene;
+    scene.areas[0] = {true, 33.95, 130.90, 0.02};  // A on
+    scene.areas[1] = {false, 33.95, 131.00, 0.02}; // B off
+    scene.areas[2] = {true, 0, 0, -1};             // C: a negative range matches nothing and is not drawn
+    Viewport view;
+    view.center = {33.95, 130.95};
+    view.pixelsPerDegree = 4000;
+    view.size = {640, 480};
+    const QImage image = renderImage(view, scene);
+    QCOMPARE(image.size(), QSize(640, 480));
+
+    const QPoint insideA = view.toScreen({33.945, 130.905}).toPoint();
+    const QPoint insideB = view.toScreen({33.945, 131.005}).toPoint();
+    QVERIFY2(near(image.pixelColor(insideA), over(areaColors[0], 90, seaColor)),
+             qPrintable(image.pixelColor(insideA).name()));
+    QVERIFY(near(image.pixelColor(insideB), seaColor));
+    // B's outline is there, in its colour.
+    const QPointF bEdge = view.toScreen({33.95, 131.02});
+    bool outline = false;
+    for (int dx = -2; dx <= 2; ++dx)
+        outline |= near(image.pixelColor(bEdge.toPoint() + QPoint(dx, 0)), areaColors[1], 40);
+    QVERIFY(outline);
+    // Without a coastline file the corner says so: dark text on a pale box at the bottom right.
+    bool note = false;
+    for (int x = 400; x < 635 && !note; ++x)
+        for (int y = 450; y < 478 && !note; ++y)
+            note = image.pixelColor(x, y).red() > 100 && image.pixelColor(x, y).green() < 80;
+    QVERIFY(note);
+}
+
+void TestMap::trackIsDrawnAndHovered()
+{
+    Track t;
+    t.name = QStringLiteral("431000001 KANMON MARU 20110407");
+    t.append({33.90, 130.90}, 0.2, u"00:10:00", u"at anchor");
+    t.append({33.95, 130.95}, 12.0, u"06:00:00");
+    t.append({34.00, 131.00}, 25.0, u"23:50:00", u"under way using engine");
+    MapScene scene;
+    scene.showAreas = false;
+    scene.tracks.push_back(std::make_shared<const Track>(t));
+    const GeoBox box = sceneBounds(scene);
+    QCOMPARE(box.south, 33.90);
+    QCOMPARE(box.east, 131.00);
+    const Viewport view = fitBox(box, {600, 600}, 60);
+    const QImage image = renderImage(view, scene);
+
+    // The middle point in the colour of 10 to 15 knots; halfway between two points, the line.
+    const QPoint middle = view.toScreen({33.95, 130.95}).toPoint();
+    QVERIFY2(near(image.pixelColor(middle), speedColor(12.0), 30), qPrintable(image.pixelColor(middle).name()));
+    const QPoint onLine = ((view.toScreen({33.95, 130.95}) + view.toScreen({34.00, 131.00})) / 2).toPoint();
+    bool line = false;
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            line |= near(image.pixelColor(onLine + QPoint(dx, dy)), trackColor(0), 40);
+    QVERIFY(line);
+    QVERIFY(speedColor(0.2) != speedColor(12) && speedColor(12) != speedColor(25));
+
+    const PointRef hit = pointAt(scene, view, QPointF(middle) + QPointF(3, -2));
+    QCOMPARE(hit.track, 0);
+    QCOMPARE(hit.index, std::size_t(1));
+    QCOMPARE(pointAt(scene, view, QPointF(middle) + QPointF(40, 0)).track, -1);
+    QCOMPARE(pointText(t, 2), QStringLiteral("431000001 KANMON MARU 20110407\n23:50:00\n25.0 kn\n"
+                                             "34.00000 N, 131.00000 E\nunder way using engine"));
+}
+
+void TestMap::windowMovesAndSavesTheMap()
+{
+    MapWindow window;
+    Track t;
+    t.append({33.90, 130.90}, 3);
+    t.append({34.00, 131.00}, 9);
+    window.addTrack(std::move(t));
+    MapCanvas *canvas = window.canvas();
+    canvas->setFixedSize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Viewport &view = canvas->viewport();
+    const Viewport fitted = view;
+    QCOMPARE(view.size, QSizeF(600, 400));
+
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    QCOMPARE(view.pixelsPerDegree, fitted.pixelsPerDegree * 1.5);
+    QTest::keyClick(canvas, Qt::Key_Left);
+    QVERIFY(view.center.lon < fitted.center.lon);
+    const QPointF cursor(150, 100);
+    const LatLon under = view.toGeo(cursor);
+    QWheelEvent wheel(cursor, canvas->mapToGlobal(cursor), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    QVERIFY(view.pixelsPerDegree > fitted.pixelsPerDegree * 1.5);
+    QVERIFY((view.toScreen(under) - cursor).manhattanLength() < 1e-6);
+    QTest::keyClick(canvas, Qt::Key_Home);
+    QCOMPARE(view.pixelsPerDegree, fitted.pixelsPerDegree);
+
+    // Ctrl+S and Ctrl+C take the map as it is on screen.
+    const QString path = m_dir->filePath("map.png");
+    QVERIFY(window.saveImage(path));
+    QCOMPARE(QImage(path).size(), QSize(600, 400));
+    window.copyImage();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(600, 400));
+}
+
+QTEST_MAIN(TestMap)
+#include "test_map.moc"
