@@ -117,9 +117,10 @@ const char *const kNames[] = {"", "", "ALPHA", "BRAVO MARU", "CHARLIE", "D,E"};
 // edges of the summary's cells, and numbers no square holds.
 const char *const kLatitudes[] = {"34",    "33",     "35",           "34.5",  "35.0000001", "",   "abc",
                                   "1e400", "-1e400", "0",            "33.99", "33.98",      "33.97",
-                                  "33.96", "34.01",  "33.9799999999", "-0.01"};
+                                  "33.96", "34.01",  "33.9799999999", "-0.01",      "33.972", "33.985"};
 const char *const kLongitudes[] = {"131",   "130",   "132",    "131.5",          "129.9999999", "", "x", "1e400",
-                                   "0",     "130.5", "130.98", "130.9899999999", "131.02",      "130.97", "-0.01"};
+                                   "0",     "130.5", "130.98", "130.9899999999", "131.02",      "130.97", "-0.01",
+                                   "130.972", "130.985"};
 
 QByteArray randomLog(Random &r)
 {
@@ -157,11 +158,12 @@ void randomCriteria(Random &r, FakeHost &h)
     const char *const squares[][3] = {{"34", "131", "1"},        {"33", "130", "0"},          {"35", "132", "0.5"},
                                       {"", "", ""},               {"34", "131", "0.5"},        {"1e400", "1e400", "1e400"},
                                       {"34.5", "131.5", "0"},     {"33.98", "130.98", "0.01"}, {"33.99", "131", "0.02"},
-                                      {"33.975", "130.985", "0.005"}, {"34", "131", "0.03"},   {"0", "0", "0.01"}};
+                                      {"33.975", "130.985", "0.005"}, {"34", "131", "0.03"},   {"0", "0", "0.01"},
+                                      {"33.985", "130.985", "0.01"}};
     const int fields[3][3] = {{4, 5, 6}, {9, 10, 11}, {12, 13, 14}};
     for (int k = 0; k < 3; ++k) {
         h.check1[k] = r.chance(35);
-        const auto &s = squares[r.below(12)];
+        const auto &s = squares[r.below(13)];
         for (int f = 0; f < 3; ++f)
             h.text1[fields[k][f]] = s[f];
     }
@@ -731,6 +733,48 @@ private slots:
         };
         QVERIFY(underRevision(kSummaryRules));
         QVERIFY(!underRevision(kSummaryRules - 1));
+    }
+
+    // Records on and beside the edges of cells and squares, squares whose
+    // edges fall on cell edges or within cells, positions without a number:
+    // the ship selection and the Search list what reading lists, each day
+    // holding one position of the ship.
+    void cellEdgesDecideAsTheMatcherDoes()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        const char *const lats[] = {"33.97", "33.972", "33.975", "33.98", "33.985", "33.99", "33.995", "34", ""};
+        const char *const lons[] = {"130.975", "130.985", "130.99", "x"};
+        int day = 0;
+        for (const char *lat : lats) {
+            for (const char *lon : lons) {
+                ++day;
+                writeSettled(ws, QString("2011%1_AIS_FMT.log").arg(day, 4, 10, QChar('0')),
+                             logRecord("01:00:00", "431000001", "A", lat, lon) +
+                                 logRecord("01:00:01", "431000002", "B", "34", "131"));
+            }
+        }
+        const char *const squares[][3] = {{"33.985", "130.985", "0.01"}, {"33.98", "130.98", "0.01"},
+                                          {"33.975", "130.985", "0.005"}, {"0", "0", "0"}};
+        for (const auto &q : squares) {
+            const auto area = [&](FakeHost &h) {
+                h.check1[0] = true;
+                h.text1[4] = q[0];
+                h.text1[5] = q[1];
+                h.text1[6] = q[2];
+            };
+            const auto mmsiAndArea = [&](FakeHost &h) {
+                area(h);
+                h.text1[0] = "431000001";
+            };
+            const QStringList days = pass(nullptr, area, "431000001 A");
+            const QStringList ships = pass(nullptr, mmsiAndArea);
+            for (int warm = 0; warm < 2; ++warm) {
+                QCOMPARE(pass(&index, area, "431000001 A"), days);
+                QCOMPARE(pass(&index, mmsiAndArea), ships);
+            }
+        }
     }
 
     // Area passes decide by the cells a ship's positions fall in, not by its
