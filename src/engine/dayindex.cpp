@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <unordered_map>
 
 namespace Module1 {
@@ -28,8 +27,9 @@ DayIndex *g_index = nullptr;
 
 // The summary of the file being read: per record handed over, one probe of a
 // small open-addressing table (an MMSI is at most 16 bytes in all but damaged
-// logs, so it is its own key) and the two numbers of the position; everything
-// else waits for the file's end.
+// logs, so it is its own key), the two numbers of the position (the matcher's,
+// when it read them for the areas) and their cell; everything else waits for
+// the file's end.
 class SummaryBuilder
 {
 public:
@@ -44,10 +44,10 @@ public:
 
     void add(const CurrentRecord &r)
     {
-        Building &b = ship(r.recMmsi);
-        ShipSummary &s = b.summary;
-        const double lat = positionNumber(r.recLatitude);
-        const double lon = positionNumber(r.recLongitude);
+        ShipSummary &s = ship(r.recMmsi);
+        const bool known = g_position.known;
+        const double lat = known ? g_position.latitude : positionNumber(r.recLatitude);
+        const double lon = known ? g_position.longitude : positionNumber(r.recLongitude);
         const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
         if (s.records++ == 0) {
             s.minLatitude = s.maxLatitude = lat;
@@ -93,11 +93,10 @@ public:
         d.latitude = record.recLatitude;
         d.speed = record.recSpeed;
         d.ships.reserve(m_ships.size());
-        for (Building &b : m_ships) {
-            std::vector<std::uint64_t> &cells = b.summary.cells;
-            std::sort(cells.begin(), cells.end());
-            cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
-            d.ships.push_back(std::move(b.summary));
+        for (ShipSummary &s : m_ships) {
+            std::sort(s.cells.begin(), s.cells.end());
+            s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
+            d.ships.push_back(std::move(s));
         }
         std::sort(d.ships.begin(), d.ships.end(),
                   [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
@@ -119,12 +118,7 @@ private:
         return std::size_t(h ^ (h >> 29)) & mask;
     }
 
-    struct Building
-    {
-        ShipSummary summary;
-    };
-
-    Building &ship(const std::string &mmsi)
+    ShipSummary &ship(const std::string &mmsi)
     {
         if (mmsi.size() > 16) {
             const auto [it, inserted] = m_longKeys.try_emplace(mmsi, int(m_ships.size()));
@@ -143,7 +137,7 @@ private:
             Slot &slot = m_slots[i];
             if (slot.ship < 0) {
                 slot = Slot{key[0], key[1], length, int(m_ships.size())};
-                Building &s = newShip(mmsi);
+                ShipSummary &s = newShip(mmsi);
                 if (m_ships.size() * 2 > m_slots.size())
                     grow();
                 return s;
@@ -153,10 +147,10 @@ private:
         }
     }
 
-    Building &newShip(const std::string &mmsi)
+    ShipSummary &newShip(const std::string &mmsi)
     {
         m_ships.emplace_back();
-        m_ships.back().summary.mmsi = mmsi;
+        m_ships.back().mmsi = mmsi;
         return m_ships.back();
     }
 
@@ -175,7 +169,7 @@ private:
         }
     }
 
-    std::deque<Building> m_ships; // stable: ship() hands out references
+    std::vector<ShipSummary> m_ships; // a reference from ship() holds until the next call
     std::vector<Slot> m_slots;
     std::unordered_map<std::string, int> m_longKeys;
     DaySummary m_summary;

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,24 +21,27 @@ namespace Module1 {
 // Raise it with any change that could make a log's summary differ.
 constexpr int kSummaryRules = 2;
 
-// The grid of the summary's position cells: a record's cell is the floor of its
-// latitude and longitude, as the matcher computes them, times this. The map
-// from degrees to cells is monotone, so comparing cells with the cells of a
-// square's inclusive bounds decides exactly: a cell outside that range holds no
-// position in the square, a cell strictly inside it holds none outside.
+// The grid of the summary's position cells, about a hundredth of a degree: a
+// record's cell is its latitude and longitude, as the matcher computes them,
+// times this, rounded down (give or take a double's rounding next to a cell
+// edge). What matters is that the map from degrees to cells never decreases:
+// comparing cells with the cells of a square's inclusive bounds then decides
+// exactly. A cell outside that range holds no position in the square, a cell
+// strictly inside it none outside.
 constexpr double kCellsPerDegree = 100;
 
 inline std::int32_t cellOf(double degrees)
 {
-    // Clamped, also for the infinite bounds of a square of range 1e400; the
-    // clamp keeps the map monotone.
+    // Clamped, also for the infinite bounds of a square of range 1e400; offset
+    // so that truncation rounds down. Multiplying, adding and truncating each
+    // keep the order, and a cheap cell counts: it is taken for every record.
     constexpr double kLimit = 1 << 30;
-    const double c = std::floor(degrees * kCellsPerDegree);
+    const double c = degrees * kCellsPerDegree;
     if (!(c > -kLimit))
         return -(1 << 30);
     if (c > kLimit)
         return 1 << 30;
-    return std::int32_t(c);
+    return std::int32_t(std::int64_t(c + 2 * kLimit) - std::int64_t(2 * kLimit));
 }
 
 // A cell as one sortable number: latitude cell in the high half, longitude
