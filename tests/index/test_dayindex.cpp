@@ -13,13 +13,20 @@
 #include <QDateTime>
 #include <QtEndian>
 #include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <map>
+#include <memory>
+
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
 
 using namespace Module1;
 
@@ -661,6 +668,63 @@ private slots:
         index.now = index.changed + 2100000000;
         QCOMPARE(days("431000002 SECND"), QStringList{name});
         QVERIFY(index.isCurrent("../logs/", name));
+    }
+
+    // The same on a real file system of whole-second stamps: ext4 with
+    // 128-byte inodes in a loop-mounted image, where the machine allows it.
+    void aLogRewrittenWithinOneSecondOnExt4WithSmallInodes()
+    {
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0)
+            QSKIP("mounting a file system image needs root");
+        Workspace ws;
+        const QString image = ws.path("ext4.img");
+        const auto run = [](const QString &program, const QStringList &args, QString *error) {
+            QProcess p;
+            p.start(program, args);
+            const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+            if (error)
+                *error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+            return ok;
+        };
+        {
+            QFile file(image);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 << 20));
+        }
+        QString error;
+        if (!run("mkfs.ext4", {"-q", "-F", "-I", "128", image}, &error))
+            QSKIP(qPrintable("cannot make an ext4 image: " + error));
+        if (!run("mount", {"-o", "loop", image, ws.logs()}, &error))
+            QSKIP(qPrintable("this machine does not allow a loop mount: " + error));
+        const std::unique_ptr<void, std::function<void(void *)>> unmount(
+            &error, [&](void *) { run("umount", {ws.logs()}, nullptr); });
+
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        const QString name = "20110401_AIS_FMT.log";
+        const QString path = ws.logs() + "/" + name;
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600);
+        const auto rewrite = [&](const QByteArray &content) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.write(content);
+            f.flush();
+            f.setFileTime(modified, QFileDevice::FileModificationTime);
+        };
+        const auto days = [&](const QString &ship) { return pass(&index, [](FakeHost &) {}, ship); };
+        // Both rewrites and the pass between them early in one second.
+        while (QDateTime::currentMSecsSinceEpoch() % 1000 > 200)
+            QTest::qSleep(10);
+        rewrite(logRecord("01:00:00", "431000001", "FIRST"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{name});
+        rewrite(logRecord("01:00:00", "431000002", "SECND"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{});
+        QTest::qSleep(2100);
+        QCOMPARE(days("431000002 SECND"), QStringList{name});
+        QVERIFY(index.isCurrent("../logs/", name));
+#else
+        QSKIP("a Linux file system image");
+#endif
     }
 
     // A file answered for leaves whether recTime is the reader's stand-in for
