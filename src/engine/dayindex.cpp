@@ -239,13 +239,13 @@ bool mayReach(const ShipSummary &s, const std::vector<Area> &areas)
     return false;
 }
 
-// Whether every record of the ship lies in one of the areas: its box inside a
-// square, or each of its cells strictly inside the cells of one.
-bool allInside(const ShipSummary &s, const std::vector<Area> &areas)
+// Whether some record of the ship surely lies in one of the areas: its box
+// inside a square, or one of its cells strictly inside the cells of one.
+bool surelyReaches(const ShipSummary &s, const std::vector<Area> &areas)
 {
     if (std::any_of(areas.begin(), areas.end(), [&](const Area &a) { return boxInside(s, a.bounds); }))
         return true;
-    return std::all_of(s.cells.begin(), s.cells.end(), [&](std::uint64_t cell) {
+    return std::any_of(s.cells.begin(), s.cells.end(), [&](std::uint64_t cell) {
         const std::int32_t lat = cellLatitude(cell);
         const std::int32_t lon = cellLongitude(cell);
         return std::any_of(areas.begin(), areas.end(), [&](const Area &a) {
@@ -262,7 +262,8 @@ bool answerShipSelection(const DaySummary &summary, const QString &fileName)
     if (!ship || (!g_criteria.mmsi.empty() && g_criteria.mmsi != selected))
         return true;
     const std::vector<Area> areas = activeAreas();
-    if (areas.empty() || allInside(*ship, areas)) {
+    // One record of the ship in an area lists the file.
+    if (areas.empty() || surelyReaches(*ship, areas)) {
         if (isFileListed(fileName))
             return true;
         // Listing it would reach the limit: the read shows the message where it must.
