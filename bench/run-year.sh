@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-ensure_packages
+ensure_packages time bc
 
 days=365 mb=30 repeat=3 pairs=5
 while [ $# -gt 0 ]; do
