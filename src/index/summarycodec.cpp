@@ -27,10 +27,12 @@ std::uint64_t checksum(const char *data, std::size_t size)
     return h;
 }
 
+// Into a std::string: its appends are inline, and a day's cells are
+// thousands of single bytes.
 class Writer
 {
 public:
-    QByteArray out;
+    std::string out;
 
     template <typename T>
     void raw(T value)
@@ -39,18 +41,18 @@ public:
         std::memcpy(bytes, &value, sizeof(T));
         if constexpr (std::endian::native == std::endian::big)
             std::reverse(bytes, bytes + sizeof(T));
-        out.append(bytes, qsizetype(sizeof(T)));
+        out.append(bytes, sizeof(T));
     }
     void text(const std::string &s)
     {
         raw(std::uint32_t(s.size()));
-        out.append(s.data(), qsizetype(s.size()));
+        out.append(s);
     }
     void varint(std::uint64_t v)
     {
         for (; v >= 0x80; v >>= 7)
-            out.append(char(v | 0x80));
-        out.append(char(v));
+            out.push_back(char(v | 0x80));
+        out.push_back(char(v));
     }
     void signedVarint(std::int64_t v) { varint((std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63)); }
     // Cells as steps from the previous one: a day's track moves a cell or two
@@ -165,8 +167,8 @@ QByteArray encodeSummary(const DaySummary &d)
         w.text(s.lastName);
         w.cells(s.cells);
     }
-    w.raw(checksum(w.out.constData(), std::size_t(w.out.size())));
-    return w.out;
+    w.raw(checksum(w.out.data(), w.out.size()));
+    return QByteArray(w.out.data(), qsizetype(w.out.size()));
 }
 
 std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)
