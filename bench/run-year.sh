@@ -2,25 +2,28 @@
 # A year of day logs and the day index, timed through velkais-log against
 # grep -c -F over the same files in the same run (all in the page cache).
 #
-#   bench/run-year.sh [--days N] [--mb-per-day M] [--repeat R]
+#   bench/run-year.sh [--days N] [--mb-per-day M] [--repeat R] [--pairs P]
 #
 # Defaults: 365 days of 30 MB (11 GB). The logs are generated once into
 # bench/data/year-<N>x<M>mb/ and reused while their stamp matches; every index
 # lives in a fresh temporary folder, so the user's cache is never touched.
 # Figures are the best of R runs (default 3); a first pass, which builds the
-# index as it goes, gets a fresh index for each of its runs.
+# index as it goes, gets a fresh index for each of its runs. Last, P pairs
+# (default 5) of runs with and without the index, alternating, for the ratios
+# (bench/pairs.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-ensure_packages
+ensure_packages time bc
 
-days=365 mb=30 repeat=3
+days=365 mb=30 repeat=3 pairs=5
 while [ $# -gt 0 ]; do
     case "$1" in
         --days) days=$2; shift 2 ;;
         --mb-per-day) mb=$2; shift 2 ;;
         --repeat) repeat=$2; shift 2 ;;
-        *) echo "usage: $0 [--days N] [--mb-per-day M] [--repeat R]" >&2; exit 2 ;;
+        --pairs) pairs=$2; shift 2 ;;
+        *) echo "usage: $0 [--days N] [--mb-per-day M] [--repeat R] [--pairs P]" >&2; exit 2 ;;
     esac
 done
 
@@ -40,6 +43,7 @@ if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ]; then
     # Summaries are only made of files that have not changed for a while.
     touch -d '1 day ago' "$logs"/*
     echo "$stamp" >"$data/stamp"
+    sleep 2 # the change times settle too
 fi
 
 tmp=$(mktemp -d)
@@ -126,3 +130,21 @@ echo "peak RSS, days with the index: $(peak "$V" days "${month[@]}" --ship "$shi
      "$(peak "$V" days "${period[@]}" --ship "$ship" "${idx[@]}") KB for the year"
 echo "peak RSS, first search building the index: $(peak "$V" search "${month[@]}" --index-dir "$tmp/m1") KB for January," \
      "$(peak "$V" search "${period[@]}" --index-dir "$tmp/m2") KB for the year"
+
+# Paired against --no-index: the area C Search, the days of a ship seen in
+# area C with the area on, and the first passes.
+source bench/pairs.sh
+ship_c=$("$V" search "${period[@]}" "${area[@]}" --no-index | sed -n 1p | cut -c1-9)
+echo "paired, $pairs pairs; ratio = with the index / --no-index; ship of area C $ship_c"
+pair "search --area C, first (index built)" 1 -- search "${period[@]}" "${area[@]}"
+pair "days --ship, first (index built)" 1 -- days "${period[@]}" --ship "$ship"
+rm -rf "$tmp/index"
+"$V" index --logs "$logs" --index-dir "$tmp/index" >/dev/null
+pair "search --area C, warm" 0 -- search "${period[@]}" "${area[@]}"
+pair "days --ship (area C's) --area C, warm" 0 -- days "${period[@]}" --ship "$ship_c" "${area[@]}"
+pair "days --ship, warm" 0 -- days "${period[@]}" --ship "$ship"
+pair "search, no criteria, warm" 0 -- search "${period[@]}"
+if command -v strace >/dev/null; then
+    strace -f -e trace=openat -o "$tmp/strace" "$V" search "${period[@]}" "${area[@]}" --index-dir "$tmp/index" >/dev/null
+    echo "search --area C, warm: $(grep -c '_AIS_FMT.log", O_RDONLY' "$tmp/strace" || true) of $days day logs opened (strace)"
+fi

@@ -60,7 +60,9 @@ const OptionHelp kOptions[] = {
      "run exits 0, else left as it was; a device, pipe or /dev/stdout is written in place"},
     {"track", "--track FILE", "map: a KML, GPX or GeoJSON file whose tracks and points are drawn"},
     {"size", "--size WxH", "map: the image's size in pixels (default 1200x900)"},
-    {"quiet", "--quiet", "no line for each log file that could not be read (the summary line and the exit status stay)"},
+    {"quiet", "--quiet",
+     "no line for each log file that could not be read (the summary line and the exit status stay); index: nothing "
+     "on standard output either, for cron (problems still on standard error)"},
     {"jobs", "--jobs N", "index: files read at once, in as many processes (default: one per core)"},
     {"index-dir", "--index-dir DIR", "keep the day index in DIR instead of $VELKAIS_INDEX_DIR or the user's cache folder"},
     {"no-index", "--no-index", "read every file; neither use nor update the day index"},

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <unordered_map>
 
 namespace Module1 {
@@ -28,8 +27,9 @@ DayIndex *g_index = nullptr;
 
 // The summary of the file being read: per record handed over, one probe of a
 // small open-addressing table (an MMSI is at most 16 bytes in all but damaged
-// logs, so it is its own key) and the two numbers of the position; everything
-// else waits for the file's end.
+// logs, so it is its own key), the two numbers of the position (the matcher's,
+// when it read them for the areas) and their cell; everything else waits for
+// the file's end.
 class SummaryBuilder
 {
 public:
@@ -45,16 +45,23 @@ public:
     void add(const CurrentRecord &r)
     {
         ShipSummary &s = ship(r.recMmsi);
-        const double lat = positionNumber(r.recLatitude);
-        const double lon = positionNumber(r.recLongitude);
+        const bool known = g_position.known;
+        const double lat = known ? g_position.latitude : positionNumber(r.recLatitude);
+        const double lon = known ? g_position.longitude : positionNumber(r.recLongitude);
+        const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
         if (s.records++ == 0) {
             s.minLatitude = s.maxLatitude = lat;
             s.minLongitude = s.maxLongitude = lon;
+            s.cells.push_back(cell);
         } else {
             s.minLatitude = std::min(s.minLatitude, lat);
             s.maxLatitude = std::max(s.maxLatitude, lat);
             s.minLongitude = std::min(s.minLongitude, lon);
             s.maxLongitude = std::max(s.maxLongitude, lon);
+            // A ship stays in one cell for many records: only a move is noted,
+            // the rest is sorted out once at the file's end.
+            if (cell != s.cells.back())
+                s.cells.push_back(cell);
         }
         if (!r.recName.empty())
             s.lastName = r.recName;
@@ -65,6 +72,7 @@ public:
         m_summary.setsTime = true;
         if (firstItem) {
             m_summary.firstTime = record.recTime;
+            m_summary.firstTimeReplaced = g_timeReplaced;
             // Such an item spans reads, and the reader offers event-loop turns
             // before it is even classified: a skip could not repeat that.
             if (itemSize >= Platform::ItemReader::kMaxItem)
@@ -79,13 +87,17 @@ public:
         DaySummary &d = m_summary;
         d.hasItems = hasItems;
         d.lastTime = d.setsTime ? record.recTime : std::string();
+        d.lastTimeReplaced = d.setsTime && g_timeReplaced;
         d.name = record.recName;
         d.longitude = record.recLongitude;
         d.latitude = record.recLatitude;
         d.speed = record.recSpeed;
         d.ships.reserve(m_ships.size());
-        for (ShipSummary &ship : m_ships)
-            d.ships.push_back(std::move(ship));
+        for (ShipSummary &s : m_ships) {
+            std::sort(s.cells.begin(), s.cells.end());
+            s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
+            d.ships.push_back(std::move(s));
+        }
         std::sort(d.ships.begin(), d.ships.end(),
                   [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
         m_ships.clear();
@@ -157,7 +169,7 @@ private:
         }
     }
 
-    std::deque<ShipSummary> m_ships; // stable: ship() hands out references
+    std::vector<ShipSummary> m_ships; // a reference from ship() holds until the next call
     std::vector<Slot> m_slots;
     std::unordered_map<std::string, int> m_longKeys;
     DaySummary m_summary;
@@ -175,28 +187,71 @@ bool recordIsEmpty()
            r.recNavStatus.empty() && r.recText.empty();
 }
 
-// The active areas with the matcher's bounds, so a box compared with them
-// decides exactly what every record in it would have given.
-std::vector<Square> activeSquares()
+// An active area: the matcher's bounds, so a box compared with them decides
+// exactly what every record in it would have given, and the cells of those
+// bounds, for the ship's cells.
+struct Area
 {
-    std::vector<Square> squares;
+    Square bounds;
+    std::int32_t latLow, latHigh, lonLow, lonHigh;
+};
+
+std::vector<Area> activeAreas()
+{
+    std::vector<Area> areas;
     for (int k = 0; k < 3; ++k) {
-        if (g_criteria.areaOn[k])
-            squares.push_back(squareOf(g_criteria, k));
+        if (!g_criteria.areaOn[k])
+            continue;
+        const Square q = squareOf(g_criteria, k);
+        areas.push_back({q, cellOf(q.latLow), cellOf(q.latHigh), cellOf(q.lonLow), cellOf(q.lonHigh)});
     }
-    return squares;
+    return areas;
 }
 
-bool inside(const ShipSummary &s, const Square &q)
+bool boxInside(const ShipSummary &s, const Square &q)
 {
     return q.lonLow <= s.minLongitude && s.maxLongitude <= q.lonHigh && q.latLow <= s.minLatitude &&
            s.maxLatitude <= q.latHigh;
 }
 
-bool touches(const ShipSummary &s, const Square &q)
+bool boxTouches(const ShipSummary &s, const Square &q)
 {
     return q.lonLow <= s.maxLongitude && s.minLongitude <= q.lonHigh && q.latLow <= s.maxLatitude &&
            s.minLatitude <= q.latHigh;
+}
+
+// Whether some record of the ship may lie in one of the areas: its box
+// touches the square and one of its cells lies within the square's cells.
+bool mayReach(const ShipSummary &s, const std::vector<Area> &areas)
+{
+    for (const Area &a : areas) {
+        if (!boxTouches(s, a.bounds) || a.latLow > a.latHigh || a.lonLow > a.lonHigh)
+            continue;
+        // Cells are sorted by latitude first: the rows of the square are one run.
+        auto it = std::lower_bound(s.cells.begin(), s.cells.end(), cellKey(a.latLow, a.lonLow));
+        const std::uint64_t last = cellKey(a.latHigh, a.lonHigh);
+        for (; it != s.cells.end() && *it <= last; ++it) {
+            const std::int32_t lon = cellLongitude(*it);
+            if (a.lonLow <= lon && lon <= a.lonHigh)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whether some record of the ship surely lies in one of the areas: its box
+// inside a square, or one of its cells strictly inside the cells of one.
+bool surelyReaches(const ShipSummary &s, const std::vector<Area> &areas)
+{
+    if (std::any_of(areas.begin(), areas.end(), [&](const Area &a) { return boxInside(s, a.bounds); }))
+        return true;
+    return std::any_of(s.cells.begin(), s.cells.end(), [&](std::uint64_t cell) {
+        const std::int32_t lat = cellLatitude(cell);
+        const std::int32_t lon = cellLongitude(cell);
+        return std::any_of(areas.begin(), areas.end(), [&](const Area &a) {
+            return a.latLow < lat && lat < a.latHigh && a.lonLow < lon && lon < a.lonHigh;
+        });
+    });
 }
 
 // "List1": the selected ship's file is listed, skipped or must be read.
@@ -206,10 +261,9 @@ bool answerShipSelection(const DaySummary &summary, const QString &fileName)
     const ShipSummary *ship = summary.find(selected);
     if (!ship || (!g_criteria.mmsi.empty() && g_criteria.mmsi != selected))
         return true;
-    const std::vector<Square> squares = activeSquares();
-    const bool allMatch = squares.empty() ||
-                          std::any_of(squares.begin(), squares.end(), [&](const Square &q) { return inside(*ship, q); });
-    if (allMatch) {
+    const std::vector<Area> areas = activeAreas();
+    // One record of the ship in an area lists the file.
+    if (areas.empty() || surelyReaches(*ship, areas)) {
         if (isFileListed(fileName))
             return true;
         // Listing it would reach the limit: the read shows the message where it must.
@@ -218,7 +272,7 @@ bool answerShipSelection(const DaySummary &summary, const QString &fileName)
         listFile(fileName);
         return true;
     }
-    return std::none_of(squares.begin(), squares.end(), [&](const Square &q) { return touches(*ship, q); });
+    return !mayReach(*ship, areas);
 }
 
 // "Search": answered when no record could add a ship, that is when every ship
@@ -226,12 +280,11 @@ bool answerShipSelection(const DaySummary &summary, const QString &fileName)
 // is left, and the last name of each listed ship is all that refresh keeps.
 bool answerSearch(const DaySummary &summary)
 {
-    const std::vector<Square> squares = activeSquares();
+    const std::vector<Area> areas = activeAreas();
     const auto couldAdd = [&](const ShipSummary &s) {
         if (isShipListed(s.mmsi))
             return false;
-        return squares.empty() ||
-               std::any_of(squares.begin(), squares.end(), [&](const Square &q) { return touches(s, q); });
+        return areas.empty() || mayReach(s, areas);
     };
     if (!g_criteria.mmsi.empty()) {
         const ShipSummary *s = summary.find(g_criteria.mmsi);
@@ -280,8 +333,10 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 
     // What a read does up to its first event-loop turn, and the turn itself.
     if (summary.hasItems) {
-        if (!summary.firstTime.empty())
+        if (!summary.firstTime.empty()) {
             record.recTime = summary.firstTime;
+            g_timeReplaced = summary.firstTimeReplaced;
+        }
         if (g_host->processEvents()) {
             userStop = true;
             return IndexAnswer::Answered;
@@ -294,8 +349,10 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
         return summary.hasItems ? IndexAnswer::ReadAfterTurn : IndexAnswer::Read;
 
     // The state the file leaves for the next one.
-    if (summary.setsTime)
+    if (summary.setsTime) {
         record.recTime = summary.lastTime;
+        g_timeReplaced = summary.lastTimeReplaced;
+    }
     record.recName = summary.name;
     record.recLongitude = summary.longitude;
     record.recLatitude = summary.latitude;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,50 @@
 // program; with none installed every file is read.
 namespace Module1 {
 
+// The revision of the rules that turn a log into a summary: the reader's keys
+// and cuts, the leading-number rule, the grid of position cells. A summary
+// made under another revision is made again, whatever its file's identity.
+// Raise it with any change that could make a log's summary differ.
+constexpr int kSummaryRules = 2;
+
+// The grid of the summary's position cells, about a hundredth of a degree: a
+// record's cell is its latitude and longitude, as the matcher computes them,
+// times this, rounded down (give or take a double's rounding next to a cell
+// edge). What matters is that the map from degrees to cells never decreases:
+// comparing cells with the cells of a square's inclusive bounds then decides
+// exactly. A cell outside that range holds no position in the square, a cell
+// strictly inside it none outside.
+constexpr double kCellsPerDegree = 100;
+
+inline std::int32_t cellOf(double degrees)
+{
+    // Clamped, also for the infinite bounds of a square of range 1e400; offset
+    // so that truncation rounds down. Multiplying, adding and truncating each
+    // keep the order, and a cheap cell counts: it is taken for every record.
+    constexpr double kLimit = 1 << 30;
+    const double c = degrees * kCellsPerDegree;
+    if (!(c > -kLimit))
+        return -(1 << 30);
+    if (c > kLimit)
+        return 1 << 30;
+    return std::int32_t(std::int64_t(c + 2 * kLimit) - std::int64_t(2 * kLimit));
+}
+
+// A cell as one sortable number: latitude cell in the high half, longitude
+// cell in the low half, both offset to be unsigned.
+inline std::uint64_t cellKey(std::int32_t latCell, std::int32_t lonCell)
+{
+    return (std::uint64_t(std::uint32_t(latCell) ^ 0x80000000u) << 32) | (std::uint32_t(lonCell) ^ 0x80000000u);
+}
+inline std::int32_t cellLatitude(std::uint64_t key)
+{
+    return std::int32_t(std::uint32_t(key >> 32) ^ 0x80000000u);
+}
+inline std::int32_t cellLongitude(std::uint64_t key)
+{
+    return std::int32_t(std::uint32_t(key) ^ 0x80000000u);
+}
+
 // One ship in one day log.
 struct ShipSummary
 {
@@ -22,6 +67,9 @@ struct ShipSummary
     // Positions as the matcher reads them (leading-number rule, empty as 0).
     double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
     std::string lastName;      // the last non-empty recName, or empty
+    // Every cell holding one of its positions, sorted: where the box is too
+    // coarse to decide, the cells show whether a square can hold a record.
+    std::vector<std::uint64_t> cells;
 };
 
 // One day log read to its end from an empty record (recTime aside).
@@ -35,6 +83,10 @@ struct DaySummary
     // The recTime the file leaves behind, when one of its separators set it.
     bool setsTime = false;
     std::string lastTime;
+    // Whether firstTime and lastTime are the reader's stand-in for a separator
+    // without a readable time rather than a time the receiver wrote.
+    bool firstTimeReplaced = false;
+    bool lastTimeReplaced = false;
     // The fields of a trailing record without an MMSI, carried into the next file.
     std::string name, longitude, latitude, speed;
     std::vector<ShipSummary> ships; // sorted by mmsi

@@ -49,6 +49,15 @@ View viewOf(const std::string &viewMode);
 double numberOf(const std::string &text);
 
 bool matchRecord(Pass pass, const QString &fileName);
+// The position of the record being matched, when the matcher read it for the
+// areas: the day index's summary takes the same numbers instead of reading
+// them again.
+struct RecordPosition
+{
+    bool known = false;
+    double latitude = 0, longitude = 0;
+};
+extern RecordPosition g_position;
 // Empties the ten fields of the current record other than recTime.
 void emptyRecord();
 // Hands a record that passed an export pass's criteria to the pass's sink

@@ -1,5 +1,6 @@
 #include "engine/internal.h"
 #include "engine/module1.h"
+#include "engine/numbers.h"
 #include "engine/text.h"
 
 #include <unordered_map>
@@ -7,6 +8,8 @@
 namespace Module1 {
 
 using namespace detail;
+
+detail::RecordPosition detail::g_position;
 
 namespace {
 
@@ -31,8 +34,10 @@ bool inAreas()
     const bool any = g_criteria.areaOn[0] || g_criteria.areaOn[1] || g_criteria.areaOn[2];
     if (!any)
         return true;
-    const double lon = numberOf(record.recLongitude);
-    const double lat = numberOf(record.recLatitude);
+    // positionNumber gives what numberOf gives, faster for the receiver's numbers.
+    const double lon = positionNumber(record.recLongitude);
+    const double lat = positionNumber(record.recLatitude);
+    g_position = {true, lat, lon};
     for (int k = 0; k < 3; ++k) {
         if (!g_criteria.areaOn[k])
             continue;
@@ -110,7 +115,6 @@ bool addFile(const QString &fileName)
 
 bool detail::matchRecord(Pass pass, const QString &fileName)
 {
-    noteRecord(); // the day index's summary of the file, when one is being made
     bool limit = false;
     bool stop = false;
     if (pass == Pass::Search && !record.recName.empty())
@@ -136,6 +140,8 @@ bool detail::matchRecord(Pass pass, const QString &fileName)
         // the criteria meanwhile.
         refreshControls();
     }
+    noteRecord(); // the day index's summary of the file, when one is being made
+    g_position.known = false;
     emptyRecord();
     return limit || stop;
 }

@@ -29,22 +29,54 @@ namespace {
 
 constexpr int kFormat = 1; // PRAGMA user_version of the layout below
 constexpr int kRetryAfterMs = 30000;
-// A file modified this recently may still change within its time stamp's
-// resolution on some file systems; its summary could not be trusted.
+// A file modified or changed this recently may still change within its time
+// stamps' resolution (whole seconds on FAT, exFAT, ext4 with small inodes and
+// some network mounts, two seconds on FAT): a rewrite in place that puts the
+// modification time back would keep every part of its identity. Its summary
+// could not be trusted.
 constexpr std::int64_t kSettleNs = 2000000000;
 
-// SQLite's primary result codes that mean the file is not a sound database.
+// SQLite's primary result codes that mean the file is not a sound database,
+// and those with a plain reason.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteReadOnly = 8;
+constexpr int kSqliteIoError = 10;
 constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteFull = 13;
+constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADatabase = 26;
 
 std::atomic<int> g_connections{0};
 
-void warn(const QString &line)
+// SQLite's own words name its calls ("unable to open database file Error
+// opening database"); the user wants to know what to change.
+QString plainReason(int code, const QString &error, const QString &path)
 {
-    // Named after the program that uses the index: the window or velkais-log.
-    std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
-                 line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    switch (code) {
+    case kSqliteBusy:
+    case kSqliteLocked:
+        return QStringLiteral("the database is in use by another program");
+    case kSqliteReadOnly:
+    case kSqliteCantOpen:
+        if (!folder.isWritable())
+            return QStringLiteral("no permission to write in the folder");
+        if (file.exists() && !file.isWritable())
+            return QStringLiteral("no permission to write the database file %1").arg(file.fileName());
+        return code == kSqliteReadOnly ? QStringLiteral("the database is read-only")
+                                       : QStringLiteral("the database file cannot be opened");
+    case kSqliteFull:
+        return QStringLiteral("the disk is full");
+    case kSqliteIoError:
+        return QStringLiteral("the disk reported an error");
+    case kSqliteCorrupt:
+    case kSqliteNotADatabase:
+        return QStringLiteral("the database is damaged");
+    default:
+        return error;
+    }
 }
 
 int primaryCode(const QSqlError &e)
@@ -63,6 +95,7 @@ struct SqliteDayIndex::Database
     bool opened = false;
     bool corrupt = false;            // replace it at the next write
     bool warned = false;             // one line on standard error per database
+    QString problem;                 // the last failure in plain words
     std::optional<QDeadlineTimer> unavailable; // locked, read-only, unreadable: try again later
     std::unique_ptr<QSqlQuery> select, insert;
 };
@@ -119,7 +152,8 @@ SqliteDayIndex::Database *SqliteDayIndex::database(const QString &folder)
     if (it == m_databases.end()) {
         if (!QDir().mkpath(m_cacheFolder)) {
             m_cacheFolderFailed = true;
-            warn(QStringLiteral("cannot create the index folder %1; every log file is read").arg(m_cacheFolder));
+            warn(QStringLiteral("cannot create the index folder %1 (%2); every log file is read")
+                     .arg(m_cacheFolder, folderProblem()));
             return nullptr;
         }
         auto db = std::make_unique<Database>();
@@ -204,11 +238,36 @@ void SqliteDayIndex::close(Database &db)
     db.opened = false;
 }
 
+void SqliteDayIndex::warn(const QString &line) const
+{
+    if (!m_warnings)
+        return;
+    // Named after the program that uses the index: the window or velkais-log.
+    std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
+                 line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// Why the cache folder cannot be made: the nearest existing folder above it
+// is a file, or not writable.
+QString SqliteDayIndex::folderProblem() const
+{
+    QFileInfo above(m_cacheFolder);
+    while (!above.exists() && !above.isRoot() && above.absoluteFilePath() != above.absolutePath())
+        above = QFileInfo(above.absolutePath());
+    if (above.exists() && !above.isDir())
+        return QStringLiteral("%1 is a file, not a folder").arg(above.absoluteFilePath());
+    if (above.isDir() && !above.isWritable())
+        return QStringLiteral("no permission to write in %1").arg(above.absoluteFilePath());
+    return QStringLiteral("the folder cannot be created");
+}
+
 void SqliteDayIndex::fail(Database &db, const QString &what, const QString &error, int code)
 {
+    db.problem = plainReason(code, error, db.path);
     if (!db.warned) {
         db.warned = true;
-        warn(QStringLiteral("%1 the day index %2 (%3); log files are read instead").arg(what, db.path, error));
+        warn(QStringLiteral("%1 the day index %2 (%3); log files are read instead").arg(what, db.path, db.problem));
     }
     close(db);
     if (code == kSqliteCorrupt || code == kSqliteNotADatabase)
@@ -228,15 +287,28 @@ void SqliteDayIndex::replace(Database &db)
         db.unavailable = QDeadlineTimer(kRetryAfterMs); // still damaged after removal: leave it be for now
 }
 
+bool SqliteDayIndex::examine(const QString &path, FileIdentity *identity)
+{
+    return identify(path, identity);
+}
+
+std::int64_t SqliteDayIndex::nowNs()
+{
+    return QDateTime::currentMSecsSinceEpoch() * 1000000;
+}
+
 SqliteDayIndex::Lookup SqliteDayIndex::lookup(const QString &folder, const QString &fileName)
 {
     Lookup out;
+    m_outcome = Outcome::CurrentDay;
     if (isCurrentDay(fileName))
         return out;
     const QString path = folder + fileName;
     FileIdentity id;
-    if (!identify(path, &id))
+    m_outcome = Outcome::Missing;
+    if (!examine(path, &id))
         return out;
+    m_outcome = Outcome::NotStored;
     Database *db = database(folder);
     if (!db)
         return out;
@@ -254,15 +326,18 @@ SqliteDayIndex::Lookup SqliteDayIndex::lookup(const QString &folder, const QStri
             q.finish();
             if (stored == id && isReadable(path)) {
                 out.summary = decodeSummary(blob);
-                if (out.summary)
+                if (out.summary) {
+                    m_outcome = Outcome::Current;
                     return out;
+                }
             }
         } else {
             q.finish();
         }
     }
-    const std::int64_t now = QDateTime::currentMSecsSinceEpoch() * 1000000;
-    out.wantSummary = id.modifiedNs < now - kSettleNs;
+    const std::int64_t settled = nowNs() - kSettleNs;
+    out.wantSummary = id.modifiedNs < settled && id.changedNs < settled;
+    m_outcome = out.wantSummary ? Outcome::Pending : Outcome::Unsettled;
     if (out.wantSummary)
         m_pending.insert(path, id);
     return out;
@@ -277,8 +352,10 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     const FileIdentity before = pending.value();
     m_pending.erase(pending);
     FileIdentity after;
-    if (!identify(path, &after) || !(after == before))
+    m_outcome = Outcome::Unsettled;
+    if (!examine(path, &after) || !(after == before))
         return; // changed while it was read
+    m_outcome = Outcome::NotStored;
     Database *db = database(folder);
     if (!db)
         return;
@@ -294,9 +371,38 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     q.addBindValue(qlonglong(after.inode));
     q.addBindValue(qlonglong(after.device));
     q.addBindValue(encodeSummary(summary));
-    if (!q.exec())
+    if (q.exec())
+        m_outcome = Outcome::Stored;
+    else
         fail(*db, QStringLiteral("cannot write"), q.lastError().text(), primaryCode(q.lastError()));
     q.finish();
+}
+
+QString SqliteDayIndex::writeProblem(const QString &logFolder)
+{
+    if (m_cacheFolderFailed || !QDir().mkpath(m_cacheFolder))
+        return folderProblem();
+    Database *db = database(logFolder);
+    if (db && db->corrupt)
+        replace(*db);
+    if (!db || !db->opened) {
+        if (m_cacheFolderFailed)
+            return folderProblem();
+        const auto it = m_databases.find(databasePath(logFolder));
+        return it != m_databases.end() && !it->second->problem.isEmpty() ? it->second->problem
+                                                                          : QStringLiteral("the database cannot be opened");
+    }
+    // A row written and taken back: the one sure test of a write.
+    QSqlQuery q(QSqlDatabase::database(db->connection, false));
+    QSqlError error;
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        error = q.lastError();
+    else if (!q.exec(QStringLiteral("INSERT OR REPLACE INTO days VALUES ('', 0, 0, 0, 0, 0, x'')")))
+        error = q.lastError();
+    q.exec(QStringLiteral("ROLLBACK"));
+    if (error.type() == QSqlError::NoError)
+        return {};
+    return plainReason(primaryCode(error), error.text(), db->path);
 }
 
 bool SqliteDayIndex::isCurrent(const QString &folder, const QString &fileName)

@@ -33,6 +33,7 @@ public:
     // location, then "velkais-log-browser".
     static QString defaultCacheFolder();
     QString databasePath(const QString &logFolder) const;
+    QString cacheFolder() const { return m_cacheFolder; }
 
     Lookup lookup(const QString &folder, const QString &fileName) override;
     void store(const QString &folder, const QString &fileName, const Module1::DaySummary &summary) override;
@@ -47,16 +48,47 @@ public:
     // How long a write waits for another writer (the window, a cron job).
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
+    // What became of the file last looked up, for a report of what was stored.
+    enum class Outcome {
+        None,         // not looked up yet
+        Current,      // its summary is stored and holds
+        CurrentDay,   // today's log, or a later day's
+        Unsettled,    // changed within the last seconds, or while it was read
+        Missing,      // not a file that could be examined
+        Pending,      // looked up for a summary, not stored yet
+        Stored,
+        NotStored,    // the database could not take it
+    };
+    Outcome lastOutcome() const { return m_outcome; }
+
+    // Empty when summaries of the folder's logs can be written now; otherwise
+    // why not, in plain words. Writes nothing.
+    QString writeProblem(const QString &logFolder);
+
+    // No line on standard error when the index cannot be used: for a caller
+    // that reports it in its own words.
+    void setWarnings(bool on) { m_warnings = on; }
+
+protected:
+    // The identity of a file and the time now, in nanoseconds since the
+    // epoch; the tests stand in a file system of whole-second time stamps.
+    virtual bool examine(const QString &path, FileIdentity *identity);
+    virtual std::int64_t nowNs();
+
 private:
     struct Database;
     Database *database(const QString &folder);
     bool open(Database &db);
     void close(Database &db);
     void fail(Database &db, const QString &what, const QString &error, int code);
+    void warn(const QString &line) const;
+    QString folderProblem() const;
     void replace(Database &db);
 
     QString m_cacheFolder;
     bool m_cacheFolderFailed = false;
+    bool m_warnings = true;
+    Outcome m_outcome = Outcome::None;
     int m_busyTimeoutMs = 2000;
     std::map<QString, std::unique_ptr<Database>> m_databases; // by database path
     QHash<QString, FileIdentity> m_pending;                   // file path -> identity when looked up

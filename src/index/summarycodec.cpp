@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace Index {
 
@@ -13,7 +15,7 @@ using Module1::ShipSummary;
 
 namespace {
 
-constexpr char kMagic[4] = {'V', 'D', 'S', '1'};
+constexpr char kMagic[4] = {'V', 'D', 'S', '2'};
 
 std::uint64_t checksum(const char *data, std::size_t size)
 {
@@ -25,10 +27,12 @@ std::uint64_t checksum(const char *data, std::size_t size)
     return h;
 }
 
+// Into a std::string: its appends are inline, and a day's cells are
+// thousands of single bytes.
 class Writer
 {
 public:
-    QByteArray out;
+    std::string out;
 
     template <typename T>
     void raw(T value)
@@ -37,12 +41,33 @@ public:
         std::memcpy(bytes, &value, sizeof(T));
         if constexpr (std::endian::native == std::endian::big)
             std::reverse(bytes, bytes + sizeof(T));
-        out.append(bytes, qsizetype(sizeof(T)));
+        out.append(bytes, sizeof(T));
     }
     void text(const std::string &s)
     {
         raw(std::uint32_t(s.size()));
-        out.append(s.data(), qsizetype(s.size()));
+        out.append(s);
+    }
+    void varint(std::uint64_t v)
+    {
+        for (; v >= 0x80; v >>= 7)
+            out.push_back(char(v | 0x80));
+        out.push_back(char(v));
+    }
+    void signedVarint(std::int64_t v) { varint((std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63)); }
+    // Cells as steps from the previous one: a day's track moves a cell or two
+    // at a time, so most take two bytes.
+    void cells(const std::vector<std::uint64_t> &cells)
+    {
+        raw(std::uint32_t(cells.size()));
+        std::int64_t lat = 0, lon = 0;
+        for (std::uint64_t cell : cells) {
+            const std::int64_t la = Module1::cellLatitude(cell), lo = Module1::cellLongitude(cell);
+            signedVarint(la - lat);
+            signedVarint(lo - lon);
+            lat = la;
+            lon = lo;
+        }
     }
 };
 
@@ -73,6 +98,44 @@ public:
         m_pos += n;
         return true;
     }
+    bool varint(std::uint64_t *value)
+    {
+        std::uint64_t v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            if (m_pos == m_size)
+                return false;
+            const auto byte = static_cast<unsigned char>(m_data[m_pos++]);
+            v |= std::uint64_t(byte & 0x7f) << shift;
+            if (!(byte & 0x80)) {
+                *value = v;
+                return true;
+            }
+        }
+        return false;
+    }
+    bool cells(std::vector<std::uint64_t> *cells)
+    {
+        std::uint32_t n = 0;
+        // Every cell takes at least two bytes.
+        if (!raw(&n) || n > left() / 2)
+            return false;
+        cells->resize(n);
+        std::int64_t lat = 0, lon = 0;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            std::uint64_t dLat = 0, dLon = 0;
+            if (!varint(&dLat) || !varint(&dLon) || dLat > (1ull << 34) || dLon > (1ull << 34))
+                return false;
+            lat += std::int64_t(dLat >> 1) ^ -std::int64_t(dLat & 1);
+            lon += std::int64_t(dLon >> 1) ^ -std::int64_t(dLon & 1);
+            if (lat < INT32_MIN || lat > INT32_MAX || lon < INT32_MIN || lon > INT32_MAX)
+                return false;
+            (*cells)[i] = Module1::cellKey(std::int32_t(lat), std::int32_t(lon));
+            // Strictly ascending, as the decisions' searches need.
+            if (i > 0 && !((*cells)[i - 1] < (*cells)[i]))
+                return false;
+        }
+        return true;
+    }
     bool atEnd() const { return m_pos == m_size; }
     std::size_t left() const { return m_size - m_pos; }
 
@@ -88,7 +151,9 @@ QByteArray encodeSummary(const DaySummary &d)
 {
     Writer w;
     w.out.append(kMagic, 4);
-    w.raw(std::uint8_t((d.hasItems ? 1 : 0) | (d.setsTime ? 2 : 0)));
+    w.raw(std::uint32_t(Module1::kSummaryRules));
+    w.raw(std::uint8_t((d.hasItems ? 1 : 0) | (d.setsTime ? 2 : 0) | (d.firstTimeReplaced ? 4 : 0) |
+                       (d.lastTimeReplaced ? 8 : 0)));
     for (const std::string *s : {&d.firstTime, &d.lastTime, &d.name, &d.longitude, &d.latitude, &d.speed})
         w.text(*s);
     w.raw(std::uint32_t(d.ships.size()));
@@ -100,9 +165,10 @@ QByteArray encodeSummary(const DaySummary &d)
         w.raw(s.minLongitude);
         w.raw(s.maxLongitude);
         w.text(s.lastName);
+        w.cells(s.cells);
     }
-    w.raw(checksum(w.out.constData(), std::size_t(w.out.size())));
-    return w.out;
+    w.raw(checksum(w.out.data(), w.out.size()));
+    return QByteArray(w.out.data(), qsizetype(w.out.size()));
 }
 
 std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)
@@ -117,25 +183,30 @@ std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)
 
     auto d = std::make_unique<DaySummary>();
     Reader r(bytes.constData() + 4, size - 4 - 8);
+    std::uint32_t rules = 0;
     std::uint8_t flags = 0;
     std::uint32_t count = 0;
-    if (!r.raw(&flags) || flags > 3)
+    // A summary made by other reading rules would answer for a file with
+    // numbers a read no longer gives.
+    if (!r.raw(&rules) || rules != std::uint32_t(Module1::kSummaryRules) || !r.raw(&flags) || flags > 15)
         return nullptr;
     d->hasItems = flags & 1;
     d->setsTime = flags & 2;
+    d->firstTimeReplaced = flags & 4;
+    d->lastTimeReplaced = flags & 8;
     for (std::string *s : {&d->firstTime, &d->lastTime, &d->name, &d->longitude, &d->latitude, &d->speed}) {
         if (!r.text(s))
             return nullptr;
     }
-    // Every ship takes at least 48 bytes: a count beyond that is damage, not a reason to allocate.
-    if (!r.raw(&count) || count > r.left() / 48)
+    // Every ship takes at least 52 bytes: a count beyond that is damage, not a reason to allocate.
+    if (!r.raw(&count) || count > r.left() / 52)
         return nullptr;
     d->ships.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         ShipSummary &s = d->ships[i];
         std::int64_t records = 0;
         if (!r.text(&s.mmsi) || !r.raw(&records) || !r.raw(&s.minLatitude) || !r.raw(&s.maxLatitude) ||
-            !r.raw(&s.minLongitude) || !r.raw(&s.maxLongitude) || !r.text(&s.lastName))
+            !r.raw(&s.minLongitude) || !r.raw(&s.maxLongitude) || !r.text(&s.lastName) || !r.cells(&s.cells))
             return nullptr;
         s.records = records;
         // Lookups search the ships by MMSI, so the order must hold.

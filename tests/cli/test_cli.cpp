@@ -294,18 +294,32 @@ private slots:
 
     // index builds the summaries, in worker processes; a search then gives
     // what --no-index gives; a cache folder that cannot be made costs one
-    // line on standard error and nothing else.
+    // line on standard error and nothing else. index counts what it stored
+    // and names the rest by reason; a name holding a line feed is one file to
+    // the worker processes as to one process.
     void dayIndex()
     {
-        for (const QString name : {"20110406", "20110407", "20110408"})
+        const QString today = QDate::currentDate().toString("yyyyMMdd") + "_AIS_FMT.log";
+        m_ws->writeLog(today, logRecord("01:00:00", "444444444"));
+        m_ws->writeLog("2011\n0409_AIS_FMT.log", logRecord("01:00:00", "555555555"));
+        for (const QString name : {"20110406", "20110407", "20110408", "2011\n0409"})
             m_ws->settleLog(name + "_AIS_FMT.log");
+        QTest::qSleep(2100); // the change times settle too
         const QString dir = m_ws->path("index");
         const QStringList period = {"--from", "20110406", "--to", "20110408"};
-        Run r = velkaisLog(QStringList{"index", "--jobs", "2", "--index-dir", dir} + period);
+        Run r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.startsWith("indexed 3 files"), r.out);
-        r = velkaisLog({"index", "--index-dir", dir});
-        QVERIFY2(r.out.startsWith("indexed 0 files") && r.out.contains("3 already indexed"), r.out);
+        QVERIFY2(r.out.startsWith("4 files stored (") && r.out.endsWith(" s), 1 today's log\n"), r.out);
+        QVERIFY2(r.err.isEmpty(), r.err);
+        r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir});
+        QCOMPARE(r.out, QByteArray("0 files stored, 4 already current, 1 today's log\n"));
+        r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir, "--quiet"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out + r.err, QByteArray());
+        m_ws->writeLog("20110406_AIS_FMT.log", logRecord("23:00:00", "222222222", "C", "34", "131"));
+        m_ws->settleLog("20110406_AIS_FMT.log");
+        r = velkaisLog(QStringList{"index", "--index-dir", dir} + period);
+        QCOMPARE(r.out, QByteArray("0 files stored, 2 already current, 1 changed too recently\n"));
 
         const QByteArray plain = velkaisLog(QStringList{"search", "--no-index"} + period).out;
         QCOMPARE(velkaisLog(QStringList{"search", "--index-dir", dir} + period).out, plain);
@@ -314,6 +328,11 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, plain);
         QCOMPARE(r.err.count('\n'), 1);
+        r = velkaisLog(QStringList{"index", "--index-dir", m_ws->path("blocker/index")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.count('\n') == 1 && r.err.contains("blocker/index") && r.err.contains("is a file, not a folder"),
+                 r.err);
         QCOMPARE(velkaisLog({"index", "--no-index"}).status, 2);
     }
 
@@ -330,6 +349,53 @@ private slots:
         QCOMPARE(QDir(m_ws->path("shared")).entryList({"*.sqlite"}).size(), 1);
         QCOMPARE(given.status, 0);
         QCOMPARE(QDir("own").entryList({"*.sqlite"}).size(), 1);
+    }
+
+    // What index could not do fails the run, on standard error also with
+    // --quiet: a cache folder or database it may not write (one line, before
+    // any file is read), a log it may not read. Run again by ctest without
+    // root's capabilities.
+    void dayIndexReportsWhatItCouldNotDo()
+    {
+        m_ws->write("probe", "");
+        QFile probe(m_ws->path("probe"));
+        probe.setPermissions(QFileDevice::Permissions());
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("running with privileges that read and write any file");
+        for (const QString name : {"20110406", "20110407", "20110408"})
+            m_ws->settleLog(name + "_AIS_FMT.log");
+        QTest::qSleep(2100);
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        QDir().mkpath(m_ws->path("locked"));
+        QFile(m_ws->path("locked")).setPermissions(readOnly);
+        Run r = velkaisLog({"index", "--index-dir", m_ws->path("locked/index")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.count('\n') == 1 && r.err.contains("locked/index") && r.err.contains("no permission"), r.err);
+
+        const QString dir = m_ws->path("index");
+        QCOMPARE(velkaisLog({"index", "--index-dir", dir, "--to", "20110406"}).status, 0);
+        for (const QString &name : QDir(dir).entryList(QDir::Files))
+            QFile(dir + "/" + name).setPermissions(QFileDevice::ReadOwner);
+        r = velkaisLog({"index", "--index-dir", dir});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.count('\n') == 1 && r.err.contains("no permission to write the database file"), r.err);
+        for (const QString &name : QDir(dir).entryList(QDir::Files))
+            QFile(dir + "/" + name).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        QFile(m_ws->logs() + "/20110407_AIS_FMT.log").setPermissions(QFileDevice::Permissions());
+        r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.out.startsWith("1 file stored (114 bytes in ") &&
+                     r.out.endsWith(" s), 1 already current, 1 could not be read\n"),
+                 r.out);
+        QVERIFY2(r.err.count('\n') == 2 && r.err.contains("20110407_AIS_FMT.log could not be read: ") &&
+                     r.err.endsWith("velkais-log: 1 log file could not be read\n"),
+                 r.err);
+        r = velkaisLog({"index", "--index-dir", dir, "--quiet"});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(r.err, QByteArray("velkais-log: 1 log file could not be read\n"));
     }
 };
 

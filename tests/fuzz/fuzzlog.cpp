@@ -2,7 +2,7 @@
 
 #include "engine/module1.h"
 #include "fakehost.h"
-#include "index/sqlitedayindex.h"
+#include "settledindex.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -92,7 +92,7 @@ int fuzzLogFile(const std::uint8_t *data, std::size_t size)
     // The day index, while it summarises the files and once it answers for
     // them, changes nothing.
     // Never destroyed: at exit Qt SQL's own statics may be gone before it.
-    static auto *index = new Index::SqliteDayIndex(folder.dir.path() + "/index");
+    static auto *index = new SettledIndex(folder.dir.path() + "/index");
     const QStringList plain = searchOutcome(host, nullptr);
     check(searchOutcome(host, index) == plain);
     check(searchOutcome(host, index) == plain);

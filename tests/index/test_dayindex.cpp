@@ -2,21 +2,31 @@
 // is trusted only for the file it was made from, and a broken cache only costs
 // speed.
 #include "engine/export.h"
+#include "engine/internal.h"
 #include "engine/module1.h"
 #include "fakehost.h"
 #include "index/sqlitedayindex.h"
 #include "index/summarycodec.h"
+#include "settledindex.h"
 #include "workspace.h"
 
 #include <QDateTime>
+#include <QtEndian>
 #include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <map>
+#include <memory>
+
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
 
 using namespace Module1;
 
@@ -70,7 +80,7 @@ QStringList outcome(const ScriptedHost &h)
         out << QString::fromStdString(*f);
     for (int c : view.hourCount)
         out << QString::number(c);
-    out << passDetails(passReport);
+    out << passDetails(passReport) << QString::number(detail::g_timeReplaced);
     return out;
 }
 
@@ -110,9 +120,14 @@ private:
 
 const char *const kMmsis[] = {"431000001", "431000002", "431000003", "431000004", "432000005", "x1"};
 const char *const kNames[] = {"", "", "ALPHA", "BRAVO MARU", "CHARLIE", "D,E"};
-// Positions on and around the squares the criteria use, and numbers no square holds.
-const char *const kLatitudes[] = {"34", "33", "35", "34.5", "35.0000001", "", "abc", "1e400", "-1e400", "0", "33.99"};
-const char *const kLongitudes[] = {"131", "130", "132", "131.5", "129.9999999", "", "x", "1e400", "0", "130.5"};
+// Positions on and around the squares the criteria use, on and beside the
+// edges of the summary's cells, and numbers no square holds.
+const char *const kLatitudes[] = {"34",    "33",     "35",           "34.5",  "35.0000001", "",   "abc",
+                                  "1e400", "-1e400", "0",            "33.99", "33.98",      "33.97",
+                                  "33.96", "34.01",  "33.9799999999", "-0.01",      "33.972", "33.985"};
+const char *const kLongitudes[] = {"131",   "130",   "132",    "131.5",          "129.9999999", "", "x", "1e400",
+                                   "0",     "130.5", "130.98", "130.9899999999", "131.02",      "130.97", "-0.01",
+                                   "130.972", "130.985"};
 
 QByteArray randomLog(Random &r)
 {
@@ -146,16 +161,75 @@ void randomCriteria(Random &r, FakeHost &h)
 {
     const char *const mmsis[] = {"", "", "", "431000001", "431000003", "999999999"};
     h.text1[0] = r.pick(mmsis);
-    const char *const squares[][3] = {{"34", "131", "1"},   {"33", "130", "0"},  {"35", "132", "0.5"},
-                                      {"", "", ""},         {"34", "131", "0.5"}, {"1e400", "1e400", "1e400"},
-                                      {"34.5", "131.5", "0"}};
+    // Squares whose edges fall on cell edges, within cells, or nowhere.
+    const char *const squares[][3] = {{"34", "131", "1"},        {"33", "130", "0"},          {"35", "132", "0.5"},
+                                      {"", "", ""},               {"34", "131", "0.5"},        {"1e400", "1e400", "1e400"},
+                                      {"34.5", "131.5", "0"},     {"33.98", "130.98", "0.01"}, {"33.99", "131", "0.02"},
+                                      {"33.975", "130.985", "0.005"}, {"34", "131", "0.03"},   {"0", "0", "0.01"},
+                                      {"33.985", "130.985", "0.01"}};
     const int fields[3][3] = {{4, 5, 6}, {9, 10, 11}, {12, 13, 14}};
     for (int k = 0; k < 3; ++k) {
         h.check1[k] = r.chance(35);
-        const auto &s = squares[r.below(7)];
+        const auto &s = squares[r.below(13)];
         for (int f = 0; f < 3; ++f)
             h.text1[fields[k][f]] = s[f];
     }
+}
+
+
+// A file system of whole-second time stamps, as FAT, exFAT and ext4 with
+// 128-byte inodes keep them: both rewrites of a test fall in the second
+// `changed`, and the clock reads `now`.
+class WholeSecondIndex : public SettledIndex
+{
+public:
+    using SettledIndex::SettledIndex;
+    std::int64_t changed = 0, now = 0;
+
+protected:
+    bool examine(const QString &path, Index::FileIdentity *id) override
+    {
+        if (!SettledIndex::examine(path, id))
+            return false;
+        id->modifiedNs -= id->modifiedNs % 1000000000;
+        id->changedNs = changed;
+        return true;
+    }
+    std::int64_t nowNs() override { return now; }
+};
+
+// Wants the summary of every file and keeps the last one stored.
+class CapturingIndex : public DayIndex
+{
+public:
+    DaySummary summary;
+    Lookup lookup(const QString &, const QString &) override
+    {
+        Lookup l;
+        l.wantSummary = true;
+        return l;
+    }
+    void store(const QString &, const QString &, const DaySummary &s) override { summary = s; }
+};
+
+// A summary as text: every number and text it holds.
+QStringList summaryText(const DaySummary &d)
+{
+    const auto q = [](const std::string &s) { return "'" + QString::fromStdString(s) + "'"; };
+    QStringList out{QString("items %1 first %2 %3 sets %4 last %5 %6")
+                        .arg(d.hasItems).arg(q(d.firstTime)).arg(d.firstTimeReplaced).arg(d.setsTime)
+                        .arg(q(d.lastTime)).arg(d.lastTimeReplaced),
+                    "left " + QStringList{q(d.name), q(d.longitude), q(d.latitude), q(d.speed)}.join(' ')};
+    for (const ShipSummary &s : d.ships) {
+        QString line = QString("%1 %2 lat %3..%4 lon %5..%6 %7 cells")
+                           .arg(q(s.mmsi)).arg(s.records)
+                           .arg(s.minLatitude, 0, 'g', 17).arg(s.maxLatitude, 0, 'g', 17)
+                           .arg(s.minLongitude, 0, 'g', 17).arg(s.maxLongitude, 0, 'g', 17).arg(q(s.lastName));
+        for (std::uint64_t c : s.cells)
+            line += QString(" %1,%2").arg(cellLatitude(c)).arg(cellLongitude(c));
+        out << line;
+    }
+    return out;
 }
 
 } // namespace
@@ -222,6 +296,28 @@ class TestDayIndex : public QObject
         return h.ships;
     }
 
+    // A Search, or with `ship` a ship selection, with the criteria `set` types in.
+    static QStringList pass(DayIndex *index, const std::function<void(FakeHost &)> &set, const QString &ship = {})
+    {
+        FakeHost h;
+        h.text1[7] = "";
+        h.text1[8] = "99999999";
+        set(h);
+        resetState();
+        setHost(&h);
+        setDayIndex(index);
+        if (ship.isEmpty()) {
+            searchCommand();
+        } else {
+            h.ships = {ship};
+            h.shipSelected = 0;
+            shipSelection();
+        }
+        setDayIndex(nullptr);
+        setHost(nullptr);
+        return ship.isEmpty() ? h.ships : h.files;
+    }
+
     // Runs `use` on the index's database for the workspace's logs.
     static void withDatabase(Index::SqliteDayIndex &index, const std::function<void(QSqlQuery &)> &use)
     {
@@ -267,7 +363,7 @@ private slots:
         for (quint32 trial = 0; trial < 60; ++trial) {
             Workspace ws;
             QTemporaryDir cache;
-            Index::SqliteDayIndex sqlite(cache.path());
+            SettledIndex sqlite(cache.path());
             CountingIndex index(sqlite);
             Random r(trial);
             for (int d = 0; d < kFiles; ++d)
@@ -320,7 +416,7 @@ private slots:
         for (int c = 0; c < 5; ++c) {
             Workspace ws;
             QTemporaryDir cache;
-            Index::SqliteDayIndex index(cache.path());
+            SettledIndex index(cache.path());
             writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "REAL"));
             writeSettled(ws, day2, same);
             const QString path = ws.logs() + "/" + day2;
@@ -341,7 +437,7 @@ private slots:
     {
         Workspace ws;
         QTemporaryDir cache;
-        Index::SqliteDayIndex index(cache.path());
+        SettledIndex index(cache.path());
         for (int d = 0; d < 1001; ++d)
             writeSettled(ws, QString("2%1_AIS_FMT.log").arg(d, 7, 10, QChar('0')),
                          logRecord("01:00:00", "431000001") + logRecord("01:00:01", "431000001"));
@@ -370,7 +466,7 @@ private slots:
     {
         Workspace ws;
         QTemporaryDir cache;
-        Index::SqliteDayIndex index(cache.path());
+        SettledIndex index(cache.path());
         QByteArray log;
         for (int round = 0; round < 2; ++round) {
             for (int i = 0; i < 1500; ++i)
@@ -407,7 +503,7 @@ private slots:
         };
         Workspace ws;
         QTemporaryDir cache;
-        Index::SqliteDayIndex index(cache.path());
+        SettledIndex index(cache.path());
         writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A") + logRecord("01:00:01", "431000001"));
         writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
         QCOMPARE(searchShips(&index), QStringList{"431000001 A"});
@@ -431,7 +527,7 @@ private slots:
     {
         Workspace ws;
         QTemporaryDir cache;
-        Index::SqliteDayIndex index(cache.path());
+        SettledIndex index(cache.path());
         writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A"));
         QCOMPARE(searchShips(&index), QStringList{"431000001 A"});
         QFile log(ws.logs() + "/20110401_AIS_FMT.log");
@@ -453,7 +549,7 @@ private slots:
         writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000002", "B"));
         const QStringList expected{"431000001 A", "431000002 B"};
         {
-            Index::SqliteDayIndex first(cache.path());
+            SettledIndex first(cache.path());
             QCOMPARE(searchShips(&first), expected);
         }
         const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
@@ -463,7 +559,7 @@ private slots:
         ws.write("logs/20110403_AIS_FMT.log", logRecord("01:00:00", "431000003", "C"));
         ws.settleLog("20110403_AIS_FMT.log");
         {
-            Index::SqliteDayIndex index(cache.path());
+            SettledIndex index(cache.path());
             QCOMPARE(searchShips(&index), expected + QStringList{"431000003 C"});
             QCOMPARE(searchShips(&index), expected + QStringList{"431000003 C"});
         }
@@ -475,7 +571,7 @@ private slots:
     {
         Workspace ws;
         QTemporaryDir cache;
-        Index::SqliteDayIndex index(cache.path());
+        SettledIndex index(cache.path());
         const QString today = QDate::currentDate().toString("yyyyMMdd") + "_AIS_FMT.log";
         writeSettled(ws, today, logRecord("01:00:00", "431000001", "NOW"));
         QCOMPARE(searchShips(&index), QStringList{"431000001 NOW"});
@@ -502,7 +598,7 @@ private slots:
                 folder = ws.path("blocker/cache");
             } else {
                 {
-                    Index::SqliteDayIndex first(folder);
+                    SettledIndex first(folder);
                     QCOMPARE(searchShips(&first), expected);
                 }
                 QFile db(dbPath);
@@ -523,13 +619,13 @@ private slots:
                 }
             }
             {
-                Index::SqliteDayIndex index(folder);
+                SettledIndex index(folder);
                 index.setBusyTimeout(50);
                 QCOMPARE(searchShips(&index), expected);
                 QCOMPARE(searchShips(&index), expected);
             }
             if (c == Garbage || c == Truncated) {
-                Index::SqliteDayIndex again(folder);
+                SettledIndex again(folder);
                 QVERIFY(again.isCurrent("../logs/", "20110401_AIS_FMT.log"));
             }
             if (c == Locked) {
@@ -538,6 +634,270 @@ private slots:
                 QSqlDatabase::removeDatabase("locker");
             }
         }
+    }
+
+    // Rewritten in place twice within one second, at the same size and with
+    // the modification time put back, a log keeps every part of its identity
+    // where stamps are whole seconds: only a change time older than the settle
+    // window tells that no such rewrite can still come unnoticed.
+    void aLogChangedWithinTheSettleWindowGetsNoSummary()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        WholeSecondIndex index(cache.path());
+        const QString name = "20110401_AIS_FMT.log";
+        const QString path = ws.logs() + "/" + name;
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600);
+        const auto rewrite = [&](const QByteArray &content) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.write(content);
+            f.flush();
+            f.setFileTime(modified, QFileDevice::FileModificationTime);
+        };
+        index.changed = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000000000;
+        index.now = index.changed + 500000000;
+        const auto days = [&](const QString &ship) { return pass(&index, [](FakeHost &) {}, ship); };
+        rewrite(logRecord("01:00:00", "431000001", "FIRST"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{name});
+        rewrite(logRecord("01:00:00", "431000002", "SECND"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{});
+        QCOMPARE(days("431000002 SECND"), QStringList{name});
+        QVERIFY(!index.isCurrent("../logs/", name));
+        // Once the window has passed, the file is summarised as any other.
+        index.now = index.changed + 2100000000;
+        QCOMPARE(days("431000002 SECND"), QStringList{name});
+        QVERIFY(index.isCurrent("../logs/", name));
+    }
+
+    // The same on a real file system of whole-second stamps: ext4 with
+    // 128-byte inodes in a loop-mounted image, where the machine allows it.
+    void aLogRewrittenWithinOneSecondOnExt4WithSmallInodes()
+    {
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0)
+            QSKIP("mounting a file system image needs root");
+        Workspace ws;
+        const QString image = ws.path("ext4.img");
+        const auto run = [](const QString &program, const QStringList &args, QString *error) {
+            QProcess p;
+            p.start(program, args);
+            const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+            if (error)
+                *error = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+            return ok;
+        };
+        {
+            QFile file(image);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 << 20));
+        }
+        QString error;
+        if (!run("mkfs.ext4", {"-q", "-F", "-I", "128", image}, &error))
+            QSKIP(qPrintable("cannot make an ext4 image: " + error));
+        if (!run("mount", {"-o", "loop", image, ws.logs()}, &error))
+            QSKIP(qPrintable("this machine does not allow a loop mount: " + error));
+        const std::unique_ptr<void, std::function<void(void *)>> unmount(
+            &error, [&](void *) { run("umount", {ws.logs()}, nullptr); });
+
+        QTemporaryDir cache;
+        Index::SqliteDayIndex index(cache.path());
+        const QString name = "20110401_AIS_FMT.log";
+        const QString path = ws.logs() + "/" + name;
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600);
+        const auto rewrite = [&](const QByteArray &content) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.write(content);
+            f.flush();
+            f.setFileTime(modified, QFileDevice::FileModificationTime);
+        };
+        const auto days = [&](const QString &ship) { return pass(&index, [](FakeHost &) {}, ship); };
+        // Both rewrites and the pass between them early in one second.
+        while (QDateTime::currentMSecsSinceEpoch() % 1000 > 200)
+            QTest::qSleep(10);
+        rewrite(logRecord("01:00:00", "431000001", "FIRST"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{name});
+        rewrite(logRecord("01:00:00", "431000002", "SECND"));
+        QCOMPARE(days("431000001 FIRST"), QStringList{});
+        QTest::qSleep(2100);
+        QCOMPARE(days("431000002 SECND"), QStringList{name});
+        QVERIFY(index.isCurrent("../logs/", name));
+#else
+        QSKIP("a Linux file system image");
+#endif
+    }
+
+    // A file answered for leaves whether recTime is the reader's stand-in for
+    // a separator without a time, as reading it would: a track read next takes
+    // its first points' times from it.
+    void anAnsweredFileLeavesTheTimeStandInAsReadingDoes()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        writeSettled(ws, "20110401_AIS_FMT.log", "--------------------\r\n" + logRecord("01:00:00", "431000001"));
+        writeSettled(ws, "20110402_AIS_FMT.log", logRecord("01:00:00", "431000002") + "--------------------\r\n");
+        const auto otherShip = [](FakeHost &h) { h.text1[0] = "999999999"; };
+        for (const QString &to : {QString("20110401"), QString("20110402")}) {
+            const auto period = [&](FakeHost &h) {
+                otherShip(h);
+                h.text1[8] = to;
+            };
+            pass(nullptr, period);
+            const bool plain = detail::g_timeReplaced;
+            pass(&index, period);
+            pass(&index, period); // answered for
+            QCOMPARE(detail::g_timeReplaced, plain);
+            QCOMPARE(QString::fromStdString(record.recTime), QString(to.endsWith('1') ? "01:00:00" : "23:59:59"));
+        }
+    }
+
+    // The summary of a log that exercises every rule a summary depends on:
+    // the leading-number rule, the MMSI's last nine characters, cuts at a
+    // comma, characters beyond ASCII, records without an MMSI, separators
+    // without a time, the cells. Any change of those rules changes this text:
+    // then raise Module1::kSummaryRules, so that stored summaries are made
+    // again, and pin the new text under the new revision.
+    void theSummaryOfAReferenceLogIsPinned()
+    {
+        Workspace ws;
+        const QByteArray log = "LATITUDE            = 1\r\n"
+                               "-------------------- 00:00:01\r\n" +
+                               logRecord("00:00:02", "0431000001", "D,E", "33.9683", "130.9747", "10") +
+                               logRecord("00:00:03", "431000001", {}, " +34.5abc", "130.97") +
+                               logRecord("00:00:04", "x1", "\xe7\xac\xac\xe4\xb8\x80\xe4\xb8\xb8", "1e400", "-0.005") +
+                               logRecord("00:00:05", "x1", {}, "", "abc") +
+                               logRecord("99:99:99", "431000002", "LONG NAME WITH, A COMMA", "-1e400", ".5") +
+                               "--------------------\r\nNAME                = LEFT\r\nLATITUDE            = 12.5\r\n";
+        writeSettled(ws, "20110401_AIS_FMT.log", log);
+        CapturingIndex index;
+        searchShips(&index);
+        const std::map<int, QStringList> pinned = {
+            {2,
+             {"items 1 first '' 0 sets 1 last '23:59:59' 1", "left 'LEFT' '' '12.5' ''",
+              "'     = x1' 2 lat 0..1.7976931348623157e+308 lon -0.0050000000000000001..0 "
+              "'\xe7\xac\xac\xe4\xb8\x80\xe4\xb8\xb8' cells 0,0 1073741824,-1",
+              "'431000001' 2 lat 33.968299999999999..34.5 lon 130.97..130.97470000000001 'D' cells 3396,13097 "
+              "3450,13097",
+              "'431000002' 1 lat -1.7976931348623157e+308..-1.7976931348623157e+308 lon 0.5..0.5 'LONG NAME WITH' "
+              "cells -1073741824,50"}},
+        };
+        QVERIFY2(pinned.count(kSummaryRules), "pin the reference summary of the new rules revision");
+        QCOMPARE(summaryText(index.summary), pinned.at(kSummaryRules));
+
+        // The same summary stored under an earlier revision holds for nothing.
+        const auto underRevision = [&](quint32 revision) {
+            QByteArray blob = Index::encodeSummary(index.summary);
+            qToLittleEndian(revision, blob.data() + 4);
+            quint64 h = 14695981039346656037ull; // the codec's checksum, FNV-1a
+            for (qsizetype i = 0; i < blob.size() - 8; ++i)
+                h = (h ^ quint8(blob[i])) * 1099511628211ull;
+            qToLittleEndian(h, blob.data() + blob.size() - 8);
+            return Index::decodeSummary(blob);
+        };
+        QVERIFY(underRevision(kSummaryRules));
+        QVERIFY(!underRevision(kSummaryRules - 1));
+    }
+
+    // Records on and beside the edges of cells and squares, squares whose
+    // edges fall on cell edges or within cells, positions without a number:
+    // the ship selection and the Search list what reading lists, each day
+    // holding one position of the ship.
+    void cellEdgesDecideAsTheMatcherDoes()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        const char *const lats[] = {"33.97", "33.972", "33.975", "33.98", "33.985", "33.99", "33.995", "34", ""};
+        const char *const lons[] = {"130.975", "130.985", "130.99", "x"};
+        int day = 0;
+        for (const char *lat : lats) {
+            for (const char *lon : lons) {
+                ++day;
+                writeSettled(ws, QString("2011%1_AIS_FMT.log").arg(day, 4, 10, QChar('0')),
+                             logRecord("01:00:00", "431000001", "A", lat, lon) +
+                                 logRecord("01:00:01", "431000002", "B", "34", "131"));
+            }
+        }
+        const char *const squares[][3] = {{"33.985", "130.985", "0.01"}, {"33.98", "130.98", "0.01"},
+                                          {"33.975", "130.985", "0.005"}, {"0", "0", "0"}};
+        for (const auto &q : squares) {
+            const auto area = [&](FakeHost &h) {
+                h.check1[0] = true;
+                h.text1[4] = q[0];
+                h.text1[5] = q[1];
+                h.text1[6] = q[2];
+            };
+            const auto mmsiAndArea = [&](FakeHost &h) {
+                area(h);
+                h.text1[0] = "431000001";
+            };
+            const QStringList days = pass(nullptr, area, "431000001 A");
+            const QStringList ships = pass(nullptr, mmsiAndArea);
+            for (int warm = 0; warm < 2; ++warm) {
+                QCOMPARE(pass(&index, area, "431000001 A"), days);
+                QCOMPARE(pass(&index, mmsiAndArea), ships);
+            }
+        }
+    }
+
+    // Area passes decide by the cells a ship's positions fall in, not by its
+    // day's box: a ship that passes by a square without a record in it costs
+    // the Search no read, and a ship with a cell well inside a square is
+    // listed by the ship selection without a read. The tampered summaries
+    // show which passes answered from the index.
+    void areaPassesDecideByCells()
+    {
+        Workspace ws;
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        // Ship 2's box covers area C, its records lie north-west and south-east of it.
+        writeSettled(ws, "20110401_AIS_FMT.log", logRecord("01:00:00", "431000001", "A", "33.9683", "130.9747"));
+        writeSettled(ws, "20110402_AIS_FMT.log",
+                     logRecord("01:00:00", "431000002", "B", "34.10", "130.90") +
+                         logRecord("02:00:00", "431000001", "A", "33.9683", "130.9747") +
+                         logRecord("03:00:00", "431000002", "B", "33.80", "131.10"));
+        const auto areaC = [](FakeHost &h) {
+            h.check1[2] = true;
+            h.text1[12] = "33.9683";
+            h.text1[13] = "130.9747";
+            h.text1[14] = "0.02";
+        };
+        const QStringList plain = pass(nullptr, areaC);
+        QCOMPARE(plain, QStringList{"431000001 A"});
+        QCOMPARE(pass(&index, areaC), plain);
+        tamperName(index, "20110402_AIS_FMT.log", "INDEXED");
+        QCOMPARE(pass(&index, areaC), QStringList{"431000001 INDEXED"});
+
+        // Two squares, one around each of ship 2's positions: one of its
+        // records in a square lists the day, though its box lies in neither.
+        const auto twoSquares = [](FakeHost &h) {
+            h.check1[0] = h.check1[1] = true;
+            h.text1[4] = "34.1";
+            h.text1[5] = "130.9";
+            h.text1[6] = "0.05";
+            h.text1[9] = "33.8";
+            h.text1[10] = "131.1";
+            h.text1[11] = "0.05";
+        };
+        QCOMPARE(pass(&index, twoSquares, "431000002 B"), pass(nullptr, twoSquares, "431000002 B"));
+        const auto setCells = [&](std::size_t ship, std::vector<std::uint64_t> cells) {
+            auto summary = storedSummary(index, "20110402_AIS_FMT.log");
+            QVERIFY(summary && summary->ships.size() == 2);
+            summary->ships[ship].cells = std::move(cells);
+            withDatabase(index, [&](QSqlQuery &q) {
+                q.prepare("UPDATE days SET summary = ? WHERE name = '20110402_AIS_FMT.log'");
+                q.addBindValue(Index::encodeSummary(*summary));
+                QVERIFY(q.exec());
+            });
+        };
+        // Ship 1, in area C, placed by its cells alone inside the first square:
+        // listed unread. Ship 2 placed outside it: skipped unread.
+        setCells(0, {cellKey(3410, 13090)});
+        QCOMPARE(pass(nullptr, twoSquares, "431000001 A"), QStringList{});
+        QCOMPARE(pass(&index, twoSquares, "431000001 A"), QStringList{"20110402_AIS_FMT.log"});
+        setCells(1, {cellKey(3395, 13000)});
+        QCOMPARE(pass(&index, twoSquares, "431000002 B"), QStringList{});
     }
 };
 
