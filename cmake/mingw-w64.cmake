@@ -16,3 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The cross-built Qt lives outside the sysroot (./test --windows passes its
+# cache folder), so it is searched as a root of its own.
+if(VELK_WINDOWS_QT)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${VELK_WINDOWS_QT})
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VELK_WINDOWS_QT)

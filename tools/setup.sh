@@ -7,6 +7,10 @@
 # validates the desktop entry and the AppStream metadata.
 VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-ipafont-gothic fonts-liberation
                librsvg2-bin help2man desktop-file-utils appstream)
+# The Windows build (./test --windows, ./package --windows): the MinGW-w64
+# cross compiler, Wine to run its results, dpkg-dev for apt-get source and tcl
+# for SQLite's amalgamation (Qt's source is built from Debian's), zip.
+VELK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 dpkg-dev tcl zip)
 
 ensure_packages() {
     local missing=()

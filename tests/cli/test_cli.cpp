@@ -3,6 +3,7 @@
 #include "workspace.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -183,6 +184,28 @@ private slots:
     // index builds the summaries, in worker processes; a search then gives
     // what --no-index gives; a cache folder that cannot be made costs one
     // line on standard error and nothing else.
+    // Windows paths as an operator types them: a drive letter, backslashes,
+    // the trailing separator the window's own "..\\logs\\" has.
+    void windowsLogPaths()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("drive letters and backslashes name folders on Windows only");
+#endif
+        const QStringList period = {"--from", "20110406", "--to", "20110408"};
+        const QByteArray expected = velkaisLog(QStringList{"search"} + period).out;
+        QVERIFY(!expected.isEmpty());
+        const QString absolute = QDir::toNativeSeparators(QDir(m_ws->logs()).absolutePath());
+        QCOMPARE(absolute.mid(1, 2), QString(":\\"));
+        for (const QString &logs : {absolute, absolute + "\\", QString("..\\logs\\"), QString("..\\logs")}) {
+            const Run r = velkaisLog(QStringList{"search", "--logs", logs} + period);
+            QCOMPARE(r.status, 0);
+            QCOMPARE(r.out, expected);
+        }
+        const Run r = velkaisLog({"hours", "--logs", absolute, "--file", "20110407_AIS_FMT.log", "--ship", "431000000"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("00 0\n"));
+    }
+
     void dayIndex()
     {
         for (const QString name : {"20110406", "20110407", "20110408"})
