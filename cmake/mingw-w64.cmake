@@ -23,3 +23,6 @@ if(VELK_WINDOWS_QT)
     list(APPEND CMAKE_FIND_ROOT_PATH ${VELK_WINDOWS_QT})
 endif()
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VELK_WINDOWS_QT)
+
+# rcc is the host's, built with zstd; the Windows Qt has no zstd to read it.
+set(CMAKE_AUTORCC_OPTIONS --no-zstd)
