@@ -70,6 +70,11 @@ fi
 work="$cache/qt-$qt_version-win64-work"
 rm -rf "$work" "$prefix"
 mkdir -p "$work"
+# Sources and objects take about 3 GB until the install; 100 MB remain.
+free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
+[ "$free_mb" -ge 4000 ] ||
+    fail "only $free_mb MB are free under $cache; building Qt needs about 4000" \
+         "free some space there, or point XDG_CACHE_HOME to a larger disk"
 cd "$work"
 
 echo "build-qt: fetching Debian's qt6-base $host_version and sqlite3 sources"
