@@ -70,10 +70,10 @@ fi
 work="$cache/qt-$qt_version-win64-work"
 rm -rf "$work" "$prefix"
 mkdir -p "$work"
-# Sources and objects take about 3 GB until the install; 100 MB remain.
+# Sources and objects take a few GB until the install; under 100 MB remain.
 free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
 [ "$free_mb" -ge 4000 ] ||
-    fail "only $free_mb MB are free under $cache; building Qt needs about 4000" \
+    fail "only $free_mb MB are free under $cache; building Qt wants 4000" \
          "free some space there, or point XDG_CACHE_HOME to a larger disk"
 cd "$work"
 
