@@ -12,6 +12,7 @@
 #include "platform/files.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QFileInfo>
 #include <QMap>
@@ -416,7 +417,9 @@ int run(const QStringList &args)
     }
 
     Module1::resetState();
-    Module1::logFolder = logs.endsWith(QLatin1Char('/')) ? logs : logs + QLatin1Char('/');
+    // Windows users type D:\archive\logs\; the engine joins names with '/'.
+    const QString folder = QDir::fromNativeSeparators(logs);
+    Module1::logFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     Module1::kmlFilePath.clear();
     CliHost host;
     host.quiet = o.quiet;

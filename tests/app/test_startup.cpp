@@ -141,8 +141,13 @@ private slots:
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QTEST(p.exitCode(), "status");
-        const QByteArray stdOut = p.readAllStandardOutput();
-        const QByteArray stdErr = p.readAllStandardError();
+        QByteArray stdOut = p.readAllStandardOutput();
+        QByteArray stdErr = p.readAllStandardError();
+#ifdef Q_OS_WIN
+        // The C runtime writes the messages as text there: CR LF line ends.
+        stdOut.replace("\r\n", "\n");
+        stdErr.replace("\r\n", "\n");
+#endif
         QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), stdOut.constData());
         QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.contains(err), stdErr.constData());
     }

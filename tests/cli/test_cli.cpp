@@ -262,6 +262,7 @@ private slots:
 
     void unreadableFileOfThePeriodIsSkipped()
     {
+        VELK_SKIP_WITHOUT_PERMISSION_BITS();
         QDir(m_ws->logs()).mkdir("20110405_AIS_FMT.log");
         QFile locked(m_ws->logs() + "/20110404_AIS_FMT.log");
         QVERIFY(locked.open(QIODevice::WriteOnly));
@@ -290,6 +291,28 @@ private slots:
         QCOMPARE(r.status, 3);
         QCOMPARE(r.out.count('\n'), 1000);
         QVERIFY2(r.err.startsWith("velkais-log: more than 1000 results, the most this program handles"), r.err);
+    }
+
+    // Windows paths as an operator types them: a drive letter, backslashes,
+    // the trailing separator the window's own "..\\logs\\" has.
+    void windowsLogPaths()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("drive letters and backslashes name folders on Windows only");
+#endif
+        const QStringList period = {"--from", "20110406", "--to", "20110408"};
+        const QByteArray expected = velkaisLog(QStringList{"search"} + period).out;
+        QVERIFY(!expected.isEmpty());
+        const QString absolute = QDir::toNativeSeparators(QDir(m_ws->logs()).absolutePath());
+        QCOMPARE(absolute.mid(1, 2), QString(":\\"));
+        for (const QString &logs : {absolute, absolute + "\\", QString("..\\logs\\"), QString("..\\logs")}) {
+            const Run r = velkaisLog(QStringList{"search", "--logs", logs} + period);
+            QCOMPARE(r.status, 0);
+            QCOMPARE(r.out, expected);
+        }
+        const Run r = velkaisLog({"hours", "--logs", absolute, "--file", "20110407_AIS_FMT.log", "--ship", "431000000"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("00 0\n"));
     }
 
     // index builds the summaries, in worker processes; a search then gives

@@ -134,6 +134,7 @@ private slots:
 
     void unreadableFileWordedAlike()
     {
+        VELK_SKIP_WITHOUT_PERMISSION_BITS();
         Workspace ws;
         ws.writeLog("20110406_AIS_FMT.log", logRecord("01:00:00", "111111111"));
         ws.writeLog("20110407_AIS_FMT.log", logRecord("01:00:00", "222222222"));

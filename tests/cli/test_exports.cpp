@@ -181,6 +181,24 @@ private slots:
         }
     }
 
+    // Windows' C runtime would turn each LF into CR LF on a stream opened as
+    // text: the bytes written, to a file or to standard output, are the ones
+    // the format defines.
+    void lineEndsAreKeptAsWritten()
+    {
+        for (const QString &format : {"csv", "jsonl"}) {
+            const Run out = records({"--format", format});
+            const Run file = records({"--format", format, "--out", "records." + format});
+            QCOMPARE(out.status, 0);
+            QCOMPARE(file.status, 0);
+            QFile written("records." + format);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), out.out);
+            QVERIFY(!out.out.contains("\r\r\n"));
+            QCOMPARE(out.out.count("\r\n"), format == "csv" ? out.out.count('\n') : 0);
+        }
+    }
+
     // The records are the Search's: the same ships in the same order, edges
     // included (an empty position is 0,0 to the area test), and no 1000 limit.
     void recordsPassTheSearchCriteria()

@@ -5,6 +5,7 @@
 #include "engine/internal.h"
 #include "engine/module1.h"
 #include "fakehost.h"
+#include "index/fileidentity.h"
 #include "index/sqlitedayindex.h"
 #include "index/summarycodec.h"
 #include "settledindex.h"
@@ -19,6 +20,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
 #include <map>
@@ -525,6 +527,7 @@ private slots:
     // without root's capabilities.
     void aFileMadeUnreadableIsReadAgain()
     {
+        VELK_SKIP_WITHOUT_PERMISSION_BITS();
         Workspace ws;
         QTemporaryDir cache;
         SettledIndex index(cache.path());
@@ -564,6 +567,44 @@ private slots:
             QCOMPARE(searchShips(&index), expected + QStringList{"431000003 C"});
         }
         QFile(cache.path()).setPermissions(readOnly | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // Windows' copy and robocopy rewrite a file in place and put the old
+    // modification time back; only the change time (FILE_BASIC_INFO's on
+    // Windows, not the creation time) tells the new content from the old.
+    void aSameSizeRewriteWithTheOldTimeIsANewIdentity()
+    {
+        QTemporaryDir dir;
+        const QString path = QDir::toNativeSeparators(dir.filePath("20110401_AIS_FMT.log"));
+        const QDateTime old(QDate(2011, 4, 1), QTime(23, 59, 59));
+        const auto write = [&](const QByteArray &content) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+            QVERIFY(f.flush());
+            QVERIFY(f.setFileTime(old, QFileDevice::FileModificationTime));
+        };
+        write("431000001 A");
+        Index::FileIdentity before;
+        QVERIFY(Index::identify(path, &before));
+        QCOMPARE(before.size, 11);
+        QCOMPARE(before.modifiedNs, old.toMSecsSinceEpoch() * 1000000);
+        QVERIFY(before.inode != 0);
+
+        // The file systems' clocks tick coarsely: let one tick pass.
+        QThread::msleep(50);
+        write("431000001 B");
+        Index::FileIdentity after;
+        QVERIFY(Index::identify(path, &after));
+        QCOMPARE(after.modifiedNs, before.modifiedNs);
+        QCOMPARE(after.inode, before.inode);
+        QCOMPARE(after.device, before.device);
+        QVERIFY(after.changedNs != before.changedNs);
+
+        QVERIFY(Index::isReadable(path));
+        QVERIFY(!Index::identify(dir.path(), &after));
+        QVERIFY(!Index::identify(path + ".none", &after));
+        QVERIFY(!Index::isReadable(path + ".none"));
     }
 
     // Today's log is still being written: never answered for, never summarised.

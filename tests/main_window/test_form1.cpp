@@ -1,6 +1,7 @@
 #include "engine/module1.h"
 #include "main_window/form1.h"
 #include "main_window/passnotice.h"
+#include "platform/desktop.h"
 #include "platform/fonts.h"
 #include "support/workspace.h"
 #include "view_window/form2.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -27,6 +29,7 @@
 #include <QBuffer>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <memory>
@@ -68,6 +71,18 @@ void setPeriod(Form1 &form, const QString &first, const QString &last)
     form.Text1[7]->setText(first);
     form.Text1[8]->setText(last);
 }
+
+// Stands in for the desktop's handler of file URLs.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
 
 } // namespace
 
@@ -113,6 +128,7 @@ private slots:
     void closingTheViewWindowBringsTheMainWindowBack();
     void defaultExitQuitsAndLeavesTheViewWindowClosed();
     void defaultExitDuringAPassEndsTheProcess();
+    void shellHandOffOpensTheFile();
 };
 
 void TestForm1::startsWithDefaults()
@@ -751,6 +767,7 @@ void TestForm1::unreadableFileIsNoticedUntilACompleteSearch()
 
 void TestForm1::settingsRewrittenInAReadOnlyFolder()
 {
+    VELK_SKIP_WITHOUT_PERMISSION_BITS();
     Workspace ws;
     ws.write("work/" + kSettings, "Lati=1\r\n");
     QFile::setPermissions(".", QFile::ReadOwner | QFile::ExeOwner);
@@ -884,6 +901,21 @@ int main(int argc, char **argv)
     TestForm1 test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
+}
+
+// The track goes to the desktop's "open" as a local file URL, which Qt hands
+// to ShellExecute on Windows: a path with a drive letter and backslashes must
+// arrive as that same file, not as a URL-escaped name.
+void TestForm1::shellHandOffOpensTheFile()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath("lb4velkais.kml"));
+    Platform::shellOpen(path);
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls.size(), 1);
+    QVERIFY(catcher.urls[0].isLocalFile());
+    QCOMPARE(QDir::toNativeSeparators(catcher.urls[0].toLocalFile()), path);
 }
 
 #include "test_form1.moc"

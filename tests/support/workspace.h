@@ -7,6 +7,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Tests of files and folders the user may not read or write. Windows has no
+// such permission bits (QFile::setPermissions only sets the read-only
+// attribute), so there they mean nothing.
+#ifdef Q_OS_WIN
+#define VELK_SKIP_WITHOUT_PERMISSION_BITS() QSKIP("Windows has no permission bits to take reading or writing away")
+#else
+#define VELK_SKIP_WITHOUT_PERMISSION_BITS() static_cast<void>(0)
+#endif
+
 // A temporary station workspace: logs/, pics/ and work/, with work/ as the
 // place the program runs in, so "../logs/" and "../pics/" resolve as on a station.
 class Workspace

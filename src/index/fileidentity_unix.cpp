@@ -1,16 +1,11 @@
 #include "index/fileidentity.h"
 
 #include <QFile>
-#include <QFileInfo>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace Index {
-
-#ifdef Q_OS_UNIX
 
 namespace {
 
@@ -43,30 +38,5 @@ bool isReadable(const QString &path)
 {
     return ::access(QFile::encodeName(path).constData(), R_OK) == 0;
 }
-
-#else
-
-// Elsewhere Qt's file information: size and modification time to the
-// millisecond, and the metadata change time where Qt has one.
-bool identify(const QString &path, FileIdentity *identity)
-{
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return false;
-    identity->size = info.size();
-    identity->modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
-    identity->changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
-    identity->inode = 0;
-    identity->device = 0;
-    return true;
-}
-
-bool isReadable(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
-}
-
-#endif
 
 } // namespace Index
