@@ -207,9 +207,11 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, document);
         QVERIFY(!QFile::exists("-"));
+#ifdef Q_OS_UNIX
         r = velkaisLog(kml + QStringList{"--out=/dev/stdout"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, document);
+#endif
         r = velkaisLog({"records", "--from", "0", "--to", "9", "--out", "-"});
         QVERIFY(r.out.startsWith("file,date,"));
 
@@ -324,18 +326,25 @@ private slots:
     {
         const QString today = QDate::currentDate().toString("yyyyMMdd") + "_AIS_FMT.log";
         m_ws->writeLog(today, logRecord("01:00:00", "444444444"));
+        QStringList days = {"20110406", "20110407", "20110408"};
+#ifndef Q_OS_WIN
+        // Windows names cannot hold one.
         m_ws->writeLog("2011\n0409_AIS_FMT.log", logRecord("01:00:00", "555555555"));
-        for (const QString name : {"20110406", "20110407", "20110408", "2011\n0409"})
+        days << "2011\n0409";
+#endif
+        for (const QString &name : days)
             m_ws->settleLog(name + "_AIS_FMT.log");
         QTest::qSleep(2100); // the change times settle too
         const QString dir = m_ws->path("index");
         const QStringList period = {"--from", "20110406", "--to", "20110408"};
         Run r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.startsWith("4 files stored (") && r.out.endsWith(" s), 1 today's log\n"), r.out);
+        QVERIFY2(r.out.startsWith(QByteArray::number(days.size()) + " files stored (") &&
+                     r.out.endsWith(" s), 1 today's log\n"),
+                 r.out);
         QVERIFY2(r.err.isEmpty(), r.err);
         r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir});
-        QCOMPARE(r.out, QByteArray("0 files stored, 4 already current, 1 today's log\n"));
+        QCOMPARE(r.out, "0 files stored, " + QByteArray::number(days.size()) + " already current, 1 today's log\n");
         r = velkaisLog({"index", "--jobs", "2", "--index-dir", dir, "--quiet"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out + r.err, QByteArray());

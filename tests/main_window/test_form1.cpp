@@ -625,7 +625,9 @@ void TestForm1::escapeStopsOnlyThePassUnderWay()
     // The details name the days the list leaves out, by their full paths.
     QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier);
     const QString logs = QFileInfo(ws.logs()).canonicalFilePath();
-    const QString text = form.passNotice()->detailsWindow()->findChild<QPlainTextEdit *>()->toPlainText();
+    // Windows shows the paths with its own separators.
+    const QString text =
+        QDir::fromNativeSeparators(form.passNotice()->detailsWindow()->findChild<QPlainTextEdit *>()->toPlainText());
     QVERIFY2(text.contains("not read:\n    " + logs + "/20110406_AIS_FMT.log (read in part)\n    " + logs +
                            "/20110407_AIS_FMT.log"),
              qPrintable(text));
@@ -684,7 +686,8 @@ void TestForm1::nothingToReadIsNoticed()
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(form.List1->count(), 0);
     QCOMPARE(form.Label3->text(), QStringLiteral("no day logs in ../logs"));
-    QVERIFY(form.Label3->toolTip().contains("there is no folder " + QFileInfo(ws.path("")).canonicalFilePath() + "/logs"));
+    QVERIFY(QDir::fromNativeSeparators(form.Label3->toolTip())
+                .contains("there is no folder " + QFileInfo(ws.path("")).canonicalFilePath() + "/logs"));
 }
 
 void TestForm1::clickOnTheSelectedShipListsItsDaysAgain()
@@ -748,7 +751,7 @@ void TestForm1::unreadableFileIsNoticedUntilACompleteSearch()
     QDialog *details = form.passNotice()->detailsWindow();
     QVERIFY(details && details->isVisible() && !details->isModal());
     QVERIFY(details->windowTitle().startsWith("Day logs not read"));
-    const QString text = details->findChild<QPlainTextEdit *>()->toPlainText();
+    const QString text = QDir::fromNativeSeparators(details->findChild<QPlainTextEdit *>()->toPlainText());
     QVERIFY2(text.contains("Search could not read:\n    " + QFileInfo(ws.logs()).canonicalFilePath() +
                            "/20110407_AIS_FMT.log could not be read: "),
              qPrintable(text));
