@@ -112,7 +112,7 @@ const CommandHelp kCommands[] = {
     {"map",
      "[--logs DIR] [--file NAME --ship MMSI [--name TEXT]] [--track FILE] [--area LAT,LON,RANGE]... --out FILE.png "
      "[--size WxH]",
-     "nothing: it draws the ship's day track and the areas on the sea map into a PNG image",
+     "no text: it draws the ship's day track and the areas on the sea map into the PNG image --out names",
      {"file", "ship", "name", "track", "area", "out", "size"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
      "builds the day index of the period ahead, and prints one line of what it did", {"from", "to", "jobs"}},
@@ -571,8 +571,17 @@ int main(int argc, char **argv)
     bool map = false;
     for (int i = 1; i < argc; ++i)
         map |= std::strcmp(argv[i], "map") == 0;
-    if (map)
+    if (map) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Cron jobs and root shells have no XDG_RUNTIME_DIR. The offscreen
+        // platform needs none, but Qt warns at every start, and cron would
+        // mail that line every night.
+        static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+                qtHandler(type, context, text);
+        });
+    }
     std::unique_ptr<QCoreApplication> application =
         map ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication &app = *application;
