@@ -2,6 +2,7 @@
 #include "index/sqlitedayindex.h"
 #include "main_window/form1.h"
 #include "map_window/mapwindow.h"
+#include "map_window/trackfile.h"
 #include "platform/fonts.h"
 #include "startup.h"
 #include "startupbox.h"
@@ -57,17 +58,29 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // The files are read before the window system starts: what cannot be
+    // shown is said without a display too, and in a box where a desktop
+    // (a file manager's "Open with") started the program.
+    std::vector<Map::Track> tracks;
+    QStringList errors;
+    if (request.action == Startup::Action::Map) {
+        errors = Map::readTrackFiles(request.mapFiles, &tracks);
+        for (const QString &e : errors)
+            std::fprintf(stderr, "velkais-log-browser: %s\n", e.toLocal8Bit().constData());
+        if (tracks.empty()) {
+            showFailureOnDesktop(argc, argv, QStringLiteral("Nothing to show:\n%1").arg(errors.join(QLatin1Char('\n'))));
+            return 1;
+        }
+    }
+
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(VELKAIS_APP_ID));
     Platform::installFontSubstitutions();
     if (request.action == Startup::Action::Map) {
         Map::MapWindow map;
         map.setAreasShown(false); // no area fields to draw into
-        const QStringList errors = Map::addTrackFiles(map, request.mapFiles);
-        for (const QString &e : errors)
-            std::fprintf(stderr, "velkais-log-browser: %s\n", e.toLocal8Bit().constData());
-        if (map.trackCount() == 0)
-            return 1;
+        for (Map::Track &t : tracks)
+            map.addTrack(std::move(t));
         map.show();
         if (!errors.isEmpty()) {
             auto *box = new QMessageBox(QMessageBox::Warning, map.windowTitle(),

@@ -326,19 +326,4 @@ void MapWindow::about()
     QMessageBox::about(this, QStringLiteral("About the map"), kAboutText);
 }
 
-QStringList addTrackFiles(MapWindow &window, const QStringList &paths)
-{
-    QStringList errors;
-    for (const QString &path : paths) {
-        TrackFile read = readTrackFile(path);
-        if (!read.error.isEmpty()) {
-            errors << QStringLiteral("%1: %2").arg(path, read.error);
-            continue;
-        }
-        for (Track &t : read.tracks)
-            window.addTrack(std::move(t));
-    }
-    return errors;
-}
-
 } // namespace Map

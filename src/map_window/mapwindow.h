@@ -112,8 +112,5 @@ private:
     QAction *m_areaAction = nullptr;
 };
 
-// Reads each file into the window. Returns one line per file that could not
-// be read ("FILE: why"); a file that was read adds its tracks.
-QStringList addTrackFiles(MapWindow &window, const QStringList &paths);
 
 } // namespace Map

@@ -446,4 +446,19 @@ TrackFile readTrackFile(const QString &path)
     return c.finish();
 }
 
+QStringList readTrackFiles(const QStringList &paths, std::vector<Track> *tracks)
+{
+    QStringList errors;
+    for (const QString &path : paths) {
+        TrackFile read = readTrackFile(path);
+        if (!read.error.isEmpty()) {
+            errors << QStringLiteral("%1: %2").arg(path, read.error);
+            continue;
+        }
+        for (Track &t : read.tracks)
+            tracks->push_back(std::move(t));
+    }
+    return errors;
+}
+
 } // namespace Map

@@ -33,4 +33,8 @@ inline constexpr long long kMaxFilePoints = 10'000'000;
 // The kind is told by the content, not the name.
 TrackFile readTrackFile(const QString &path);
 
+// Reads every file of paths into tracks; returns one "path: why" line for
+// each file that gave nothing to draw.
+QStringList readTrackFiles(const QStringList &paths, std::vector<Track> *tracks);
+
 } // namespace Map
