@@ -26,7 +26,7 @@ namespace {
 DayIndex *g_index = nullptr;
 
 // The summary of the file being read: per record handed over, one probe of a
-// small open-addressing table (an MMSI is at most 16 bytes in all but damaged
+// small open-addressing table (an MMSI is at most 15 bytes in all but damaged
 // logs, so it is its own key) whose slot holds all a record changes as a rule,
 // the count, the box and the cell of the ship's last record, so that the probe
 // is the one memory access; the position is the matcher's, when it read it
@@ -40,6 +40,7 @@ public:
         m_ships.clear();
         m_longKeys.clear();
         m_slots.assign(1024, Slot{});
+        m_mask = m_slots.size() - 1;
         m_summary = DaySummary{};
         m_usable = true;
     }
@@ -100,19 +101,22 @@ public:
     }
 
 private:
-    struct Slot
+    // One cache line. The key is the MMSI's bytes with its length in the top
+    // byte (an MMSI of up to 15 bytes), the count the low 32 bits of the
+    // ship's records, the rest carried in its ShipSummary.
+    struct alignas(64) Slot
     {
         std::uint64_t low = 0, high = 0;
-        std::uint32_t length = 0;
         int ship = -1; // in m_ships; -1: a free slot
-        long long records = 0;
+        std::uint32_t records = 0;
         double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
         std::uint64_t lastCell = 0;
     };
+    static constexpr std::size_t kLongKey = 15;
 
-    static std::size_t home(std::uint64_t low, std::uint64_t high, std::uint32_t length, std::size_t mask)
+    static std::size_t home(std::uint64_t low, std::uint64_t high, std::size_t mask)
     {
-        const std::uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full) ^ length;
+        const std::uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
         return std::size_t(h ^ (h >> 29)) & mask;
     }
 
@@ -121,7 +125,7 @@ private:
         if (slot.ship < 0)
             return;
         ShipSummary &s = m_ships[std::size_t(slot.ship)];
-        s.records = slot.records;
+        s.records += slot.records;
         s.minLatitude = slot.minLatitude;
         s.maxLatitude = slot.maxLatitude;
         s.minLongitude = slot.minLongitude;
@@ -138,7 +142,8 @@ private:
         // the rest is sorted out once at the file's end.
         if (cell != slot.lastCell) [[unlikely]]
             moved(slot, cell);
-        ++slot.records;
+        if (++slot.records == 0) [[unlikely]]
+            m_ships[std::size_t(slot.ship)].records += 1ll << 32;
         if (!r.recName.empty()) [[unlikely]]
             named(slot, r.recName);
     }
@@ -170,7 +175,7 @@ private:
         update(slot, r, lat, lon, cell);
     }
 
-    // An MMSI of at most 16 bytes as the table's key.
+    // An MMSI of at most kLongKey bytes as the table's key.
     static void keyOf(const std::string &mmsi, std::uint64_t (&key)[2])
     {
         key[0] = key[1] = 0;
@@ -180,23 +185,22 @@ private:
         } else {
             std::memcpy(key, mmsi.data(), mmsi.size());
         }
+        key[1] |= std::uint64_t(mmsi.size()) << 56;
     }
 
-    // The slot of a ship seen before with an MMSI of at most 16 bytes, or null.
+    // The slot of a ship seen before with an MMSI of at most kLongKey bytes, or null.
     Slot *find(const std::string &mmsi)
     {
-        if (mmsi.size() > 16)
+        if (mmsi.size() > kLongKey)
             return nullptr;
         std::uint64_t key[2];
         keyOf(mmsi, key);
-        const std::uint32_t length = std::uint32_t(mmsi.size());
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = home(key[0], key[1], length, mask);; i = (i + 1) & mask) {
+        for (std::size_t i = home(key[0], key[1], m_mask);; i = (i + 1) & m_mask) {
             Slot &slot = m_slots[i];
-            if (slot.low == key[0] && slot.high == key[1] && slot.length == length && slot.ship >= 0)
-                return &slot;
             if (slot.ship < 0)
                 return nullptr;
+            if (slot.low == key[0] && slot.high == key[1])
+                return &slot;
         }
     }
 
@@ -204,7 +208,7 @@ private:
     // next call.
     Slot &slot(const std::string &mmsi, bool &inserted)
     {
-        if (mmsi.size() > 16) {
+        if (mmsi.size() > kLongKey) {
             const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
             if (isNew) {
                 it->second.ship = newShip(mmsi);
@@ -214,30 +218,23 @@ private:
         }
         std::uint64_t key[2];
         keyOf(mmsi, key);
-        const std::uint32_t length = std::uint32_t(mmsi.size());
-        std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = home(key[0], key[1], length, mask);; i = (i + 1) & mask) {
-            Slot *slot = &m_slots[i];
-            if (slot->ship < 0) {
-                // At most half full, so that a probe stays short.
-                if ((m_ships.size() + 1) * 2 > m_slots.size()) {
-                    grow();
-                    mask = m_slots.size() - 1;
-                    i = home(key[0], key[1], length, mask);
-                    while (m_slots[i].ship >= 0)
-                        i = (i + 1) & mask;
-                    slot = &m_slots[i];
-                }
-                slot->low = key[0];
-                slot->high = key[1];
-                slot->length = length;
-                slot->ship = newShip(mmsi);
-                inserted = true;
-                return *slot;
-            }
-            if (slot->low == key[0] && slot->high == key[1] && slot->length == length)
-                return *slot;
+        std::size_t i = home(key[0], key[1], m_mask);
+        for (; m_slots[i].ship >= 0; i = (i + 1) & m_mask) {
+            if (m_slots[i].low == key[0] && m_slots[i].high == key[1])
+                return m_slots[i];
         }
+        // At most half full, so that a probe stays short.
+        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
+            grow();
+            for (i = home(key[0], key[1], m_mask); m_slots[i].ship >= 0;)
+                i = (i + 1) & m_mask;
+        }
+        Slot &slot = m_slots[i];
+        slot.low = key[0];
+        slot.high = key[1];
+        slot.ship = newShip(mmsi);
+        inserted = true;
+        return slot;
     }
 
     int newShip(const std::string &mmsi)
@@ -251,19 +248,20 @@ private:
     {
         std::vector<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
-        const std::size_t mask = m_slots.size() - 1;
+        m_mask = m_slots.size() - 1;
         for (const Slot &slot : old) {
             if (slot.ship < 0)
                 continue;
-            std::size_t i = home(slot.low, slot.high, slot.length, mask);
+            std::size_t i = home(slot.low, slot.high, m_mask);
             while (m_slots[i].ship >= 0)
-                i = (i + 1) & mask;
+                i = (i + 1) & m_mask;
             m_slots[i] = slot;
         }
     }
 
     std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
     std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
     std::unordered_map<std::string, Slot> m_longKeys;
     DaySummary m_summary;
     bool m_usable = true;
