@@ -41,6 +41,7 @@ public:
         m_longKeys.clear();
         m_slots.assign(1024, Slot{});
         m_mask = m_slots.size() - 1;
+        m_shift = 64 - 10;
         m_summary = DaySummary{};
         m_usable = true;
     }
@@ -88,6 +89,7 @@ public:
             settle(slot);
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
+
         d.ships.reserve(m_ships.size());
         for (ShipSummary &s : m_ships) {
             std::sort(s.cells.begin(), s.cells.end());
@@ -114,10 +116,11 @@ private:
     };
     static constexpr std::size_t kLongKey = 15;
 
-    static std::size_t home(std::uint64_t low, std::uint64_t high, std::size_t mask)
+    // The top bits of a product, which depend on every byte of the key: the
+    // low ones would see only the first digits, which many ships share.
+    std::size_t home(std::uint64_t low, std::uint64_t high) const
     {
-        const std::uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
-        return std::size_t(h ^ (h >> 29)) & mask;
+        return std::size_t(((low ^ (high * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> m_shift);
     }
 
     void settle(const Slot &slot)
@@ -150,15 +153,15 @@ private:
 
     // The rare steps apart, so that the one taken for nearly every record
     // stays short.
+    [[gnu::noinline]] void named(const Slot &slot, const std::string &name)
+    {
+        m_ships[std::size_t(slot.ship)].lastName = name;
+    }
+
     [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
     {
         slot.lastCell = cell;
         m_ships[std::size_t(slot.ship)].cells.push_back(cell);
-    }
-
-    [[gnu::noinline]] void named(const Slot &slot, const std::string &name)
-    {
-        m_ships[std::size_t(slot.ship)].lastName = name;
     }
 
     // A ship's first record, or any record of a ship with a long MMSI.
@@ -169,8 +172,7 @@ private:
         if (inserted) {
             slot.minLatitude = slot.maxLatitude = lat;
             slot.minLongitude = slot.maxLongitude = lon;
-            slot.lastCell = cell;
-            m_ships[std::size_t(slot.ship)].cells.push_back(cell);
+            slot.lastCell = ~cell; // so that the first cell counts as a move
         }
         update(slot, r, lat, lon, cell);
     }
@@ -195,7 +197,7 @@ private:
             return nullptr;
         std::uint64_t key[2];
         keyOf(mmsi, key);
-        for (std::size_t i = home(key[0], key[1], m_mask);; i = (i + 1) & m_mask) {
+        for (std::size_t i = home(key[0], key[1]);; i = (i + 1) & m_mask) {
             Slot &slot = m_slots[i];
             if (slot.ship < 0)
                 return nullptr;
@@ -218,7 +220,7 @@ private:
         }
         std::uint64_t key[2];
         keyOf(mmsi, key);
-        std::size_t i = home(key[0], key[1], m_mask);
+        std::size_t i = home(key[0], key[1]);
         for (; m_slots[i].ship >= 0; i = (i + 1) & m_mask) {
             if (m_slots[i].low == key[0] && m_slots[i].high == key[1])
                 return m_slots[i];
@@ -226,7 +228,7 @@ private:
         // At most half full, so that a probe stays short.
         if ((m_ships.size() + 1) * 2 > m_slots.size()) {
             grow();
-            for (i = home(key[0], key[1], m_mask); m_slots[i].ship >= 0;)
+            for (i = home(key[0], key[1]); m_slots[i].ship >= 0;)
                 i = (i + 1) & m_mask;
         }
         Slot &slot = m_slots[i];
@@ -249,10 +251,11 @@ private:
         std::vector<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
         m_mask = m_slots.size() - 1;
+        --m_shift;
         for (const Slot &slot : old) {
             if (slot.ship < 0)
                 continue;
-            std::size_t i = home(slot.low, slot.high, m_mask);
+            std::size_t i = home(slot.low, slot.high);
             while (m_slots[i].ship >= 0)
                 i = (i + 1) & m_mask;
             m_slots[i] = slot;
@@ -262,6 +265,8 @@ private:
     std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
     std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
+    int m_shift = 0; // 64 - log2 of the table's size
+
     std::unordered_map<std::string, Slot> m_longKeys;
     DaySummary m_summary;
     bool m_usable = true;
