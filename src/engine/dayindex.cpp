@@ -243,6 +243,9 @@ private:
     {
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
+        // A ship that moves at all changes cell a hundred times a day or so:
+        // room for that spares the doublings.
+        m_ships.back().cells.reserve(128);
         return int(m_ships.size() - 1);
     }
 
