@@ -26,10 +26,12 @@ namespace {
 DayIndex *g_index = nullptr;
 
 // The summary of the file being read: per record handed over, one probe of a
-// small open-addressing table (an MMSI is at most 16 bytes in all but damaged
-// logs, so it is its own key), the two numbers of the position (the matcher's,
-// when it read them for the areas) and their cell; everything else waits for
-// the file's end.
+// small open-addressing table (an MMSI is at most 15 bytes in all but damaged
+// logs, so it is its own key) whose slot holds all a record changes as a rule,
+// the count, the box and the cell of the ship's last record, so that the probe
+// is the one memory access; the position is the matcher's, when it read it
+// for the areas. The ship's cells, a move to another cell, and its name go to
+// the ship's ShipSummary, and everything else waits for the file's end.
 class SummaryBuilder
 {
 public:
@@ -38,33 +40,24 @@ public:
         m_ships.clear();
         m_longKeys.clear();
         m_slots.assign(1024, Slot{});
+        m_mask = m_slots.size() - 1;
+        m_shift = 64 - 10;
         m_summary = DaySummary{};
         m_usable = true;
     }
 
     void add(const CurrentRecord &r)
     {
-        ShipSummary &s = ship(r.recMmsi);
         const bool known = g_position.known;
         const double lat = known ? g_position.latitude : positionNumber(r.recLatitude);
         const double lon = known ? g_position.longitude : positionNumber(r.recLongitude);
         const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
-        if (s.records++ == 0) {
-            s.minLatitude = s.maxLatitude = lat;
-            s.minLongitude = s.maxLongitude = lon;
-            s.cells.push_back(cell);
-        } else {
-            s.minLatitude = std::min(s.minLatitude, lat);
-            s.maxLatitude = std::max(s.maxLatitude, lat);
-            s.minLongitude = std::min(s.minLongitude, lon);
-            s.maxLongitude = std::max(s.maxLongitude, lon);
-            // A ship stays in one cell for many records: only a move is noted,
-            // the rest is sorted out once at the file's end.
-            if (cell != s.cells.back())
-                s.cells.push_back(cell);
+        Slot *slot = find(r.recMmsi);
+        if (!slot) [[unlikely]] {
+            addFirst(r, lat, lon, cell);
+            return;
         }
-        if (!r.recName.empty())
-            s.lastName = r.recName;
+        update(*slot, r, lat, lon, cell);
     }
 
     void separator(bool firstItem, std::size_t itemSize)
@@ -92,6 +85,11 @@ public:
         d.longitude = record.recLongitude;
         d.latitude = record.recLatitude;
         d.speed = record.recSpeed;
+        for (const Slot &slot : m_slots)
+            settle(slot);
+        for (const auto &[key, slot] : m_longKeys)
+            settle(slot);
+
         d.ships.reserve(m_ships.size());
         for (ShipSummary &s : m_ships) {
             std::sort(s.cells.begin(), s.cells.end());
@@ -105,79 +103,179 @@ public:
     }
 
 private:
-    struct Slot
+    // One cache line. The key is the MMSI's bytes with its length in the top
+    // byte (an MMSI of up to 15 bytes), the count the low 32 bits of the
+    // ship's records, the rest carried in its ShipSummary.
+    struct alignas(64) Slot
     {
         std::uint64_t low = 0, high = 0;
-        std::uint32_t length = 0;
-        int ship = -1;
+        int ship = -1; // in m_ships; -1: a free slot
+        std::uint32_t records = 0;
+        double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
+        std::uint64_t lastCell = 0;
     };
+    static constexpr std::size_t kLongKey = 15;
 
-    static std::size_t home(std::uint64_t low, std::uint64_t high, std::uint32_t length, std::size_t mask)
+    // The top bits of a product, which depend on every byte of the key: the
+    // low ones would see only the first digits, which many ships share.
+    std::size_t home(std::uint64_t low, std::uint64_t high) const
     {
-        const std::uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full) ^ length;
-        return std::size_t(h ^ (h >> 29)) & mask;
+        return std::size_t(((low ^ (high * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> m_shift);
     }
 
-    ShipSummary &ship(const std::string &mmsi)
+    void settle(const Slot &slot)
     {
-        if (mmsi.size() > 16) {
-            const auto [it, inserted] = m_longKeys.try_emplace(mmsi, int(m_ships.size()));
-            return inserted ? newShip(mmsi) : m_ships[std::size_t(it->second)];
+        if (slot.ship < 0)
+            return;
+        ShipSummary &s = m_ships[std::size_t(slot.ship)];
+        s.records += slot.records;
+        s.minLatitude = slot.minLatitude;
+        s.maxLatitude = slot.maxLatitude;
+        s.minLongitude = slot.minLongitude;
+        s.maxLongitude = slot.maxLongitude;
+    }
+
+    void update(Slot &slot, const CurrentRecord &r, double lat, double lon, std::uint64_t cell)
+    {
+        slot.minLatitude = std::min(slot.minLatitude, lat);
+        slot.maxLatitude = std::max(slot.maxLatitude, lat);
+        slot.minLongitude = std::min(slot.minLongitude, lon);
+        slot.maxLongitude = std::max(slot.maxLongitude, lon);
+        // A ship stays in one cell for many records: only a move is noted,
+        // the rest is sorted out once at the file's end.
+        if (cell != slot.lastCell) [[unlikely]]
+            moved(slot, cell);
+        if (++slot.records == 0) [[unlikely]]
+            m_ships[std::size_t(slot.ship)].records += 1ll << 32;
+        if (!r.recName.empty()) [[unlikely]]
+            named(slot, r.recName);
+    }
+
+    // The rare steps apart, so that the one taken for nearly every record
+    // stays short.
+    [[gnu::noinline]] void named(const Slot &slot, const std::string &name)
+    {
+        m_ships[std::size_t(slot.ship)].lastName = name;
+    }
+
+    [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
+    {
+        slot.lastCell = cell;
+        m_ships[std::size_t(slot.ship)].cells.push_back(cell);
+    }
+
+    // A ship's first record, or any record of a ship with a long MMSI.
+    [[gnu::noinline]] void addFirst(const CurrentRecord &r, double lat, double lon, std::uint64_t cell)
+    {
+        bool inserted = false;
+        Slot &slot = this->slot(r.recMmsi, inserted);
+        if (inserted) {
+            slot.minLatitude = slot.maxLatitude = lat;
+            slot.minLongitude = slot.maxLongitude = lon;
+            slot.lastCell = ~cell; // so that the first cell counts as a move
         }
-        std::uint64_t key[2] = {0, 0};
+        update(slot, r, lat, lon, cell);
+    }
+
+    // An MMSI of at most kLongKey bytes as the table's key.
+    static void keyOf(const std::string &mmsi, std::uint64_t (&key)[2])
+    {
+        key[0] = key[1] = 0;
         if (mmsi.size() == 9) { // the usual MMSI: two fixed-size copies
             std::memcpy(&key[0], mmsi.data(), 8);
             key[1] = static_cast<unsigned char>(mmsi[8]);
         } else {
             std::memcpy(key, mmsi.data(), mmsi.size());
         }
-        const std::uint32_t length = std::uint32_t(mmsi.size());
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = home(key[0], key[1], length, mask);; i = (i + 1) & mask) {
+        key[1] |= std::uint64_t(mmsi.size()) << 56;
+    }
+
+    // The slot of a ship seen before with an MMSI of at most kLongKey bytes, or null.
+    Slot *find(const std::string &mmsi)
+    {
+        if (mmsi.size() > kLongKey)
+            return nullptr;
+        std::uint64_t key[2];
+        keyOf(mmsi, key);
+        for (std::size_t i = home(key[0], key[1]);; i = (i + 1) & m_mask) {
             Slot &slot = m_slots[i];
-            if (slot.ship < 0) {
-                slot = Slot{key[0], key[1], length, int(m_ships.size())};
-                ShipSummary &s = newShip(mmsi);
-                if (m_ships.size() * 2 > m_slots.size())
-                    grow();
-                return s;
-            }
-            if (slot.low == key[0] && slot.high == key[1] && slot.length == length)
-                return m_ships[std::size_t(slot.ship)];
+            if (slot.ship < 0)
+                return nullptr;
+            if (slot.low == key[0] && slot.high == key[1])
+                return &slot;
         }
     }
 
-    ShipSummary &newShip(const std::string &mmsi)
+    // The ship's slot, made when `inserted`. The reference holds until the
+    // next call.
+    Slot &slot(const std::string &mmsi, bool &inserted)
+    {
+        if (mmsi.size() > kLongKey) {
+            const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
+            if (isNew) {
+                it->second.ship = newShip(mmsi);
+                inserted = true;
+            }
+            return it->second;
+        }
+        std::uint64_t key[2];
+        keyOf(mmsi, key);
+        std::size_t i = home(key[0], key[1]);
+        for (; m_slots[i].ship >= 0; i = (i + 1) & m_mask) {
+            if (m_slots[i].low == key[0] && m_slots[i].high == key[1])
+                return m_slots[i];
+        }
+        // At most half full, so that a probe stays short.
+        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
+            grow();
+            for (i = home(key[0], key[1]); m_slots[i].ship >= 0;)
+                i = (i + 1) & m_mask;
+        }
+        Slot &slot = m_slots[i];
+        slot.low = key[0];
+        slot.high = key[1];
+        slot.ship = newShip(mmsi);
+        inserted = true;
+        return slot;
+    }
+
+    int newShip(const std::string &mmsi)
     {
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
-        return m_ships.back();
+        // A ship that moves at all changes cell a hundred times a day or so:
+        // room for that spares the doublings.
+        m_ships.back().cells.reserve(128);
+        return int(m_ships.size() - 1);
     }
 
     void grow()
     {
         std::vector<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
-        const std::size_t mask = m_slots.size() - 1;
+        m_mask = m_slots.size() - 1;
+        --m_shift;
         for (const Slot &slot : old) {
             if (slot.ship < 0)
                 continue;
-            std::size_t i = home(slot.low, slot.high, slot.length, mask);
+            std::size_t i = home(slot.low, slot.high);
             while (m_slots[i].ship >= 0)
-                i = (i + 1) & mask;
+                i = (i + 1) & m_mask;
             m_slots[i] = slot;
         }
     }
 
-    std::vector<ShipSummary> m_ships; // a reference from ship() holds until the next call
+    std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
     std::vector<Slot> m_slots;
-    std::unordered_map<std::string, int> m_longKeys;
+    std::size_t m_mask = 0;
+    int m_shift = 0; // 64 - log2 of the table's size
+
+    std::unordered_map<std::string, Slot> m_longKeys;
     DaySummary m_summary;
     bool m_usable = true;
 };
 
 SummaryBuilder g_builder;
-bool g_building = false;
 
 bool recordIsEmpty()
 {
@@ -316,7 +414,7 @@ namespace detail {
 
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
-    g_building = false;
+    g_buildingSummary = false;
     // Summaries are of "Search" and "List1" passes, which read the same keys,
     // and hold for a file read from an empty record only.
     if (!g_index || (pass != Pass::Search && pass != Pass::List1) || !recordIsEmpty())
@@ -325,7 +423,7 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
     if (!found.summary) {
         if (found.wantSummary) {
             g_builder.start();
-            g_building = true;
+            g_buildingSummary = true;
         }
         return IndexAnswer::Read;
     }
@@ -360,23 +458,24 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
     return IndexAnswer::Answered;
 }
 
-void noteRecord()
+bool g_buildingSummary = false;
+
+void addRecordToSummary()
 {
-    if (g_building)
-        g_builder.add(record);
+    g_builder.add(record);
 }
 
 void noteSeparator(bool firstItem, std::size_t itemSize)
 {
-    if (g_building)
+    if (g_buildingSummary)
         g_builder.separator(firstItem, itemSize);
 }
 
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
 {
-    if (!g_building)
+    if (!g_buildingSummary)
         return;
-    g_building = false;
+    g_buildingSummary = false;
     if (readToEnd && g_builder.usable())
         g_index->store(logFolder, fileName, g_builder.finish(hasItems));
 }

@@ -80,7 +80,14 @@ enum class IndexAnswer { Answered, Read, ReadAfterTurn };
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop);
 // While a file is read for its summary: every record handed over, every
 // separator, and the file's end.
-void noteRecord();
+// Checked inline: the call is per record.
+extern bool g_buildingSummary;
+void addRecordToSummary();
+inline void noteRecord()
+{
+    if (g_buildingSummary)
+        addRecordToSummary();
+}
 void noteSeparator(bool firstItem, std::size_t itemSize);
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems);
 

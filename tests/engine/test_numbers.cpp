@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <cfloat>
 #include <clocale>
@@ -71,6 +73,42 @@ private slots:
             const double b = Module1::leadingNumber(std::string_view(text));
             QVERIFY2(std::memcmp(&a, &b, sizeof a) == 0, text.c_str());
         }
+    }
+
+    // The word-at-a-time path takes texts of four to eight bytes: every place
+    // of the dot, and every byte in turn replaced by one just outside the
+    // digits, by a second dot or by a byte with the high bit set.
+    void positionNumberOfShortTexts()
+    {
+        const char replacements[] = {'/', ':', '.', '-', ' ', '\0', 'e', '\xb0', '\xff', '0', '9'};
+        int compared = 0;
+        for (int length = 3; length <= 9; ++length) {
+            for (int dot = -1; dot < length; ++dot) {
+                std::string body;
+                for (int i = 0; i < length; ++i)
+                    body += i == dot ? '.' : char('1' + (i * 7 + length) % 9);
+                for (const std::string &sign : {std::string(), std::string("-")}) {
+                    std::vector<std::string> texts{sign + body};
+                    for (int at = 0; at < length; ++at) {
+                        for (char c : replacements) {
+                            std::string text = sign + body;
+                            text[sign.size() + std::size_t(at)] = c;
+                            texts.push_back(text);
+                        }
+                    }
+                    for (const std::string &text : texts) {
+                        const double a = Module1::positionNumber(text);
+                        const double b = Module1::leadingNumber(std::string_view(text));
+                        QVERIFY2(std::memcmp(&a, &b, sizeof a) == 0, text.c_str());
+                        ++compared;
+                    }
+                }
+            }
+        }
+        QCOMPARE(Module1::positionNumber("131.1436"), 131.1436);
+        QCOMPARE(Module1::positionNumber("-33.9119"), -33.9119);
+        QCOMPARE(Module1::positionNumber("99999999"), 99999999.0);
+        QVERIFY(compared > 5000);
     }
 
     void roundingHalvesToEven()
