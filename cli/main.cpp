@@ -10,6 +10,7 @@
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/files.h"
+#include "platform/offscreen.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -572,7 +573,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         map |= std::strcmp(argv[i], "map") == 0;
     if (map) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        Platform::useOffscreenPlatform();
         // Cron jobs and root shells have no XDG_RUNTIME_DIR. The offscreen
         // platform needs none, but Qt warns at every start, and cron would
         // mail that line every night.

@@ -11,11 +11,18 @@ ensure_packages "${VELK_WINDOWS_PACKAGES[@]}"
 windows_qt
 
 # The map's coastline is converted from netCDF on Linux (the converter cannot
-# run when cross-compiling); the Linux Release build's file is reused when
-# there is one.
+# run when cross-compiling): the Linux Release build makes it, once.
 options=(-DVELK_BUILD_TESTS=OFF)
 coastline="$PWD/build/release/share/velkais-log-browser/coastline.bin"
-[ -f "$coastline" ] && options+=(-DVELK_COASTLINE_FILE="$coastline")
+if [ ! -f "$coastline" ]; then
+    echo "package: converting the coastline with the Linux build (build/release)"
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/release --target coastline >/dev/null ||
+        windows_fail "converting the coastline failed" "run ./test once, then this again"
+fi
+[ -f "$coastline" ] ||
+    windows_fail "the Linux build made no coastline file" "install libnetcdf-dev and gmt-gshhg-* (ensure_packages), then run this again"
+options+=(-DVELK_COASTLINE_FILE="$coastline")
 
 build="$PWD/build/windows-package"
 stage="$build/stage"
@@ -42,7 +49,8 @@ fi
 # into Qt6Gui; JPEG (the ships' photographs) is a plugin.
 qt="$VELK_WINDOWS_QT"
 cp "$qt"/bin/Qt6{Core,Gui,Widgets,Sql}.dll "$folder/"
-for plugin in platforms/qwindows.dll sqldrivers/qsqlite.dll imageformats/qjpeg.dll \
+# velkais-log map paints offscreen, without a display.
+for plugin in platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll imageformats/qjpeg.dll \
               styles/qwindowsvistastyle.dll; do
     [ -f "$qt/plugins/$plugin" ] ||
         windows_fail "Qt for Windows lacks plugins/$plugin" "delete $qt and run this again to rebuild it"
