@@ -234,6 +234,16 @@ QStringList summaryText(const DaySummary &d)
     return out;
 }
 
+// Rewrites a log in place, as a copy that keeps the modification time does.
+void rewriteInPlace(const QString &path, const QByteArray &content, const QDateTime &modified)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.write(content);
+    f.flush();
+    f.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
 } // namespace
 
 class TestDayIndex : public QObject
@@ -689,13 +699,7 @@ private slots:
         const QString name = "20110401_AIS_FMT.log";
         const QString path = ws.logs() + "/" + name;
         const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600);
-        const auto rewrite = [&](const QByteArray &content) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            f.write(content);
-            f.flush();
-            f.setFileTime(modified, QFileDevice::FileModificationTime);
-        };
+        const auto rewrite = [&](const QByteArray &content) { rewriteInPlace(path, content, modified); };
         index.changed = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000000000;
         index.now = index.changed + 500000000;
         const auto days = [&](const QString &ship) { return pass(&index, [](FakeHost &) {}, ship); };
@@ -745,13 +749,7 @@ private slots:
         const QString name = "20110401_AIS_FMT.log";
         const QString path = ws.logs() + "/" + name;
         const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600);
-        const auto rewrite = [&](const QByteArray &content) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            f.write(content);
-            f.flush();
-            f.setFileTime(modified, QFileDevice::FileModificationTime);
-        };
+        const auto rewrite = [&](const QByteArray &content) { rewriteInPlace(path, content, modified); };
         const auto days = [&](const QString &ship) { return pass(&index, [](FakeHost &) {}, ship); };
         // Both rewrites and the pass between them early in one second.
         while (QDateTime::currentMSecsSinceEpoch() % 1000 > 200)
