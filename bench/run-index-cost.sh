@@ -26,7 +26,6 @@ done
 build="$PWD/build/release"
 if [ -z "${VELK_NO_BUILD:-}" ]; then
     source tools/setup.sh
-    ensure_packages time # /usr/bin/time for CPU seconds
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" --target velkais-log velkais-demo-data >/dev/null
 fi

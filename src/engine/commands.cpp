@@ -1,3 +1,4 @@
+#include "engine/internal.h"
 #include "engine/module1.h"
 
 #include "engine/numbers.h"
@@ -27,6 +28,7 @@ QStringList unreadFrom(const QStringList &names, qsizetype stopped, const QStrin
 bool periodPass(const QString &mode)
 {
     Host &host = *Module1::host();
+    const detail::StoreSummariesLater storeLater;
     const QStringList names = Platform::listFiles(logFolder, kLogSuffix);
     bool inPeriod = false;
     for (qsizetype i = 0; i < names.size(); ++i) {

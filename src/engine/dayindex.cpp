@@ -2,13 +2,10 @@
 
 #include "engine/internal.h"
 #include "engine/module1.h"
-#include "engine/numbers.h"
-#include "platform/itemreader.h"
+#include "engine/summarybuilder.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <unordered_map>
 
 namespace Module1 {
 
@@ -25,257 +22,16 @@ namespace {
 
 DayIndex *g_index = nullptr;
 
-// The summary of the file being read: per record handed over, one probe of a
-// small open-addressing table (an MMSI is at most 15 bytes in all but damaged
-// logs, so it is its own key) whose slot holds all a record changes as a rule,
-// the count, the box and the cell of the ship's last record, so that the probe
-// is the one memory access; the position is the matcher's, when it read it
-// for the areas. The ship's cells, a move to another cell, and its name go to
-// the ship's ShipSummary, and everything else waits for the file's end.
-class SummaryBuilder
-{
-public:
-    void start()
-    {
-        m_ships.clear();
-        m_longKeys.clear();
-        m_slots.assign(1024, Slot{});
-        m_mask = m_slots.size() - 1;
-        m_shift = 64 - 10;
-        m_summary = DaySummary{};
-        m_usable = true;
-    }
-
-    void add(const CurrentRecord &r)
-    {
-        const bool known = g_position.known;
-        const double lat = known ? g_position.latitude : positionNumber(r.recLatitude);
-        const double lon = known ? g_position.longitude : positionNumber(r.recLongitude);
-        const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
-        Slot *slot = find(r.recMmsi);
-        if (!slot) [[unlikely]] {
-            addFirst(r, lat, lon, cell);
-            return;
-        }
-        update(*slot, r, lat, lon, cell);
-    }
-
-    void separator(bool firstItem, std::size_t itemSize)
-    {
-        m_summary.setsTime = true;
-        if (firstItem) {
-            m_summary.firstTime = record.recTime;
-            m_summary.firstTimeReplaced = g_timeReplaced;
-            // Such an item spans reads, and the reader offers event-loop turns
-            // before it is even classified: a skip could not repeat that.
-            if (itemSize >= Platform::ItemReader::kMaxItem)
-                m_usable = false;
-        }
-    }
-
-    bool usable() const { return m_usable; }
-
-    DaySummary finish(bool hasItems)
-    {
-        DaySummary &d = m_summary;
-        d.hasItems = hasItems;
-        d.lastTime = d.setsTime ? record.recTime : std::string();
-        d.lastTimeReplaced = d.setsTime && g_timeReplaced;
-        d.name = record.recName;
-        d.longitude = record.recLongitude;
-        d.latitude = record.recLatitude;
-        d.speed = record.recSpeed;
-        for (const Slot &slot : m_slots)
-            settle(slot);
-        for (const auto &[key, slot] : m_longKeys)
-            settle(slot);
-
-        d.ships.reserve(m_ships.size());
-        for (ShipSummary &s : m_ships) {
-            std::sort(s.cells.begin(), s.cells.end());
-            s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
-            d.ships.push_back(std::move(s));
-        }
-        std::sort(d.ships.begin(), d.ships.end(),
-                  [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
-        m_ships.clear();
-        return std::move(d);
-    }
-
-private:
-    // One cache line. The key is the MMSI's bytes with its length in the top
-    // byte (an MMSI of up to 15 bytes), the count the low 32 bits of the
-    // ship's records, the rest carried in its ShipSummary.
-    struct alignas(64) Slot
-    {
-        std::uint64_t low = 0, high = 0;
-        int ship = -1; // in m_ships; -1: a free slot
-        std::uint32_t records = 0;
-        double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
-        std::uint64_t lastCell = 0;
-    };
-    static constexpr std::size_t kLongKey = 15;
-
-    // The top bits of a product, which depend on every byte of the key: the
-    // low ones would see only the first digits, which many ships share.
-    std::size_t home(std::uint64_t low, std::uint64_t high) const
-    {
-        return std::size_t(((low ^ (high * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> m_shift);
-    }
-
-    void settle(const Slot &slot)
-    {
-        if (slot.ship < 0)
-            return;
-        ShipSummary &s = m_ships[std::size_t(slot.ship)];
-        s.records += slot.records;
-        s.minLatitude = slot.minLatitude;
-        s.maxLatitude = slot.maxLatitude;
-        s.minLongitude = slot.minLongitude;
-        s.maxLongitude = slot.maxLongitude;
-    }
-
-    void update(Slot &slot, const CurrentRecord &r, double lat, double lon, std::uint64_t cell)
-    {
-        slot.minLatitude = std::min(slot.minLatitude, lat);
-        slot.maxLatitude = std::max(slot.maxLatitude, lat);
-        slot.minLongitude = std::min(slot.minLongitude, lon);
-        slot.maxLongitude = std::max(slot.maxLongitude, lon);
-        // A ship stays in one cell for many records: only a move is noted,
-        // the rest is sorted out once at the file's end.
-        if (cell != slot.lastCell) [[unlikely]]
-            moved(slot, cell);
-        if (++slot.records == 0) [[unlikely]]
-            m_ships[std::size_t(slot.ship)].records += 1ll << 32;
-        if (!r.recName.empty()) [[unlikely]]
-            named(slot, r.recName);
-    }
-
-    // The rare steps apart, so that the one taken for nearly every record
-    // stays short.
-    [[gnu::noinline]] void named(const Slot &slot, const std::string &name)
-    {
-        m_ships[std::size_t(slot.ship)].lastName = name;
-    }
-
-    [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
-    {
-        slot.lastCell = cell;
-        m_ships[std::size_t(slot.ship)].cells.push_back(cell);
-    }
-
-    // A ship's first record, or any record of a ship with a long MMSI.
-    [[gnu::noinline]] void addFirst(const CurrentRecord &r, double lat, double lon, std::uint64_t cell)
-    {
-        bool inserted = false;
-        Slot &slot = this->slot(r.recMmsi, inserted);
-        if (inserted) {
-            slot.minLatitude = slot.maxLatitude = lat;
-            slot.minLongitude = slot.maxLongitude = lon;
-            slot.lastCell = ~cell; // so that the first cell counts as a move
-        }
-        update(slot, r, lat, lon, cell);
-    }
-
-    // An MMSI of at most kLongKey bytes as the table's key.
-    static void keyOf(const std::string &mmsi, std::uint64_t (&key)[2])
-    {
-        key[0] = key[1] = 0;
-        if (mmsi.size() == 9) { // the usual MMSI: two fixed-size copies
-            std::memcpy(&key[0], mmsi.data(), 8);
-            key[1] = static_cast<unsigned char>(mmsi[8]);
-        } else {
-            std::memcpy(key, mmsi.data(), mmsi.size());
-        }
-        key[1] |= std::uint64_t(mmsi.size()) << 56;
-    }
-
-    // The slot of a ship seen before with an MMSI of at most kLongKey bytes, or null.
-    Slot *find(const std::string &mmsi)
-    {
-        if (mmsi.size() > kLongKey)
-            return nullptr;
-        std::uint64_t key[2];
-        keyOf(mmsi, key);
-        for (std::size_t i = home(key[0], key[1]);; i = (i + 1) & m_mask) {
-            Slot &slot = m_slots[i];
-            if (slot.ship < 0)
-                return nullptr;
-            if (slot.low == key[0] && slot.high == key[1])
-                return &slot;
-        }
-    }
-
-    // The ship's slot, made when `inserted`. The reference holds until the
-    // next call.
-    Slot &slot(const std::string &mmsi, bool &inserted)
-    {
-        if (mmsi.size() > kLongKey) {
-            const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
-            if (isNew) {
-                it->second.ship = newShip(mmsi);
-                inserted = true;
-            }
-            return it->second;
-        }
-        std::uint64_t key[2];
-        keyOf(mmsi, key);
-        std::size_t i = home(key[0], key[1]);
-        for (; m_slots[i].ship >= 0; i = (i + 1) & m_mask) {
-            if (m_slots[i].low == key[0] && m_slots[i].high == key[1])
-                return m_slots[i];
-        }
-        // At most half full, so that a probe stays short.
-        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
-            grow();
-            for (i = home(key[0], key[1]); m_slots[i].ship >= 0;)
-                i = (i + 1) & m_mask;
-        }
-        Slot &slot = m_slots[i];
-        slot.low = key[0];
-        slot.high = key[1];
-        slot.ship = newShip(mmsi);
-        inserted = true;
-        return slot;
-    }
-
-    int newShip(const std::string &mmsi)
-    {
-        m_ships.emplace_back();
-        m_ships.back().mmsi = mmsi;
-        // A ship that moves at all changes cell a hundred times a day or so:
-        // room for that spares the doublings.
-        m_ships.back().cells.reserve(128);
-        return int(m_ships.size() - 1);
-    }
-
-    void grow()
-    {
-        std::vector<Slot> old(m_slots.size() * 2);
-        old.swap(m_slots);
-        m_mask = m_slots.size() - 1;
-        --m_shift;
-        for (const Slot &slot : old) {
-            if (slot.ship < 0)
-                continue;
-            std::size_t i = home(slot.low, slot.high);
-            while (m_slots[i].ship >= 0)
-                i = (i + 1) & m_mask;
-            m_slots[i] = slot;
-        }
-    }
-
-    std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
-    std::vector<Slot> m_slots;
-    std::size_t m_mask = 0;
-    int m_shift = 0; // 64 - log2 of the table's size
-
-    std::unordered_map<std::string, Slot> m_longKeys;
-    DaySummary m_summary;
-    bool m_usable = true;
-};
-
 SummaryBuilder g_builder;
+
+// The file whose summary the builder is finishing, to be stored later.
+struct FinishedFile
+{
+    bool pending = false;
+    QString folder, fileName;
+};
+FinishedFile g_finished;
+bool g_storeLater = false;
 
 bool recordIsEmpty()
 {
@@ -402,6 +158,7 @@ bool answerSearch(const DaySummary &summary)
 
 void setDayIndex(DayIndex *index)
 {
+    storeFinishedSummary();
     g_index = index;
 }
 
@@ -414,6 +171,7 @@ namespace detail {
 
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
+    storeFinishedSummary();
     g_buildingSummary = false;
     // Summaries are of "Search" and "List1" passes, which read the same keys,
     // and hold for a file read from an empty record only.
@@ -462,13 +220,13 @@ bool g_buildingSummary = false;
 
 void addRecordToSummary()
 {
-    g_builder.add(record);
+    g_builder.add(record, g_position.known, g_position.latitude, g_position.longitude);
 }
 
 void noteSeparator(bool firstItem, std::size_t itemSize)
 {
     if (g_buildingSummary)
-        g_builder.separator(firstItem, itemSize);
+        g_builder.separator(firstItem, itemSize, record.recTime, g_timeReplaced);
 }
 
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
@@ -476,8 +234,37 @@ void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
     if (!g_buildingSummary)
         return;
     g_buildingSummary = false;
-    if (readToEnd && g_builder.usable())
-        g_index->store(logFolder, fileName, g_builder.finish(hasItems));
+    if (!readToEnd || !g_builder.usable()) {
+        g_builder.discard();
+    } else if (g_storeLater) {
+        g_builder.finishLater(hasItems, record, g_timeReplaced);
+        g_finished = {true, logFolder, fileName};
+    } else {
+        g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced));
+    }
+}
+
+void storeFinishedSummary()
+{
+    if (!g_finished.pending)
+        return;
+    g_finished.pending = false;
+    const DaySummary summary = g_builder.result();
+    if (g_index)
+        g_index->store(g_finished.folder, g_finished.fileName, summary);
+}
+
+StoreSummariesLater::StoreSummariesLater() : m_outer(!g_storeLater)
+{
+    g_storeLater = true;
+}
+
+StoreSummariesLater::~StoreSummariesLater()
+{
+    if (!m_outer)
+        return;
+    g_storeLater = false;
+    storeFinishedSummary();
 }
 
 } // namespace detail

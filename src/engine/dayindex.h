@@ -108,8 +108,10 @@ public:
     // Called before a file of a "Search" or "List1" pass is read. A summary
     // comes back only for a file whose identity is the one it was made from.
     virtual Lookup lookup(const QString &folder, const QString &fileName) = 0;
-    // The summary of a file just read to its end after a lookup that wanted one.
-    // The store checks that the file did not change while it was read.
+    // The summary of a file read to its end after a lookup that wanted one:
+    // right after the read, or within a period pass when the next file starts
+    // or the pass ends. The store checks that the file did not change since
+    // the lookup.
     virtual void store(const QString &folder, const QString &fileName, const DaySummary &summary) = 0;
 };
 

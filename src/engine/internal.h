@@ -90,5 +90,21 @@ inline void noteRecord()
 }
 void noteSeparator(bool firstItem, std::size_t itemSize);
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems);
+// For the length of a period pass, a file's summary is stored when the next
+// file starts or the pass ends, so that the reader goes on while the ships are
+// sorted out on the other thread. A lone readLogFile stores it before it
+// returns, as its callers (the index command) expect.
+class StoreSummariesLater
+{
+public:
+    StoreSummariesLater();
+    ~StoreSummariesLater();
+    StoreSummariesLater(const StoreSummariesLater &) = delete;
+    StoreSummariesLater &operator=(const StoreSummariesLater &) = delete;
+
+private:
+    bool m_outer;
+};
+void storeFinishedSummary();
 
 } // namespace Module1::detail

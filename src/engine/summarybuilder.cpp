@@ -1,0 +1,375 @@
+#include "engine/summarybuilder.h"
+
+#include "engine/numbers.h"
+#include "platform/itemreader.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace Module1::detail {
+
+// The ships of one file: per note, one probe of a small open-addressing table
+// (an MMSI is at most 15 bytes in all but damaged logs, so it is its own key)
+// whose slot holds all a record changes as a rule, the count, the box and the
+// cell of the ship's last record, so that the probe is the one memory access.
+// The ship's cells, a move to another cell, and its name go to the ship's
+// ShipSummary, and everything else waits for the file's end.
+class ShipTable
+{
+public:
+    using Note = SummaryBuilder::Note;
+
+    ShipTable() { reset(); }
+
+    void reset()
+    {
+        m_ships.clear();
+        m_longKeys.clear();
+        m_slots.assign(1024, Slot{});
+        m_mask = m_slots.size() - 1;
+        m_shift = 64 - 10;
+    }
+
+    // The notes of a batch, consuming its texts in their order.
+    void add(const std::vector<Note> &notes, const std::vector<std::string> &texts)
+    {
+        std::size_t text = 0;
+        for (const Note &n : notes) {
+            if (!(n.high & SummaryBuilder::kFlags)) [[likely]] {
+                const double lat = n.latitude, lon = n.longitude;
+                const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
+                Slot *slot = find(n.low, n.high);
+                if (slot) [[likely]]
+                    update(*slot, lat, lon, cell);
+                else
+                    addFirst(n.low, n.high, {}, lat, lon, cell);
+                continue;
+            }
+            const std::string *mmsi = n.high & SummaryBuilder::kLongMmsi ? &texts[text++] : nullptr;
+            double lat = n.latitude, lon = n.longitude;
+            if (n.high & SummaryBuilder::kPositionTexts) {
+                lat = positionNumber(texts[text++]);
+                lon = positionNumber(texts[text++]);
+            }
+            const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
+            const std::uint64_t high = n.high & ~SummaryBuilder::kFlags;
+            Slot *slot = mmsi ? nullptr : find(n.low, high);
+            if (!slot)
+                slot = &addFirst(n.low, high, mmsi ? *mmsi : std::string(), lat, lon, cell);
+            else
+                update(*slot, lat, lon, cell);
+            if (n.high & SummaryBuilder::kNamed)
+                m_ships[std::size_t(slot->ship)].lastName = texts[text++];
+        }
+    }
+
+    // The ships, sorted by MMSI with their cells sorted; the table is left empty.
+    std::vector<ShipSummary> take()
+    {
+        for (const Slot &slot : m_slots)
+            settle(slot);
+        for (const auto &[key, slot] : m_longKeys)
+            settle(slot);
+        for (ShipSummary &s : m_ships) {
+            std::sort(s.cells.begin(), s.cells.end());
+            s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
+        }
+        std::sort(m_ships.begin(), m_ships.end(),
+                  [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
+        std::vector<ShipSummary> ships = std::move(m_ships);
+        reset();
+        return ships;
+    }
+
+private:
+    // One cache line. The count is the low 32 bits of the ship's records,
+    // the rest carried in its ShipSummary.
+    struct alignas(64) Slot
+    {
+        std::uint64_t low = 0, high = 0;
+        int ship = -1; // in m_ships; -1: a free slot
+        std::uint32_t records = 0;
+        double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
+        std::uint64_t lastCell = 0;
+    };
+
+    // The top bits of a product, which depend on every byte of the key: the
+    // low ones would see only the first digits, which many ships share.
+    std::size_t home(std::uint64_t low, std::uint64_t high) const
+    {
+        return std::size_t(((low ^ (high * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> m_shift);
+    }
+
+    void settle(const Slot &slot)
+    {
+        if (slot.ship < 0)
+            return;
+        ShipSummary &s = m_ships[std::size_t(slot.ship)];
+        s.records += slot.records;
+        s.minLatitude = slot.minLatitude;
+        s.maxLatitude = slot.maxLatitude;
+        s.minLongitude = slot.minLongitude;
+        s.maxLongitude = slot.maxLongitude;
+    }
+
+    void update(Slot &slot, double lat, double lon, std::uint64_t cell)
+    {
+        slot.minLatitude = std::min(slot.minLatitude, lat);
+        slot.maxLatitude = std::max(slot.maxLatitude, lat);
+        slot.minLongitude = std::min(slot.minLongitude, lon);
+        slot.maxLongitude = std::max(slot.maxLongitude, lon);
+        // A ship stays in one cell for many records: only a move is noted,
+        // the rest is sorted out once at the file's end.
+        if (cell != slot.lastCell) [[unlikely]]
+            moved(slot, cell);
+        if (++slot.records == 0) [[unlikely]]
+            m_ships[std::size_t(slot.ship)].records += 1ll << 32;
+    }
+
+    [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
+    {
+        slot.lastCell = cell;
+        m_ships[std::size_t(slot.ship)].cells.push_back(cell);
+    }
+
+    // A ship's first record, or any record of a ship with a long MMSI.
+    [[gnu::noinline]] Slot &addFirst(std::uint64_t low, std::uint64_t high, const std::string &longMmsi, double lat,
+                                     double lon, std::uint64_t cell)
+    {
+        bool inserted = false;
+        Slot &slot = longMmsi.empty() ? this->slot(low, high, inserted) : longSlot(longMmsi, inserted);
+        if (inserted) {
+            slot.minLatitude = slot.maxLatitude = lat;
+            slot.minLongitude = slot.maxLongitude = lon;
+            slot.lastCell = ~cell; // so that the first cell counts as a move
+        }
+        update(slot, lat, lon, cell);
+        return slot;
+    }
+
+    Slot *find(std::uint64_t low, std::uint64_t high)
+    {
+        for (std::size_t i = home(low, high);; i = (i + 1) & m_mask) {
+            Slot &slot = m_slots[i];
+            if (slot.ship < 0)
+                return nullptr;
+            if (slot.low == low && slot.high == high)
+                return &slot;
+        }
+    }
+
+    Slot &longSlot(const std::string &mmsi, bool &inserted)
+    {
+        const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
+        if (isNew) {
+            it->second.ship = newShip(mmsi);
+            inserted = true;
+        }
+        return it->second;
+    }
+
+    // The slot of the ship with this key, made when `inserted`. The
+    // reference holds until the next call.
+    Slot &slot(std::uint64_t low, std::uint64_t high, bool &inserted)
+    {
+        std::size_t i = home(low, high);
+        for (; m_slots[i].ship >= 0; i = (i + 1) & m_mask) {
+            if (m_slots[i].low == low && m_slots[i].high == high)
+                return m_slots[i];
+        }
+        // At most half full, so that a probe stays short.
+        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
+            grow();
+            for (i = home(low, high); m_slots[i].ship >= 0;)
+                i = (i + 1) & m_mask;
+        }
+        Slot &slot = m_slots[i];
+        slot.low = low;
+        slot.high = high;
+        const std::size_t length = std::size_t(high >> 56);
+        char bytes[16];
+        std::memcpy(bytes, &low, 8);
+        std::memcpy(bytes + 8, &high, 8);
+        slot.ship = newShip(std::string(bytes, length));
+        inserted = true;
+        return slot;
+    }
+
+    int newShip(const std::string &mmsi)
+    {
+        m_ships.emplace_back();
+        m_ships.back().mmsi = mmsi;
+        // A ship that moves at all changes cell a hundred times a day or so:
+        // room for that spares the doublings.
+        m_ships.back().cells.reserve(128);
+        return int(m_ships.size() - 1);
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        m_mask = m_slots.size() - 1;
+        --m_shift;
+        for (const Slot &slot : old) {
+            if (slot.ship < 0)
+                continue;
+            std::size_t i = home(slot.low, slot.high);
+            while (m_slots[i].ship >= 0)
+                i = (i + 1) & m_mask;
+            m_slots[i] = slot;
+        }
+    }
+
+    std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+    int m_shift = 0; // 64 - log2 of the table's size
+    std::unordered_map<std::string, Slot> m_longKeys;
+};
+
+SummaryBuilder::SummaryBuilder() : m_batch(std::make_unique<Batch>()), m_table(std::make_unique<ShipTable>())
+{
+    m_batch->notes.reserve(kBatchNotes);
+    m_batches = 1;
+}
+
+SummaryBuilder::~SummaryBuilder()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void SummaryBuilder::start()
+{
+    if (m_started)
+        discard();
+    // Started with the first file summarised, so that a program that never
+    // builds a summary has no thread for it.
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+    m_summary = DaySummary{};
+    m_usable = true;
+    m_started = true;
+}
+
+void SummaryBuilder::separator(bool firstItem, std::size_t itemSize, const std::string &time, bool replaced)
+{
+    m_summary.setsTime = true;
+    if (firstItem) {
+        m_summary.firstTime = time;
+        m_summary.firstTimeReplaced = replaced;
+        // Such an item spans reads, and the reader offers event-loop turns
+        // before it is even classified: a skip could not repeat that.
+        if (itemSize >= Platform::ItemReader::kMaxItem)
+            m_usable = false;
+    }
+}
+
+void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced)
+{
+    DaySummary &d = m_finished;
+    d = std::move(m_summary);
+    d.hasItems = hasItems;
+    d.lastTime = d.setsTime ? r.recTime : std::string();
+    d.lastTimeReplaced = d.setsTime && timeReplaced;
+    d.name = r.recName;
+    d.longitude = r.recLongitude;
+    d.latitude = r.recLatitude;
+    d.speed = r.recSpeed;
+
+    m_batch->end = Batch::End::Finish;
+    submit(std::move(m_batch));
+    m_batch = freeBatch();
+    m_started = false;
+}
+
+DaySummary SummaryBuilder::result()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_resultReady; });
+    m_resultReady = false;
+    m_finished.ships = std::move(m_result);
+    return std::move(m_finished);
+}
+
+void SummaryBuilder::discard()
+{
+    m_batch->end = Batch::End::Discard;
+    submit(std::move(m_batch));
+    m_batch = freeBatch();
+    m_started = false;
+}
+
+void SummaryBuilder::submitFull()
+{
+    submit(std::move(m_batch));
+    m_batch = freeBatch();
+}
+
+void SummaryBuilder::submit(std::unique_ptr<Batch> batch)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(batch));
+    }
+    m_changed.notify_all();
+}
+
+std::unique_ptr<SummaryBuilder::Batch> SummaryBuilder::freeBatch()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_free.empty() && m_batches < kMaxBatches) {
+        ++m_batches;
+        lock.unlock();
+        auto batch = std::make_unique<Batch>();
+        batch->notes.reserve(kBatchNotes);
+        return batch;
+    }
+    m_changed.wait(lock, [this] { return !m_free.empty(); });
+    std::unique_ptr<Batch> batch = std::move(m_free.back());
+    m_free.pop_back();
+    return batch;
+}
+
+void SummaryBuilder::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_quit || !m_queue.empty(); });
+        if (m_quit)
+            return;
+        std::unique_ptr<Batch> batch = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
+
+        std::vector<ShipSummary> ships;
+        if (batch->end == Batch::End::Discard) {
+            m_table->reset();
+        } else {
+            m_table->add(batch->notes, batch->texts);
+            if (batch->end == Batch::End::Finish)
+                ships = m_table->take();
+        }
+        const bool finished = batch->end == Batch::End::Finish;
+        batch->notes.clear();
+        batch->texts.clear();
+        batch->end = Batch::End::None;
+
+        lock.lock();
+        m_free.push_back(std::move(batch));
+        if (finished) {
+            m_result = std::move(ships);
+            m_resultReady = true;
+        }
+        m_changed.notify_all();
+    }
+}
+
+} // namespace Module1::detail

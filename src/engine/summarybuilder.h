@@ -1,0 +1,146 @@
+#pragma once
+
+// The summary of the day log being read, for the day index. Not for use
+// outside the engine.
+//
+// The reading thread only notes each record's MMSI and position into a batch;
+// a thread of its own keeps the table of ships (counts, boxes, cells, names)
+// and sorts it out at the file's end. The thread that reads a period is what
+// the user waits for, and on a machine with a second core the table then
+// costs it next to nothing: the first pass over a period takes hardly longer
+// than a pass without the index.
+
+#include "engine/dayindex.h"
+#include "engine/module1.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Module1::detail {
+
+class ShipTable;
+
+class SummaryBuilder
+{
+public:
+    SummaryBuilder();
+    ~SummaryBuilder();
+    SummaryBuilder(const SummaryBuilder &) = delete;
+    SummaryBuilder &operator=(const SummaryBuilder &) = delete;
+
+    // A new file from its first byte; a file started and not finished is dropped.
+    void start();
+
+    // A record handed over by the matcher. `known` says the matcher read the
+    // position for the areas; otherwise the texts are read on the other thread,
+    // with the same rule.
+    void add(const CurrentRecord &r, bool known, double latitude, double longitude)
+    {
+        Batch &b = *m_batch;
+        Note &n = b.notes.emplace_back();
+        const std::string &mmsi = r.recMmsi;
+        n.low = n.high = 0;
+        if (mmsi.size() == 9) [[likely]] { // the usual MMSI: two fixed-size copies
+            std::memcpy(&n.low, mmsi.data(), 8);
+            n.high = static_cast<unsigned char>(mmsi[8]);
+        } else if (mmsi.size() <= kLongKey) {
+            std::memcpy(&n, mmsi.data(), mmsi.size());
+        } else {
+            n.high |= kLongMmsi;
+            b.texts.push_back(mmsi);
+        }
+        n.high |= std::uint64_t(mmsi.size() & 0xf) << 56;
+        if (known) {
+            n.latitude = latitude;
+            n.longitude = longitude;
+        } else {
+            n.high |= kPositionTexts;
+            b.texts.push_back(r.recLatitude);
+            b.texts.push_back(r.recLongitude);
+        }
+        if (!r.recName.empty()) [[unlikely]] {
+            n.high |= kNamed;
+            b.texts.push_back(r.recName);
+        }
+        if (b.notes.size() == kBatchNotes) [[unlikely]]
+            submitFull();
+    }
+
+    // A separator: the file sets the time; the first item's is the file's first time.
+    void separator(bool firstItem, std::size_t itemSize, const std::string &time, bool replaced);
+    // Whether the file can still be summarised (see separator()).
+    bool usable() const { return m_usable; }
+
+    // The file read to its end: its summary, once the other thread has
+    // caught up with it. `r` is the record the file leaves behind.
+    DaySummary finish(bool hasItems, const CurrentRecord &r, bool timeReplaced)
+    {
+        finishLater(hasItems, r, timeReplaced);
+        return result();
+    }
+    // The same in two steps, so that the reader can go on with the next file
+    // while the other thread sorts out this one's ships.
+    void finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced);
+    DaySummary result();
+    // The file was not read to its end: what was noted is dropped.
+    void discard();
+
+    // A note: the MMSI's bytes as the table's key (length in the top byte's
+    // low half, flags in its high half) and the position when the matcher
+    // read it.
+    struct Note
+    {
+        std::uint64_t low, high;
+        double latitude, longitude;
+    };
+    // What goes with a note in `texts`, in this order.
+    static constexpr std::uint64_t kLongMmsi = 1ull << 60;      // the MMSI (over kLongKey bytes)
+    static constexpr std::uint64_t kPositionTexts = 1ull << 61; // latitude, then longitude
+    static constexpr std::uint64_t kNamed = 1ull << 62;         // the name
+    static constexpr std::uint64_t kFlags = kLongMmsi | kPositionTexts | kNamed;
+    static constexpr std::size_t kLongKey = 15;
+
+private:
+    static constexpr std::size_t kBatchNotes = 4096;
+    // Batches in flight at most: should the other thread fall behind (one
+    // core, a busy machine), the reader waits rather than memory growing.
+    static constexpr int kMaxBatches = 8;
+
+    struct Batch
+    {
+        std::vector<Note> notes;
+        std::vector<std::string> texts;
+        enum class End { None, Finish, Discard } end = End::None;
+    };
+
+    void submitFull();
+    void submit(std::unique_ptr<Batch> batch);
+    std::unique_ptr<Batch> freeBatch();
+    void run();
+
+    std::unique_ptr<Batch> m_batch; // being filled
+    DaySummary m_summary;           // what the reader itself knows of the file
+    DaySummary m_finished;          // the same of the file finished last
+    bool m_usable = true;
+    bool m_started = false;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::unique_ptr<Batch>> m_queue; // to the other thread
+    std::vector<std::unique_ptr<Batch>> m_free; // back from it
+    int m_batches = 0;                          // made so far
+    bool m_resultReady = false;
+    std::vector<ShipSummary> m_result;
+    bool m_quit = false;
+    std::unique_ptr<ShipTable> m_table; // the other thread's alone
+    std::thread m_thread;
+};
+
+} // namespace Module1::detail
