@@ -23,6 +23,7 @@ namespace {
 DayIndex *g_index = nullptr;
 
 SummaryBuilder g_builder;
+bool g_summaryAwaitsSeparator = false; // the file's first separator is still to come
 
 // The file whose summary the builder is finishing, to be stored later.
 struct FinishedFile
@@ -171,8 +172,8 @@ namespace detail {
 
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
-    storeFinishedSummary();
     g_buildingSummary = false;
+    g_summaryAwaitsSeparator = false;
     // Summaries are of "Search" and "List1" passes, which read the same keys,
     // and hold for a file read from an empty record only.
     if (!g_index || (pass != Pass::Search && pass != Pass::List1) || !recordIsEmpty())
@@ -182,6 +183,7 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
         if (found.wantSummary) {
             g_builder.start();
             g_buildingSummary = true;
+            g_summaryAwaitsSeparator = true;
         }
         return IndexAnswer::Read;
     }
@@ -225,8 +227,10 @@ void addRecordToSummary()
 
 void noteSeparator(bool firstItem, std::size_t itemSize)
 {
-    if (g_buildingSummary)
-        g_builder.separator(firstItem, itemSize, record.recTime, g_timeReplaced);
+    if (!g_summaryAwaitsSeparator) [[likely]]
+        return;
+    g_summaryAwaitsSeparator = false;
+    g_builder.separator(firstItem, itemSize, record.recTime, g_timeReplaced);
 }
 
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
@@ -234,9 +238,13 @@ void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
     if (!g_buildingSummary)
         return;
     g_buildingSummary = false;
+    g_summaryAwaitsSeparator = false;
     if (!readToEnd || !g_builder.usable()) {
         g_builder.discard();
     } else if (g_storeLater) {
+        // The summary before this one, long since sorted out: a whole file
+        // was read meanwhile.
+        storeFinishedSummary();
         g_builder.finishLater(hasItems, record, g_timeReplaced);
         g_finished = {true, logFolder, fileName};
     } else {

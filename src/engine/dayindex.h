@@ -109,8 +109,8 @@ public:
     // comes back only for a file whose identity is the one it was made from.
     virtual Lookup lookup(const QString &folder, const QString &fileName) = 0;
     // The summary of a file read to its end after a lookup that wanted one:
-    // right after the read, or within a period pass when the next file starts
-    // or the pass ends. The store checks that the file did not change since
+    // right after the read, or within a period pass when the next summary is
+    // made or the pass ends. The store checks that the file did not change since
     // the lookup.
     virtual void store(const QString &folder, const QString &fileName, const DaySummary &summary) = 0;
 };

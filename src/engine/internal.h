@@ -88,11 +88,14 @@ inline void noteRecord()
     if (g_buildingSummary)
         addRecordToSummary();
 }
+// The summary wants the file's first separator only (whether the file sets
+// the time, and the first item's time). Not inline: in the reader's loop it
+// would change what the compiler inlines there, at a greater cost.
 void noteSeparator(bool firstItem, std::size_t itemSize);
 void finishFile(const QString &fileName, bool readToEnd, bool hasItems);
 // For the length of a period pass, a file's summary is stored when the next
-// file starts or the pass ends, so that the reader goes on while the ships are
-// sorted out on the other thread. A lone readLogFile stores it before it
+// one is finished or the pass ends, so that the reader goes on while the ships
+// are sorted out on the other thread. A lone readLogFile stores it before it
 // returns, as its callers (the index command) expect.
 class StoreSummariesLater
 {

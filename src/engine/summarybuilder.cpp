@@ -4,6 +4,7 @@
 #include "platform/itemreader.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
 namespace Module1::detail {
@@ -31,10 +32,10 @@ public:
     }
 
     // The notes of a batch, consuming its texts in their order.
-    void add(const std::vector<Note> &notes, const std::vector<std::string> &texts)
+    void add(const Note *notes, std::size_t count, const std::vector<std::string> &texts)
     {
         std::size_t text = 0;
-        for (const Note &n : notes) {
+        for (const Note &n : std::span(notes, count)) {
             if (!(n.high & SummaryBuilder::kFlags)) [[likely]] {
                 const double lat = n.latitude, lon = n.longitude;
                 const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
@@ -47,12 +48,19 @@ public:
             }
             const std::string *mmsi = n.high & SummaryBuilder::kLongMmsi ? &texts[text++] : nullptr;
             double lat = n.latitude, lon = n.longitude;
+            std::uint64_t high = n.high & ~SummaryBuilder::kFlags;
             if (n.high & SummaryBuilder::kPositionTexts) {
                 lat = positionNumber(texts[text++]);
                 lon = positionNumber(texts[text++]);
+            } else if (n.high & SummaryBuilder::kShortTexts) {
+                char bytes[16];
+                std::memcpy(bytes, &n.latitude, 8);
+                std::memcpy(bytes + 8, &n.longitude, 8);
+                lat = positionNumber(std::string_view(bytes, (high >> 48) & 0xf));
+                lon = positionNumber(std::string_view(bytes + 8, (high >> 52) & 0xf));
+                high &= ~(std::uint64_t(0xff) << 48);
             }
             const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
-            const std::uint64_t high = n.high & ~SummaryBuilder::kFlags;
             Slot *slot = mmsi ? nullptr : find(n.low, high);
             if (!slot)
                 slot = &addFirst(n.low, high, mmsi ? *mmsi : std::string(), lat, lon, cell);
@@ -228,10 +236,10 @@ private:
     std::unordered_map<std::string, Slot> m_longKeys;
 };
 
-SummaryBuilder::SummaryBuilder() : m_batch(std::make_unique<Batch>()), m_table(std::make_unique<ShipTable>())
+SummaryBuilder::SummaryBuilder() : m_table(std::make_unique<ShipTable>())
 {
-    m_batch->notes.reserve(kBatchNotes);
     m_batches = 1;
+    takeBatch(std::make_unique<Batch>());
 }
 
 SummaryBuilder::~SummaryBuilder()
@@ -284,9 +292,7 @@ void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool tim
     d.latitude = r.recLatitude;
     d.speed = r.recSpeed;
 
-    m_batch->end = Batch::End::Finish;
-    submit(std::move(m_batch));
-    m_batch = freeBatch();
+    handOver(Batch::End::Finish);
     m_started = false;
 }
 
@@ -301,16 +307,73 @@ DaySummary SummaryBuilder::result()
 
 void SummaryBuilder::discard()
 {
-    m_batch->end = Batch::End::Discard;
-    submit(std::move(m_batch));
-    m_batch = freeBatch();
+    handOver(Batch::End::Discard);
     m_started = false;
+}
+
+// Any other record: an MMSI of another length, a name, or a position the
+// matcher did not read.
+void SummaryBuilder::addOther(const CurrentRecord &r, bool known, double latitude, double longitude)
+{
+    Note &n = *m_cursor;
+    const std::string &mmsi = r.recMmsi;
+    std::uint64_t key[2] = {0, 0};
+    if (mmsi.size() <= kLongKey) {
+        std::memcpy(key, mmsi.data(), mmsi.size());
+        key[1] |= std::uint64_t(mmsi.size()) << 56;
+    } else {
+        key[1] = kLongMmsi;
+        m_batch->texts.push_back(mmsi);
+    }
+    if (known) {
+        n.latitude = latitude;
+        n.longitude = longitude;
+    } else {
+        key[1] |= positionTexts(r, n, key[1]);
+    }
+    if (!r.recName.empty()) {
+        key[1] |= kNamed;
+        m_batch->texts.push_back(r.recName);
+    }
+    n.low = key[0];
+    n.high = key[1];
+    if (++m_cursor == m_batchEnd)
+        submitFull();
+}
+
+std::uint64_t SummaryBuilder::positionTexts(const CurrentRecord &r, Note &n, std::uint64_t high)
+{
+    const std::string &lat = r.recLatitude, &lon = r.recLongitude;
+    // The receiver's "33.9119" and "131.1436" fit in the note's place for the
+    // numbers (see add()).
+    if (lat.size() <= 8 && lon.size() <= 8 && (high >> 56) == 9) {
+        std::memcpy(&n.latitude, lat.data(), 8);
+        std::memcpy(&n.longitude, lon.data(), 8);
+        return kShortTexts | (std::uint64_t(lat.size()) << 48) | (std::uint64_t(lon.size()) << 52);
+    }
+    m_batch->texts.push_back(lat);
+    m_batch->texts.push_back(lon);
+    return kPositionTexts;
 }
 
 void SummaryBuilder::submitFull()
 {
+    handOver(Batch::End::None);
+}
+
+void SummaryBuilder::handOver(Batch::End end)
+{
+    m_batch->count = std::size_t(m_cursor - m_batch->notes.data());
+    m_batch->end = end;
     submit(std::move(m_batch));
-    m_batch = freeBatch();
+    takeBatch(freeBatch());
+}
+
+void SummaryBuilder::takeBatch(std::unique_ptr<Batch> batch)
+{
+    m_batch = std::move(batch);
+    m_cursor = m_batch->notes.data();
+    m_batchEnd = m_cursor + m_batch->notes.size();
 }
 
 void SummaryBuilder::submit(std::unique_ptr<Batch> batch)
@@ -328,9 +391,7 @@ std::unique_ptr<SummaryBuilder::Batch> SummaryBuilder::freeBatch()
     if (m_free.empty() && m_batches < kMaxBatches) {
         ++m_batches;
         lock.unlock();
-        auto batch = std::make_unique<Batch>();
-        batch->notes.reserve(kBatchNotes);
-        return batch;
+        return std::make_unique<Batch>();
     }
     m_changed.wait(lock, [this] { return !m_free.empty(); });
     std::unique_ptr<Batch> batch = std::move(m_free.back());
@@ -353,12 +414,12 @@ void SummaryBuilder::run()
         if (batch->end == Batch::End::Discard) {
             m_table->reset();
         } else {
-            m_table->add(batch->notes, batch->texts);
+            m_table->add(batch->notes.data(), batch->count, batch->texts);
             if (batch->end == Batch::End::Finish)
                 ships = m_table->take();
         }
         const bool finished = batch->end == Batch::End::Finish;
-        batch->notes.clear();
+        batch->count = 0;
         batch->texts.clear();
         batch->end = Batch::End::None;
 

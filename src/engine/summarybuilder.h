@@ -39,37 +39,32 @@ public:
     void start();
 
     // A record handed over by the matcher. `known` says the matcher read the
-    // position for the areas; otherwise the texts are read on the other thread,
-    // with the same rule.
+    // position for the areas; otherwise the texts go along and are read on
+    // the other thread, with the same rule. Taken for every record: the usual
+    // one (a nine-byte MMSI, no name) is a few stores.
     void add(const CurrentRecord &r, bool known, double latitude, double longitude)
     {
-        Batch &b = *m_batch;
-        Note &n = b.notes.emplace_back();
         const std::string &mmsi = r.recMmsi;
-        n.low = n.high = 0;
-        if (mmsi.size() == 9) [[likely]] { // the usual MMSI: two fixed-size copies
-            std::memcpy(&n.low, mmsi.data(), 8);
-            n.high = static_cast<unsigned char>(mmsi[8]);
-        } else if (mmsi.size() <= kLongKey) {
-            std::memcpy(&n, mmsi.data(), mmsi.size());
-        } else {
-            n.high |= kLongMmsi;
-            b.texts.push_back(mmsi);
+        const std::string &lat = r.recLatitude, &lon = r.recLongitude;
+        if (mmsi.size() != 9 || !r.recName.empty() || (!known && (lat.size() > 8 || lon.size() > 8))) [[unlikely]] {
+            addOther(r, known, latitude, longitude);
+            return;
         }
-        n.high |= std::uint64_t(mmsi.size() & 0xf) << 56;
+        Note &n = *m_cursor;
+        std::memcpy(&n.low, mmsi.data(), 8);
+        std::uint64_t high = static_cast<unsigned char>(mmsi[8]) | (std::uint64_t(9) << 56);
         if (known) {
             n.latitude = latitude;
             n.longitude = longitude;
         } else {
-            n.high |= kPositionTexts;
-            b.texts.push_back(r.recLatitude);
-            b.texts.push_back(r.recLongitude);
+            // A std::string's buffer always holds at least 16 bytes (its
+            // small-string room or more): eight can be copied whatever the length.
+            std::memcpy(&n.latitude, lat.data(), 8);
+            std::memcpy(&n.longitude, lon.data(), 8);
+            high |= kShortTexts | (std::uint64_t(lat.size()) << 48) | (std::uint64_t(lon.size()) << 52);
         }
-        if (!r.recName.empty()) [[unlikely]] {
-            n.high |= kNamed;
-            b.texts.push_back(r.recName);
-        }
-        if (b.notes.size() == kBatchNotes) [[unlikely]]
+        n.high = high;
+        if (++m_cursor == m_batchEnd) [[unlikely]]
             submitFull();
     }
 
@@ -93,8 +88,8 @@ public:
     void discard();
 
     // A note: the MMSI's bytes as the table's key (length in the top byte's
-    // low half, flags in its high half) and the position when the matcher
-    // read it.
+    // low half, flags in its high half) and the position, as numbers when the
+    // matcher read them, else as texts.
     struct Note
     {
         std::uint64_t low, high;
@@ -104,7 +99,10 @@ public:
     static constexpr std::uint64_t kLongMmsi = 1ull << 60;      // the MMSI (over kLongKey bytes)
     static constexpr std::uint64_t kPositionTexts = 1ull << 61; // latitude, then longitude
     static constexpr std::uint64_t kNamed = 1ull << 62;         // the name
-    static constexpr std::uint64_t kFlags = kLongMmsi | kPositionTexts | kNamed;
+    // The position's texts of up to 8 bytes each in place of the numbers, their
+    // lengths in the key's bits 48 to 55 (a nine-byte MMSI leaves those free).
+    static constexpr std::uint64_t kShortTexts = 1ull << 63;
+    static constexpr std::uint64_t kFlags = kLongMmsi | kPositionTexts | kNamed | kShortTexts;
     static constexpr std::size_t kLongKey = 15;
 
 private:
@@ -115,17 +113,24 @@ private:
 
     struct Batch
     {
-        std::vector<Note> notes;
+        std::vector<Note> notes = std::vector<Note>(kBatchNotes);
+        std::size_t count = 0;
         std::vector<std::string> texts;
         enum class End { None, Finish, Discard } end = End::None;
     };
 
+    void addOther(const CurrentRecord &r, bool known, double latitude, double longitude);
+    std::uint64_t positionTexts(const CurrentRecord &r, Note &n, std::uint64_t high);
     void submitFull();
+    void handOver(Batch::End end);
+    void takeBatch(std::unique_ptr<Batch> batch);
     void submit(std::unique_ptr<Batch> batch);
     std::unique_ptr<Batch> freeBatch();
     void run();
 
-    std::unique_ptr<Batch> m_batch; // being filled
+    std::unique_ptr<Batch> m_batch; // being filled, up to m_cursor
+    Note *m_cursor = nullptr;
+    Note *m_batchEnd = nullptr;
     DaySummary m_summary;           // what the reader itself knows of the file
     DaySummary m_finished;          // the same of the file finished last
     bool m_usable = true;
