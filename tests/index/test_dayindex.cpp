@@ -120,7 +120,10 @@ private:
     QRandomGenerator m_rng;
 };
 
-const char *const kMmsis[] = {"431000001", "431000002", "431000003", "431000004", "432000005", "x1"};
+// Besides the usual nine bytes: nine characters in ten bytes, and in 27.
+const char *const kMmsis[] = {"431000001", "431000002", "431000003", "431000004", "432000005", "x1",
+                              "43100000\xc3\xbc", "\xe7\xac\xac\xe4\xb8\x80\xe4\xb8\xb8\xe7\xac\xac\xe4\xb8\x80"
+                              "\xe4\xb8\xb8\xe7\xac\xac\xe4\xb8\x80\xe4\xb8\xb8"};
 const char *const kNames[] = {"", "", "ALPHA", "BRAVO MARU", "CHARLIE", "D,E"};
 // Positions on and around the squares the criteria use, on and beside the
 // edges of the summary's cells, and numbers no square holds.
@@ -433,6 +436,7 @@ private slots:
             writeSettled(ws, day2, same);
             const QString path = ws.logs() + "/" + day2;
             QCOMPARE(searchShips(&index), QStringList{"431000001 REAL2"});
+            QVERIFY(index.isCurrent("../logs/", "20110401_AIS_FMT.log"));
             QVERIFY(index.isCurrent("../logs/", day2));
 
             tamperName(index, day2, "INDEXED");
