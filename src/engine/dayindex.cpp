@@ -245,10 +245,10 @@ void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
         // The summary before this one, long since sorted out: a whole file
         // was read meanwhile.
         storeFinishedSummary();
-        g_builder.finishLater(hasItems, record, g_timeReplaced);
+        g_builder.finishLater(hasItems, record, g_timeReplaced, g_index);
         g_finished = {true, logFolder, fileName};
     } else {
-        g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced));
+        g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced, g_index));
     }
 }
 

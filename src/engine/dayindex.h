@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -90,6 +91,8 @@ struct DaySummary
     // The fields of a trailing record without an MMSI, carried into the next file.
     std::string name, longitude, latitude, speed;
     std::vector<ShipSummary> ships; // sorted by mmsi
+    // What the store made of it in DayIndex::prepare(), if anything.
+    QByteArray prepared;
 
     const ShipSummary *find(std::string_view mmsi) const;
 };
@@ -113,6 +116,11 @@ public:
     // made or the pass ends. The store checks that the file did not change since
     // the lookup.
     virtual void store(const QString &folder, const QString &fileName, const DaySummary &summary) = 0;
+    // Called on the summary builder's thread with each summary it makes,
+    // before store() gets it: the work a store needs no database for (the
+    // encoding), kept off the thread that reads. It runs alongside lookup()
+    // and store() and must touch nothing they use.
+    virtual void prepare(DaySummary &summary) const { (void)summary; }
 };
 
 // The index the passes use; null (the default) reads every file.

@@ -280,8 +280,11 @@ void SummaryBuilder::separator(bool firstItem, std::size_t itemSize, const std::
     }
 }
 
-void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced)
+void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index)
 {
+    // The other thread completes m_finished; this one touches it again only
+    // in result(), once the other is done with it.
+    m_preparer = index;
     DaySummary &d = m_finished;
     d = std::move(m_summary);
     d.hasItems = hasItems;
@@ -301,7 +304,6 @@ DaySummary SummaryBuilder::result()
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_resultReady; });
     m_resultReady = false;
-    m_finished.ships = std::move(m_result);
     return std::move(m_finished);
 }
 
@@ -410,13 +412,15 @@ void SummaryBuilder::run()
         m_queue.pop_front();
         lock.unlock();
 
-        std::vector<ShipSummary> ships;
         if (batch->end == Batch::End::Discard) {
             m_table->reset();
         } else {
             m_table->add(batch->notes.data(), batch->count, batch->texts);
-            if (batch->end == Batch::End::Finish)
-                ships = m_table->take();
+            if (batch->end == Batch::End::Finish) {
+                m_finished.ships = m_table->take();
+                if (m_preparer)
+                    m_preparer->prepare(m_finished);
+            }
         }
         const bool finished = batch->end == Batch::End::Finish;
         batch->count = 0;
@@ -425,10 +429,8 @@ void SummaryBuilder::run()
 
         lock.lock();
         m_free.push_back(std::move(batch));
-        if (finished) {
-            m_result = std::move(ships);
+        if (finished)
             m_resultReady = true;
-        }
         m_changed.notify_all();
     }
 }

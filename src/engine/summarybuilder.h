@@ -74,15 +74,16 @@ public:
     bool usable() const { return m_usable; }
 
     // The file read to its end: its summary, once the other thread has
-    // caught up with it. `r` is the record the file leaves behind.
-    DaySummary finish(bool hasItems, const CurrentRecord &r, bool timeReplaced)
+    // caught up with it and handed it to `index`'s prepare() (when given).
+    // `r` is the record the file leaves behind.
+    DaySummary finish(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index)
     {
-        finishLater(hasItems, r, timeReplaced);
+        finishLater(hasItems, r, timeReplaced, index);
         return result();
     }
     // The same in two steps, so that the reader can go on with the next file
     // while the other thread sorts out this one's ships.
-    void finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced);
+    void finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index);
     DaySummary result();
     // The file was not read to its end: what was noted is dropped.
     void discard();
@@ -142,7 +143,7 @@ private:
     std::vector<std::unique_ptr<Batch>> m_free; // back from it
     int m_batches = 0;                          // made so far
     bool m_resultReady = false;
-    std::vector<ShipSummary> m_result;
+    const DayIndex *m_preparer = nullptr;
     bool m_quit = false;
     std::unique_ptr<ShipTable> m_table; // the other thread's alone
     std::thread m_thread;

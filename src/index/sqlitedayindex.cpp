@@ -147,7 +147,12 @@ SqliteDayIndex::Database *SqliteDayIndex::database(const QString &folder)
 {
     if (m_cacheFolderFailed)
         return nullptr;
-    const QString path = databasePath(folder);
+    // Asked for every file twice (lookup and store): resolving the folder's
+    // links each time costs a system call per path component.
+    auto known = m_pathByFolder.constFind(folder);
+    if (known == m_pathByFolder.cend())
+        known = m_pathByFolder.insert(folder, databasePath(folder));
+    const QString &path = known.value();
     auto it = m_databases.find(path);
     if (it == m_databases.end()) {
         if (!QDir().mkpath(m_cacheFolder)) {
@@ -376,12 +381,17 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     q.addBindValue(qlonglong(after.changedNs));
     q.addBindValue(qlonglong(after.inode));
     q.addBindValue(qlonglong(after.device));
-    q.addBindValue(encodeSummary(summary));
+    q.addBindValue(summary.prepared.isEmpty() ? encodeSummary(summary) : summary.prepared);
     if (q.exec())
         m_outcome = Outcome::Stored;
     else
         fail(*db, QStringLiteral("cannot write"), q.lastError().text(), primaryCode(q.lastError()));
     q.finish();
+}
+
+void SqliteDayIndex::prepare(DaySummary &summary) const
+{
+    summary.prepared = encodeSummary(summary);
 }
 
 QString SqliteDayIndex::writeProblem(const QString &logFolder)

@@ -37,6 +37,7 @@ public:
 
     Lookup lookup(const QString &folder, const QString &fileName) override;
     void store(const QString &folder, const QString &fileName, const Module1::DaySummary &summary) override;
+    void prepare(Module1::DaySummary &summary) const override;
 
     // The log of today, or of a later day, is still being written: it is
     // never summarised nor answered for.
@@ -91,6 +92,7 @@ private:
     Outcome m_outcome = Outcome::None;
     int m_busyTimeoutMs = 2000;
     std::map<QString, std::unique_ptr<Database>> m_databases; // by database path
+    QHash<QString, QString> m_pathByFolder;                   // database path by log folder
     QHash<QString, FileIdentity> m_pending;                   // file path -> identity when looked up
 };
 
