@@ -236,11 +236,7 @@ private:
     std::unordered_map<std::string, Slot> m_longKeys;
 };
 
-SummaryBuilder::SummaryBuilder() : m_table(std::make_unique<ShipTable>())
-{
-    m_batches = 1;
-    takeBatch(std::make_unique<Batch>());
-}
+SummaryBuilder::SummaryBuilder() = default;
 
 SummaryBuilder::~SummaryBuilder()
 {
@@ -258,10 +254,14 @@ void SummaryBuilder::start()
 {
     if (m_started)
         discard();
-    // Started with the first file summarised, so that a program that never
-    // builds a summary has no thread for it.
-    if (!m_thread.joinable())
+    // Made with the first file summarised, so that a program that never
+    // builds a summary has neither the thread nor its 200 KB of tables.
+    if (!m_thread.joinable()) {
+        m_table = std::make_unique<ShipTable>();
+        m_batches = 1;
+        takeBatch(std::make_unique<Batch>());
         m_thread = std::thread([this] { run(); });
+    }
     m_summary = DaySummary{};
     m_usable = true;
     m_started = true;
