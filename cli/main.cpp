@@ -116,7 +116,7 @@ const CommandHelp kCommands[] = {
      "no text: it draws the ship's day track and the areas on the sea map into the PNG image --out names",
      {"file", "ship", "name", "track", "area", "out", "size"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
-     "builds the day index of the period ahead, and prints one line of what it did", {"from", "to", "jobs"}},
+     "one line of what it did, after building the day index of the period ahead", {"from", "to", "jobs"}},
 };
 
 const CommandHelp *findCommand(const QString &name)
