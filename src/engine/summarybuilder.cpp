@@ -380,11 +380,14 @@ void SummaryBuilder::takeBatch(std::unique_ptr<Batch> batch)
 
 void SummaryBuilder::submit(std::unique_ptr<Batch> batch)
 {
+    bool wake;
     {
         std::lock_guard lock(m_mutex);
+        wake = batch->end != Batch::End::None || m_queue.size() + 1 >= kWakeAt;
         m_queue.push_back(std::move(batch));
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 std::unique_ptr<SummaryBuilder::Batch> SummaryBuilder::freeBatch()
@@ -395,7 +398,12 @@ std::unique_ptr<SummaryBuilder::Batch> SummaryBuilder::freeBatch()
         lock.unlock();
         return std::make_unique<Batch>();
     }
-    m_changed.wait(lock, [this] { return !m_free.empty(); });
+    if (m_free.empty()) {
+        // Every batch is out: some wait for the other thread, which was woken
+        // when they reached kWakeAt, but a nudge costs nothing on this rare path.
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_free.empty(); });
+    }
     std::unique_ptr<Batch> batch = std::move(m_free.back());
     m_free.pop_back();
     return batch;
