@@ -160,6 +160,8 @@ bool answerSearch(const DaySummary &summary)
 void setDayIndex(DayIndex *index)
 {
     storeFinishedSummary();
+    if (g_index)
+        g_index->flush();
     g_index = index;
 }
 
@@ -257,9 +259,9 @@ void storeFinishedSummary()
     if (!g_finished.pending)
         return;
     g_finished.pending = false;
-    const DaySummary summary = g_builder.result();
+    DaySummary summary = g_builder.result();
     if (g_index)
-        g_index->store(g_finished.folder, g_finished.fileName, summary);
+        g_index->storeLater(g_finished.folder, g_finished.fileName, std::move(summary));
 }
 
 StoreSummariesLater::StoreSummariesLater() : m_outer(!g_storeLater)
@@ -273,6 +275,8 @@ StoreSummariesLater::~StoreSummariesLater()
         return;
     g_storeLater = false;
     storeFinishedSummary();
+    if (g_index)
+        g_index->flush();
 }
 
 } // namespace detail

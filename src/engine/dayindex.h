@@ -116,6 +116,14 @@ public:
     // made or the pass ends. The store checks that the file did not change since
     // the lookup.
     virtual void store(const QString &folder, const QString &fileName, const DaySummary &summary) = 0;
+    // The same within a period pass: the store may finish it on a thread of
+    // its own while the next file is read. Everything handed over is stored
+    // by the time flush() returns; a pass calls it at its end.
+    virtual void storeLater(const QString &folder, const QString &fileName, DaySummary &&summary)
+    {
+        store(folder, fileName, summary);
+    }
+    virtual void flush() {}
     // Called on the summary builder's thread with each summary it makes,
     // before store() gets it: the work a store needs no database for (the
     // encoding), kept off the thread that reads. It runs alongside lookup()

@@ -1,6 +1,7 @@
 #include "index/sqlitedayindex.h"
 
 #include "engine/text.h"
+#include "index/storethread.h"
 #include "index/summarycodec.h"
 
 #include <QCoreApplication>
@@ -36,55 +37,11 @@ constexpr int kRetryAfterMs = 30000;
 // could not be trusted.
 constexpr std::int64_t kSettleNs = 2000000000;
 
-// SQLite's primary result codes that mean the file is not a sound database,
-// and those with a plain reason.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
-constexpr int kSqliteReadOnly = 8;
-constexpr int kSqliteIoError = 10;
+// SQLite's primary result codes that mean the file is not a sound database.
 constexpr int kSqliteCorrupt = 11;
-constexpr int kSqliteFull = 13;
-constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADatabase = 26;
 
 std::atomic<int> g_connections{0};
-
-// SQLite's own words name its calls ("unable to open database file Error
-// opening database"); the user wants to know what to change.
-QString plainReason(int code, const QString &error, const QString &path)
-{
-    const QFileInfo file(path);
-    const QFileInfo folder(file.absolutePath());
-    switch (code) {
-    case kSqliteBusy:
-    case kSqliteLocked:
-        return QStringLiteral("the database is in use by another program");
-    case kSqliteReadOnly:
-    case kSqliteCantOpen:
-        if (!folder.isWritable())
-            return QStringLiteral("no permission to write in the folder");
-        if (file.exists() && !file.isWritable())
-            return QStringLiteral("no permission to write the database file %1").arg(file.fileName());
-        return code == kSqliteReadOnly ? QStringLiteral("the database is read-only")
-                                       : QStringLiteral("the database file cannot be opened");
-    case kSqliteFull:
-        return QStringLiteral("the disk is full");
-    case kSqliteIoError:
-        return QStringLiteral("the disk reported an error");
-    case kSqliteCorrupt:
-    case kSqliteNotADatabase:
-        return QStringLiteral("the database is damaged");
-    default:
-        return error;
-    }
-}
-
-int primaryCode(const QSqlError &e)
-{
-    bool ok = false;
-    const int code = e.nativeErrorCode().toInt(&ok);
-    return ok ? code & 0xff : -1;
-}
 
 } // namespace
 
@@ -94,7 +51,6 @@ struct SqliteDayIndex::Database
     QString connection;
     bool opened = false;
     bool corrupt = false;            // replace it at the next write
-    bool warned = false;             // one line on standard error per database
     QString problem;                 // the last failure in plain words
     std::optional<QDeadlineTimer> unavailable; // locked, read-only, unreadable: try again later
     std::unique_ptr<QSqlQuery> select, insert;
@@ -106,12 +62,15 @@ bool SqliteDayIndex::isCurrentDay(const QString &fileName)
 }
 
 SqliteDayIndex::SqliteDayIndex(const QString &cacheFolder)
-    : m_cacheFolder(cacheFolder.isEmpty() ? defaultCacheFolder() : cacheFolder)
+    : m_cacheFolder(cacheFolder.isEmpty() ? defaultCacheFolder() : cacheFolder),
+      m_warnings(std::make_shared<IndexWarnings>())
 {
 }
 
 SqliteDayIndex::~SqliteDayIndex()
 {
+    // The summaries handed over are written before the connections close.
+    m_writer.reset();
     for (auto &[path, db] : m_databases)
         close(*db);
 }
@@ -251,12 +210,12 @@ void SqliteDayIndex::close(Database &db)
 
 void SqliteDayIndex::warn(const QString &line) const
 {
-    if (!m_warnings)
-        return;
-    // Named after the program that uses the index: the window or velkais-log.
-    std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
-                 line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    m_warnings->line(line);
+}
+
+void SqliteDayIndex::setWarnings(bool on)
+{
+    m_warnings->setEnabled(on);
 }
 
 // Why the cache folder cannot be made: the nearest existing folder above it
@@ -276,10 +235,8 @@ QString SqliteDayIndex::folderProblem() const
 void SqliteDayIndex::fail(Database &db, const QString &what, const QString &error, int code)
 {
     db.problem = plainReason(code, error, db.path);
-    if (!db.warned) {
-        db.warned = true;
-        warn(QStringLiteral("%1 the day index %2 (%3); log files are read instead").arg(what, db.path, db.problem));
-    }
+    m_warnings->once(db.path,
+                     QStringLiteral("%1 the day index %2 (%3); log files are read instead").arg(what, db.path, db.problem));
     close(db);
     if (code == kSqliteCorrupt || code == kSqliteNotADatabase)
         db.corrupt = true;
@@ -290,6 +247,8 @@ void SqliteDayIndex::fail(Database &db, const QString &what, const QString &erro
 // A damaged database goes, with its write-ahead log, and a new one takes its place.
 void SqliteDayIndex::replace(Database &db)
 {
+    if (m_writer)
+        m_writer->release(db.path);
     close(db);
     for (const char *suffix : {"", "-wal", "-shm", "-journal"})
         QFile::remove(db.path + QLatin1String(suffix));
@@ -354,18 +313,22 @@ SqliteDayIndex::Lookup SqliteDayIndex::lookup(const QString &folder, const QStri
     return out;
 }
 
-void SqliteDayIndex::store(const QString &folder, const QString &fileName, const DaySummary &summary)
+bool SqliteDayIndex::unchangedSinceLookup(const QString &path, FileIdentity *identity)
 {
-    const QString path = folder + fileName;
     const auto pending = m_pending.constFind(path);
     if (pending == m_pending.cend())
-        return;
+        return false;
     const FileIdentity before = pending.value();
     m_pending.erase(pending);
-    FileIdentity after;
     m_outcome = Outcome::Unsettled;
-    if (!examine(path, &after) || !(after == before))
-        return; // changed while it was read
+    return examine(path, identity) && *identity == before;
+}
+
+void SqliteDayIndex::store(const QString &folder, const QString &fileName, const DaySummary &summary)
+{
+    FileIdentity after;
+    if (!unchangedSinceLookup(folder + fileName, &after))
+        return;
     m_outcome = Outcome::NotStored;
     Database *db = database(folder);
     if (!db)
@@ -387,6 +350,31 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     else
         fail(*db, QStringLiteral("cannot write"), q.lastError().text(), primaryCode(q.lastError()));
     q.finish();
+}
+
+void SqliteDayIndex::storeLater(const QString &folder, const QString &fileName, DaySummary &&summary)
+{
+    // Only what the usual insert would do goes to the other thread; a
+    // database that is not open, or damaged and to be replaced, is the
+    // business of store().
+    Database *db = database(folder);
+    if (!db || !db->opened || db->corrupt || summary.prepared.isEmpty()) {
+        store(folder, fileName, summary);
+        return;
+    }
+    FileIdentity after;
+    if (!unchangedSinceLookup(folder + fileName, &after))
+        return;
+    m_outcome = Outcome::Pending;
+    if (!m_writer)
+        m_writer = std::make_unique<StoreThread>(m_busyTimeoutMs, m_warnings);
+    m_writer->add({db->path, fileName, after, std::move(summary.prepared)});
+}
+
+void SqliteDayIndex::flush()
+{
+    if (m_writer)
+        m_writer->flush();
 }
 
 void SqliteDayIndex::prepare(DaySummary &summary) const

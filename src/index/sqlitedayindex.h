@@ -11,6 +11,9 @@
 
 namespace Index {
 
+class IndexWarnings;
+class StoreThread;
+
 // The day index kept in SQLite: one database per log folder, named after the
 // folder's canonical path, in a cache folder shared by the window and the
 // command-line tool. SQLite's write-ahead log lets a window read while a cron
@@ -37,6 +40,9 @@ public:
 
     Lookup lookup(const QString &folder, const QString &fileName) override;
     void store(const QString &folder, const QString &fileName, const Module1::DaySummary &summary) override;
+    // Hands the insert to a thread of its own, with its own connection.
+    void storeLater(const QString &folder, const QString &fileName, Module1::DaySummary &&summary) override;
+    void flush() override;
     void prepare(Module1::DaySummary &summary) const override;
 
     // The log of today, or of a later day, is still being written: it is
@@ -68,7 +74,7 @@ public:
 
     // No line on standard error when the index cannot be used: for a caller
     // that reports it in its own words.
-    void setWarnings(bool on) { m_warnings = on; }
+    void setWarnings(bool on);
 
 protected:
     // The identity of a file and the time now, in nanoseconds since the
@@ -85,15 +91,17 @@ private:
     void warn(const QString &line) const;
     QString folderProblem() const;
     void replace(Database &db);
+    bool unchangedSinceLookup(const QString &path, FileIdentity *identity);
 
     QString m_cacheFolder;
     bool m_cacheFolderFailed = false;
-    bool m_warnings = true;
+    std::shared_ptr<IndexWarnings> m_warnings;
     Outcome m_outcome = Outcome::None;
     int m_busyTimeoutMs = 2000;
     std::map<QString, std::unique_ptr<Database>> m_databases; // by database path
     QHash<QString, QString> m_pathByFolder;                   // database path by log folder
     QHash<QString, FileIdentity> m_pending;                   // file path -> identity when looked up
+    std::unique_ptr<StoreThread> m_writer;                    // made with the first storeLater()
 };
 
 } // namespace Index
