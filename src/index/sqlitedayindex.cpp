@@ -184,8 +184,7 @@ bool SqliteDayIndex::open(Database &db)
         if (!db.select->prepare(QStringLiteral("SELECT size, modified, changed, inode, device, summary FROM days "
                                                "WHERE name = ?")))
             return failed(QStringLiteral("cannot use"), db.select->lastError());
-        if (!db.insert->prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, inode, "
-                                               "device, summary) VALUES (?, ?, ?, ?, ?, ?, ?)")))
+        if (!prepareInsert(*db.insert))
             return failed(QStringLiteral("cannot use"), db.insert->lastError());
         return true;
     }();
@@ -338,13 +337,7 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     if (!db->opened)
         return;
     QSqlQuery &q = *db->insert;
-    q.addBindValue(fileName);
-    q.addBindValue(qlonglong(after.size));
-    q.addBindValue(qlonglong(after.modifiedNs));
-    q.addBindValue(qlonglong(after.changedNs));
-    q.addBindValue(qlonglong(after.inode));
-    q.addBindValue(qlonglong(after.device));
-    q.addBindValue(summary.prepared.isEmpty() ? encodeSummary(summary) : summary.prepared);
+    bindRow(q, fileName, after, summary.prepared.isEmpty() ? encodeSummary(summary) : summary.prepared);
     if (q.exec())
         m_outcome = Outcome::Stored;
     else

@@ -67,6 +67,23 @@ int primaryCode(const QSqlError &e)
     return ok ? code & 0xff : -1;
 }
 
+bool prepareInsert(QSqlQuery &q)
+{
+    return q.prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, inode, device, "
+                                    "summary) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+}
+
+void bindRow(QSqlQuery &q, const QString &fileName, const FileIdentity &identity, const QByteArray &summary)
+{
+    q.addBindValue(fileName);
+    q.addBindValue(qlonglong(identity.size));
+    q.addBindValue(qlonglong(identity.modifiedNs));
+    q.addBindValue(qlonglong(identity.changedNs));
+    q.addBindValue(qlonglong(identity.inode));
+    q.addBindValue(qlonglong(identity.device));
+    q.addBindValue(summary);
+}
+
 void IndexWarnings::setEnabled(bool on)
 {
     std::lock_guard lock(m_mutex);
@@ -181,13 +198,7 @@ void StoreThread::write(const Job &job)
     if (!c)
         return;
     QSqlQuery &q = *c->insert;
-    q.addBindValue(job.fileName);
-    q.addBindValue(qlonglong(job.identity.size));
-    q.addBindValue(qlonglong(job.identity.modifiedNs));
-    q.addBindValue(qlonglong(job.identity.changedNs));
-    q.addBindValue(qlonglong(job.identity.inode));
-    q.addBindValue(qlonglong(job.identity.device));
-    q.addBindValue(job.summary);
+    bindRow(q, job.fileName, job.identity, job.summary);
     if (!q.exec()) {
         const QSqlError e = q.lastError();
         q.finish();
@@ -228,8 +239,7 @@ StoreThread::Connection *StoreThread::connection(const QString &database)
             error = sql.lastError();
         else if (!c.insert->exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
                  !c.insert->exec(QStringLiteral("PRAGMA wal_autocheckpoint=256")) ||
-                 !c.insert->prepare(QStringLiteral("INSERT OR REPLACE INTO days (name, size, modified, changed, "
-                                                   "inode, device, summary) VALUES (?, ?, ?, ?, ?, ?, ?)")))
+                 !prepareInsert(*c.insert))
             error = c.insert->lastError();
     }
     if (error.type() != QSqlError::NoError) {

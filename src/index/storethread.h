@@ -2,7 +2,7 @@
 
 // Summaries written on a thread of their own, so that within a period pass the
 // reader goes straight on to the next file while the last one's summary goes
-// into the database. Part of SqliteDayIndex; not for use elsewhere.
+// into the database. A piece of SqliteDayIndex; not for use elsewhere.
 
 #include "index/fileidentity.h"
 
@@ -18,6 +18,7 @@
 #include <thread>
 
 class QSqlError;
+class QSqlQuery;
 
 namespace Index {
 
@@ -26,6 +27,11 @@ namespace Index {
 QString plainReason(int code, const QString &error, const QString &path);
 // SQLite's primary result code of an error, or -1.
 int primaryCode(const QSqlError &e);
+
+// The one statement that writes a summary, for either thread's connection,
+// and its values for one file.
+bool prepareInsert(QSqlQuery &q);
+void bindRow(QSqlQuery &q, const QString &fileName, const FileIdentity &identity, const QByteArray &summary);
 
 // Lines on standard error, named after the program that uses the index, and at
 // most one per database from whichever thread meets its trouble first.
