@@ -155,6 +155,36 @@ bool answerSearch(const DaySummary &summary)
     return true;
 }
 
+// A passages pass: skipped when no ship of the day can have a fix in an
+// active square, nothing is open across the day's start, and the same holds
+// for the days whose fixes could be a neighbour of one of this day's (a fix
+// before a passage gives its entry side, and the gap, at most half a day,
+// keeps every other neighbour within the day before). Only the last names
+// are left of the day.
+bool answerPassages(const DaySummary &summary, const QString &fileName)
+{
+    const std::vector<Area> areas = activeAreas();
+    const auto reaches = [&](const DaySummary &day) {
+        if (areas.empty())
+            return false;
+        if (!g_criteria.mmsi.empty()) {
+            const ShipSummary *s = day.find(g_criteria.mmsi);
+            return s && mayReach(*s, areas);
+        }
+        return std::any_of(day.ships.begin(), day.ships.end(),
+                           [&](const ShipSummary &s) { return mayReach(s, areas); });
+    };
+    if (passagesHoldOpen() || reaches(summary))
+        return false;
+    for (const QString &next : passagesNeighbourFiles(fileName)) {
+        const DayIndex::Lookup found = g_index->lookup(logFolder, next);
+        if (!found.summary || reaches(*found.summary))
+            return false;
+    }
+    passagesSkipDay(summary);
+    return true;
+}
+
 } // namespace
 
 void setDayIndex(DayIndex *index)
@@ -176,9 +206,9 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
     g_buildingSummary = false;
     g_summaryAwaitsSeparator = false;
-    // Summaries are of "Search" and "List1" passes, which read the same keys,
+    // Summaries are of "Search", "List1" and passages passes, which read the same keys,
     // and hold for a file read from an empty record only.
-    if (!g_index || (pass != Pass::Search && pass != Pass::List1) || !recordIsEmpty())
+    if (!g_index || (pass != Pass::Search && pass != Pass::List1 && pass != Pass::Passages) || !recordIsEmpty())
         return IndexAnswer::Read;
     DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
     if (!found.summary) {
@@ -204,7 +234,9 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
         refreshControls();
     }
 
-    const bool answered = pass == Pass::Search ? answerSearch(summary) : answerShipSelection(summary, fileName);
+    const bool answered = pass == Pass::Search     ? answerSearch(summary)
+                          : pass == Pass::Passages ? answerPassages(summary, fileName)
+                                                   : answerShipSelection(summary, fileName);
     if (!answered)
         return summary.hasItems ? IndexAnswer::ReadAfterTurn : IndexAnswer::Read;
 

@@ -6,13 +6,18 @@
 #include "engine/host.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
+
+namespace Module1 {
+struct DaySummary;
+}
 
 namespace Module1::detail {
 
 // The mode of a pass, decided once per file instead of comparing texts per record.
-enum class Pass { Search, List1, List2, Export };
+enum class Pass { Search, List1, List2, Export, Passages };
 enum class View { Other, Dest, Kml };
 
 extern Host *g_host;
@@ -63,6 +68,16 @@ void emptyRecord();
 // Hands a record that passed an export pass's criteria to the pass's sink
 // (export.cpp). Returns true when the sink asks to stop.
 bool exportRecord(const QString &fileName);
+// Hands a record of a ship that passed the MMSI test, whatever its position,
+// to the passages pass (passages.cpp).
+void passageRecord(const QString &fileName);
+// What the day index needs of a passages pass to skip a day: whether a
+// passage or an undecided fix inside is open across the day's start, the day
+// logs whose fixes could neighbour this day's (the same and the next day,
+// within the period), and the names a skipped day would have given.
+bool passagesHoldOpen();
+QStringList passagesNeighbourFiles(const QString &fileName);
+void passagesSkipDay(const DaySummary &summary);
 // Forgets what the matcher keeps beside the ship table and the file list.
 void resetMatcher();
 // A new file starts: the file-list shortcut of the last file no longer holds.

@@ -123,6 +123,10 @@ bool detail::matchRecord(Pass pass, const QString &fileName)
     if (pass == Pass::List2) {
         if (record.recMmsi == search.viewMmsi)
             accumulateView();
+    } else if (pass == Pass::Passages) {
+        // A passage needs the ship's positions outside the squares as well.
+        if (g_criteria.mmsi.empty() || record.recMmsi == g_criteria.mmsi)
+            passageRecord(fileName);
     } else if ((g_criteria.mmsi.empty() || record.recMmsi == g_criteria.mmsi) && inAreas()) {
         if (pass == Pass::Search) {
             if (listedShipIndex(record.recMmsi) < 0)

@@ -1,0 +1,449 @@
+#include "engine/passages.h"
+
+#include "engine/dayindex.h"
+#include "engine/export.h"
+#include "engine/internal.h"
+#include "engine/module1.h"
+#include "engine/numbers.h"
+#include "engine/text.h"
+#include "platform/files.h"
+
+#include <QDateTime>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <unordered_map>
+
+namespace Module1 {
+
+using namespace detail;
+
+namespace {
+
+const QString kPassagesMode = QStringLiteral("Passages");
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kEarthNauticalMiles = 3440.065;
+
+// Seconds of the day of an "HH:MM:SS" on a real clock, else -1.
+int clockSeconds(const std::string &t)
+{
+    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
+        return -1;
+    for (const int i : {0, 1, 3, 4, 6, 7}) {
+        if (t[i] < '0' || t[i] > '9')
+            return -1;
+    }
+    const auto two = [&](int i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
+    if (two(0) > 23 || two(3) > 59 || two(6) > 59)
+        return -1;
+    return two(0) * 3600 + two(3) * 60 + two(6);
+}
+
+struct Fix
+{
+    double latitude = 0, longitude = 0;
+    long long time = 0;     // seconds on one running clock across the day logs
+    bool timed = false;     // false: the reader's stand-in, timed as the log's last real time
+    int seconds = -1;       // of the day, -1 for a stand-in
+    int fileIndex = 0;      // into Tracker::m_files
+    std::optional<double> speed;
+    std::uint8_t inside = 0; // bit k: inside area k
+    long long order = 0;    // log order within the pass
+};
+
+double distanceNm(const Fix &a, const Fix &b)
+{
+    const double rad = kPi / 180;
+    const double dLat = (b.latitude - a.latitude) * rad;
+    const double dLon = (b.longitude - a.longitude) * rad;
+    const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
+                     std::cos(a.latitude * rad) * std::cos(b.latitude * rad) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * kEarthNauticalMiles * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+double bearingDegrees(const Fix &a, const Fix &b)
+{
+    const double rad = kPi / 180;
+    const double y = std::sin((b.longitude - a.longitude) * rad) * std::cos(b.latitude * rad);
+    const double x = std::cos(a.latitude * rad) * std::sin(b.latitude * rad) -
+                     std::sin(a.latitude * rad) * std::cos(b.latitude * rad) * std::cos((b.longitude - a.longitude) * rad);
+    const double degrees = std::atan2(y, x) / rad;
+    return std::fmod(degrees + 360, 360);
+}
+
+// The side by which the line from `outside` to `inside` crosses into the
+// square: of the bounds it is beyond, the one it crosses last.
+Side sideCrossed(const Fix &outside, const Fix &inside, const Square &q)
+{
+    Side side = '-';
+    double best = -1;
+    const auto consider = [&](double from, double to, double bound, Side s) {
+        const double t = from == to ? 0 : (bound - from) / (to - from);
+        if (t > best) {
+            best = t;
+            side = s;
+        }
+    };
+    if (outside.latitude > q.latHigh)
+        consider(outside.latitude, inside.latitude, q.latHigh, 'N');
+    if (outside.latitude < q.latLow)
+        consider(outside.latitude, inside.latitude, q.latLow, 'S');
+    if (outside.longitude > q.lonHigh)
+        consider(outside.longitude, inside.longitude, q.lonHigh, 'E');
+    if (outside.longitude < q.lonLow)
+        consider(outside.longitude, inside.longitude, q.lonLow, 'W');
+    return side;
+}
+
+struct Open
+{
+    bool active = false;
+    Passage passage;
+    Fix first, last;
+    std::vector<double> speeds;
+    long long slowSince = -1; // the time the current run below 0.5 kn began
+    long long order = 0;
+};
+
+struct Ship
+{
+    bool hasPending = false, hasBefore = false, hasLast = false;
+    Fix pending;  // the newest fix, until the next one tells whether it is plausible
+    Fix before;   // the fix before it, plausible or not
+    Fix last;     // the last fix taken
+    std::array<Open, 3> open;
+    std::string mmsi, name;
+};
+
+class Tracker
+{
+public:
+    Tracker(const PassageOptions &options, const QStringList &names)
+        : m_options(options), m_gapSeconds(std::min(options.gapMinutes, kMaxGapMinutes) * 60LL), m_names(names)
+    {
+    }
+
+    void take(const QString &fileName)
+    {
+        if (fileName != m_fileName)
+            beginFile(fileName);
+        Ship &ship = m_ships[record.recMmsi];
+        if (ship.mmsi.empty())
+            ship.mmsi = record.recMmsi;
+        if (!record.recName.empty())
+            ship.name = record.recName;
+        // The matcher's numbers, which the day index's summary takes as well.
+        const double lon = positionNumber(record.recLongitude);
+        const double lat = positionNumber(record.recLatitude);
+        g_position = {true, lat, lon};
+        if (!fieldNumber(record.recLongitude) || !fieldNumber(record.recLatitude))
+            return;
+        Fix f;
+        f.latitude = lat;
+        f.longitude = lon;
+        f.seconds = g_timeReplaced ? -1 : clockSeconds(record.recTime);
+        f.timed = f.seconds >= 0;
+        if (f.timed)
+            m_lastSeconds = f.seconds;
+        f.time = m_day * 86400 + (f.timed ? f.seconds : m_lastSeconds);
+        f.fileIndex = int(m_files.size()) - 1;
+        if (!record.recSpeed.empty())
+            f.speed = leadingNumber(record.recSpeed);
+        for (int k = 0; k < 3; ++k) {
+            if (!g_criteria.areaOn[k])
+                continue;
+            const Square q = squareOf(g_criteria, k);
+            if (q.lonLow <= lon && lon <= q.lonHigh && q.latLow <= lat && lat <= q.latHigh)
+                f.inside |= std::uint8_t(1u << k);
+        }
+        f.order = m_order++;
+        m_squares = {squareOf(g_criteria, 0), squareOf(g_criteria, 1), squareOf(g_criteria, 2)};
+        arrive(ship, f);
+    }
+
+    bool holdsOpen() const
+    {
+        for (const auto &[mmsi, ship] : m_ships) {
+            if (ship.hasPending && ship.pending.inside)
+                return true;
+            for (const Open &o : ship.open) {
+                if (o.active)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // The day logs of the same date after this one and of the next date,
+    // within the period as it stands.
+    QStringList neighbourFiles(const QString &fileName) const
+    {
+        QStringList out;
+        const QString date = leftChars(fileName, 8);
+        const QDate day = QDate::fromString(date, QStringLiteral("yyyyMMdd"));
+        const QString next = day.isValid() ? day.addDays(1).toString(QStringLiteral("yyyyMMdd")) : QString();
+        const QString last = g_host->periodLast();
+        for (const QString &name : m_names) {
+            const QString d = leftChars(name, 8);
+            if (((d == date && name > fileName) || (!next.isEmpty() && d == next)) && d <= last)
+                out << name;
+        }
+        return out;
+    }
+
+    void skipDay(const DaySummary &summary)
+    {
+        for (const ShipSummary &s : summary.ships) {
+            if (s.lastName.empty() || (!g_criteria.mmsi.empty() && s.mmsi != g_criteria.mmsi))
+                continue;
+            m_ships[s.mmsi].name = s.lastName;
+        }
+    }
+
+    std::vector<Passage> finish()
+    {
+        for (auto &[mmsi, ship] : m_ships) {
+            if (ship.hasPending) {
+                ship.hasPending = false;
+                accept(ship, ship.pending);
+            }
+            for (Open &o : ship.open) {
+                if (o.active)
+                    close(ship, o, nullptr);
+            }
+        }
+        // Log order of the entries; squares that overlap in the order A, B, C.
+        std::sort(m_done.begin(), m_done.end(), [](const auto &a, const auto &b) {
+            return a.first != b.first ? a.first < b.first : a.second.area < b.second.area;
+        });
+        std::vector<Passage> out;
+        out.reserve(m_done.size());
+        for (auto &[order, p] : m_done) {
+            p.name = m_ships[p.mmsi].name;
+            out.push_back(std::move(p));
+        }
+        return out;
+    }
+
+private:
+    void beginFile(const QString &fileName)
+    {
+        m_fileName = fileName;
+        m_files.push_back(fileName);
+        const QDate date = QDate::fromString(leftChars(fileName, 8), QStringLiteral("yyyyMMdd"));
+        m_date = date;
+        // A log without a real date shares no clock with any other: far apart.
+        m_day = date.isValid() ? date.toJulianDay() : 1'000'000'000LL + 10LL * (long long)(m_files.size());
+        m_lastSeconds = 0;
+    }
+
+    bool near(const Fix &a, const Fix &b) const { return std::llabs(b.time - a.time) <= m_gapSeconds; }
+
+    bool tooFast(const Fix &a, const Fix &b) const
+    {
+        if (!a.timed || !b.timed || !near(a, b))
+            return false;
+        const double hours = double(std::max(1LL, std::llabs(b.time - a.time))) / 3600;
+        return distanceNm(a, b) / hours > kImplausibleKnots;
+    }
+
+    // A fix is taken once the next one shows it is not a lone implausible jump.
+    void arrive(Ship &ship, const Fix &f)
+    {
+        if (ship.hasPending) {
+            const bool implausible = ship.hasBefore && tooFast(ship.before, ship.pending) && tooFast(ship.pending, f);
+            if (!implausible)
+                accept(ship, ship.pending);
+            ship.before = ship.pending;
+            ship.hasBefore = true;
+        }
+        ship.pending = f;
+        ship.hasPending = true;
+    }
+
+    void accept(Ship &ship, const Fix &f)
+    {
+        const bool silence = !ship.hasLast || !near(ship.last, f);
+        for (int k = 0; k < 3; ++k) {
+            Open &o = ship.open[k];
+            const bool in = f.inside & (1u << k);
+            if (o.active) {
+                if (silence)
+                    close(ship, o, nullptr);
+                else if (!in)
+                    close(ship, o, &f);
+                else
+                    extend(o, f);
+            }
+            if (!o.active && in) {
+                o = Open{};
+                o.active = true;
+                o.passage.area = k;
+                o.passage.entrySide =
+                    silence || (ship.last.inside & (1u << k)) ? '-' : sideCrossed(ship.last, f, m_squares[k]);
+                o.first = f;
+                o.order = f.order;
+                extend(o, f);
+            }
+        }
+        ship.last = f;
+        ship.hasLast = true;
+    }
+
+    void extend(Open &o, const Fix &f)
+    {
+        Passage &p = o.passage;
+        ++p.fixes;
+        o.last = f;
+        if (m_options.keepPoints)
+            p.points.push_back({f.longitude, f.latitude});
+        if (!f.speed)
+            return;
+        o.speeds.push_back(*f.speed);
+        if (*f.speed >= kStoppedKnots) {
+            o.slowSince = -1;
+            return;
+        }
+        if (o.slowSince < 0)
+            o.slowSince = f.time;
+        if (f.time - o.slowSince >= kStoppedSeconds)
+            p.stopped = true;
+    }
+
+    void close(Ship &ship, Open &o, const Fix *after)
+    {
+        Passage &p = o.passage;
+        p.mmsi = ship.mmsi;
+        p.entryFile = m_files[std::size_t(o.first.fileIndex)];
+        p.exitFile = m_files[std::size_t(o.last.fileIndex)];
+        p.entryDate = QDate::fromString(leftChars(p.entryFile, 8), QStringLiteral("yyyyMMdd"));
+        p.exitDate = QDate::fromString(leftChars(p.exitFile, 8), QStringLiteral("yyyyMMdd"));
+        p.entrySeconds = o.first.seconds;
+        p.exitSeconds = o.last.seconds;
+        p.entry = {o.first.longitude, o.first.latitude};
+        p.exit = {o.last.longitude, o.last.latitude};
+        p.exitSide = after ? sideCrossed(*after, o.last, m_squares[p.area]) : '-';
+        if (o.first.latitude != o.last.latitude || o.first.longitude != o.last.longitude)
+            p.bearing = bearingDegrees(o.first, o.last);
+        if (!o.speeds.empty()) {
+            std::vector<double> &v = o.speeds;
+            std::sort(v.begin(), v.end());
+            p.speedMin = v.front();
+            p.speedMax = v.back();
+            const std::size_t n = v.size();
+            p.speedMedian = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+        }
+        m_done.emplace_back(o.order, std::move(p));
+        o = Open{};
+    }
+
+    PassageOptions m_options;
+    long long m_gapSeconds;
+    QStringList m_names;
+    std::unordered_map<std::string, Ship> m_ships;
+    std::vector<std::pair<long long, Passage>> m_done;
+    std::vector<QString> m_files;
+    std::array<Square, 3> m_squares{};
+    QString m_fileName;
+    QDate m_date;
+    long long m_day = 0;
+    int m_lastSeconds = 0;
+    long long m_order = 0;
+};
+
+Tracker *g_tracker = nullptr;
+
+} // namespace
+
+std::optional<long long> Passage::duration() const
+{
+    if (entrySeconds < 0 || exitSeconds < 0 || !entryDate.isValid() || !exitDate.isValid())
+        return std::nullopt;
+    return (exitDate.toJulianDay() - entryDate.toJulianDay()) * 86400 + exitSeconds - entrySeconds;
+}
+
+void detail::passageRecord(const QString &fileName)
+{
+    if (g_tracker)
+        g_tracker->take(fileName);
+}
+
+bool detail::passagesHoldOpen()
+{
+    return g_tracker && g_tracker->holdsOpen();
+}
+
+QStringList detail::passagesNeighbourFiles(const QString &fileName)
+{
+    return g_tracker ? g_tracker->neighbourFiles(fileName) : QStringList();
+}
+
+void detail::passagesSkipDay(const DaySummary &summary)
+{
+    if (g_tracker)
+        g_tracker->skipDay(summary);
+}
+
+std::vector<Passage> passagesPeriod(const PassageOptions &options, bool *stopped)
+{
+    Tracker tracker(options, Platform::listFiles(logFolder, kLogSuffix));
+    g_tracker = &tracker;
+    const bool stop = periodPass(kPassagesMode);
+    g_tracker = nullptr;
+    if (stopped)
+        *stopped = stop;
+    return tracker.finish();
+}
+
+QString areaLetter(int area)
+{
+    return QString(QLatin1Char(char('A' + area)));
+}
+
+QString passageTime(const QDate &date, int seconds, std::optional<int> utcOffsetMinutes)
+{
+    if (seconds < 0 || !date.isValid())
+        return {};
+    QDateTime t(date, QTime(0, 0).addSecs(seconds), Qt::UTC);
+    if (!utcOffsetMinutes)
+        return t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+    return t.addSecs(-60LL * *utcOffsetMinutes).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+}
+
+QString passageBucket(const Passage &p, Bucket bucket, std::optional<int> utcOffsetMinutes)
+{
+    QDate date = p.entryDate;
+    QString hour = QStringLiteral("--");
+    if (p.entrySeconds >= 0 && date.isValid()) {
+        QDateTime t(date, QTime(0, 0).addSecs(p.entrySeconds), Qt::UTC);
+        if (utcOffsetMinutes)
+            t = t.addSecs(-60LL * *utcOffsetMinutes);
+        date = t.date();
+        hour = QStringLiteral("%1").arg(t.time().hour(), 2, 10, QLatin1Char('0'));
+    }
+    if (!date.isValid())
+        return leftChars(p.entryFile, 8);
+    switch (bucket) {
+    case Bucket::Hour: return date.toString(QStringLiteral("yyyy-MM-dd'T'")) + hour;
+    case Bucket::Day: return date.toString(QStringLiteral("yyyy-MM-dd"));
+    case Bucket::Month: return date.toString(QStringLiteral("yyyy-MM"));
+    }
+    return {};
+}
+
+std::vector<PassageCount> countPassages(const std::vector<Passage> &passages, Bucket bucket,
+                                        std::optional<int> utcOffsetMinutes)
+{
+    std::map<std::tuple<QString, int, char, char>, int> counts;
+    for (const Passage &p : passages)
+        ++counts[{passageBucket(p, bucket, utcOffsetMinutes), p.area, p.entrySide, p.exitSide}];
+    std::vector<PassageCount> out;
+    out.reserve(counts.size());
+    for (const auto &[key, n] : counts)
+        out.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), std::get<3>(key), n});
+    return out;
+}
+
+} // namespace Module1
