@@ -7,6 +7,7 @@
 #include "index/sqlitedayindex.h"
 #include "indexcommand.h"
 #include "mapcommand.h"
+#include "passages.h"
 #include "engine/numbers.h"
 #include "engine/text.h"
 #include "platform/files.h"
@@ -55,8 +56,14 @@ const OptionHelp kOptions[] = {
     {"file", "--file NAME", "the day log of the view or track, a file name in the log folder"},
     {"name", "--name TEXT", "the ship name written into the KML document or the track (track default: the ship's last name in the log)"},
     {"altitude", "--altitude 0|1|2", "KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)"},
-    {"format", "--format FORMAT", "records: csv (default), jsonl or geojson; track: gpx or geojson"},
+    {"format", "--format FORMAT",
+     "records: csv (default), jsonl or geojson; track: gpx or geojson; passages: text (default), csv, jsonl or "
+     "geojson"},
     {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points get their times in UTC"},
+    {"gap", "--gap MINUTES",
+     "passages: a silence longer than this ends a passage (default 30, at most 720)"},
+    {"count", "--count hour|day|month",
+     "passages: print the number of passages per area and hour, day or month of entry, by the sides crossed"},
     {"out", "--out FILE",
      "write to FILE instead of standard output (- is standard output); a regular FILE is replaced only when the "
      "run exits 0, else left as it was; a device, pipe or /dev/stdout is written in place"},
@@ -110,6 +117,12 @@ const CommandHelp kCommands[] = {
      "[--logs DIR] --file NAME --ship MMSI [--name TEXT] --format gpx|geojson [--utc-offset +HH:MM] [--out FILE]",
      "the ship's track of the day as GPX 1.1, or as GeoJSON: a LineString and a point for each report",
      {"file", "ship", "name", "format", "utc-offset", "out"}},
+    {"passages",
+     "[--logs DIR] --from TEXT --to TEXT --area LAT,LON,RANGE... [--mmsi TEXT] [--gap MINUTES] "
+     "[--format text|csv|jsonl|geojson] [--count hour|day|month] [--utc-offset +HH:MM] [--out FILE]",
+     "each ship's passages through the areas, one a line in the order of entry, with no limit: entry and exit, "
+     "duration, fixes, speeds, sides, bearing, whether it stopped",
+     {"from", "to", "mmsi", "area", "gap", "format", "count", "utc-offset", "out"}},
     {"map",
      "[--logs DIR] [--file NAME --ship MMSI [--name TEXT]] [--track FILE] [--area LAT,LON,RANGE]... --out FILE.png "
      "[--size WxH]",
@@ -202,7 +215,7 @@ bool parse(const QStringList &args, Options &o, QString &error)
 {
     static const QStringList known = {"logs", "from", "to",  "mmsi", "area",      "ship",  "file",   "name",
                                       "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker",
-                                      "track", "size"};
+                                      "track", "size", "gap", "count"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -351,6 +364,9 @@ int run(const QStringList &args)
         (void)requireOptions(o, {"from", "to"}, common + QStringList{"format", "out"} + criteria, error);
     else if (o.command == QLatin1String("track"))
         (void)requireOptions(o, {"file", "ship", "format"}, common + QStringList{"name", "utc-offset", "out"}, error);
+    else if (o.command == QLatin1String("passages"))
+        (void)requireOptions(o, {"from", "to"},
+                             common + criteria + QStringList{"gap", "format", "count", "utc-offset", "out"}, error);
     else if (o.command == QLatin1String("map")) {
         if (requireOptions(o, {"out"}, common + QStringList{"file", "ship", "name", "track", "size", "area"}, error)) {
             if (o.values.contains("file") != o.values.contains("ship"))
@@ -478,7 +494,7 @@ int run(const QStringList &args)
     QByteArray output;
 
     if (o.command == QLatin1String("search") || o.command == QLatin1String("days") ||
-        o.command == QLatin1String("records")) {
+        o.command == QLatin1String("records") || o.command == QLatin1String("passages")) {
         int total = 0;
         for (const QString &name : Platform::listFiles(Module1::logFolder, Module1::kLogSuffix)) {
             const QString date = Module1::leftChars(name, 8);
@@ -488,6 +504,13 @@ int run(const QStringList &args)
         if (o.command == QLatin1String("search")) {
             Module1::searchCommand();
             output = lines(host.ships);
+        } else if (o.command == QLatin1String("passages")) {
+            const int status = passagesCommand(o.values, utcOffset, host, error);
+            host.endProgress();
+            if (!error.isEmpty())
+                return usageError(error, o.command);
+            if (status != Success)
+                return status;
         } else if (o.command == QLatin1String("records")) {
             if (!writeRecords(recordFormat, o.values.value("out"), host) ||
                 (recordFormat == Module1::RecordFormat::Csv && !host.fileSkipped &&

@@ -18,10 +18,10 @@ _velkais_log_unquote()
 _velkais_log()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="search days hours changes kml records track map index"
+    local commands="search days hours changes kml records track passages map index"
     local flags="--no-index --quiet --help --version"
     local valued=" --logs --from --to --mmsi --area --ship --file --name --altitude --out --format
-        --utc-offset --jobs --index-dir --track --size "
+        --utc-offset --jobs --index-dir --track --size --gap --count "
     COMPREPLY=()
 
     # Bash splits "--logs=DIR" at the "=" (COMP_WORDBREAKS): the value is
@@ -61,11 +61,15 @@ _velkais_log()
             case $command in
                 records) COMPREPLY=($(compgen -W "csv jsonl geojson" -- "$cur")) ;;
                 track) COMPREPLY=($(compgen -W "gpx geojson" -- "$cur")) ;;
+                passages) COMPREPLY=($(compgen -W "text csv jsonl geojson" -- "$cur")) ;;
                 *) COMPREPLY=($(compgen -W "csv jsonl geojson gpx" -- "$cur")) ;;
             esac
             return ;;
         --altitude)
             COMPREPLY=($(compgen -W "0 1 2" -- "$cur"))
+            return ;;
+        --count)
+            COMPREPLY=($(compgen -W "hour day month" -- "$cur"))
             return ;;
         --file)
             compopt -o filenames 2>/dev/null
