@@ -1,6 +1,7 @@
 #include "main_window/form1.h"
 
 #include "engine/module1.h"
+#include "main_window/actions.h"
 #include "main_window/listbox.h"
 #include "main_window/maplink.h"
 #include "main_window/passnotice.h"
@@ -89,6 +90,7 @@ Form1::Form1(QWidget *parent)
     Module1::setHost(m_host.get());
     m_mapLink = new MapLink(*this);
     m_host->setShellFailureHandler([this] { m_mapLink->shellOpenFailed(); });
+    m_actions = installFormActions(*this);
 
     connect(Text1[0], &QLineEdit::textChanged, this, &Form1::setPic);
     for (int k = 0; k < 3; ++k)
@@ -370,12 +372,21 @@ void Form1::viewWindowUnloaded()
 
 void Form1::runCommand(void (*command)())
 {
+    runPass(command, command == &Module1::searchCommand);
+}
+
+void Form1::runPass(const std::function<void()> &pass)
+{
+    runPass(pass, false);
+}
+
+void Form1::runPass(const std::function<void()> &command, bool search)
+{
     // The Search command selects its first ship at its end, which runs the ship
     // selection inside it; only the outermost command starts and ends the pass.
     // An Escape stops the pass under way and nothing more: the ship selection
     // that a stopped Search runs at its end starts afresh.
     const bool outermost = m_passDepth == 0;
-    const bool search = command == &Module1::searchCommand;
     m_host->clearStop();
     if (outermost) {
         m_notice->passStarted(search);

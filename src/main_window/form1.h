@@ -15,6 +15,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 
+class FormActions;
 class PassNotice;
 class QPushButton;
 class QRadioButton;
@@ -52,6 +53,10 @@ public:
     Form2 *viewWindow();                        // the view window, created hidden on first use
     PassNotice *passNotice() const { return m_notice; }
     MapLink *mapLink() const { return m_mapLink; }
+    FormActions *actions() const { return m_actions; }
+    // Runs `pass` as the main window's commands run: Escape stops it, the
+    // notice line says what it left unread.
+    void runPass(const std::function<void()> &pass);
     // The desktop's open action for the KML view; tests put in their own.
     void setShellOpener(std::function<bool(const QString &)> opener);
 
@@ -67,6 +72,7 @@ private:
     void readSettings();
     void writeSettings();
     void runCommand(void (*command)());
+    void runPass(const std::function<void()> &pass, bool search);
     void exitProgram();
     void viewWindowUnloaded();
 
@@ -75,6 +81,7 @@ private:
     QButtonGroup *m_options = nullptr;
     PassNotice *m_notice = nullptr;
     MapLink *m_mapLink = nullptr;
+    FormActions *m_actions = nullptr;
     std::function<void()> m_exitHandler;
     int m_passDepth = 0;
     bool m_closing = false;

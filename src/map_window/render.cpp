@@ -390,6 +390,7 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
         drawAreas(painter, view, scene);
     for (std::size_t i = 0; i < scene.tracks.size(); ++i)
         drawTrack(painter, view, *scene.tracks[i], int(i));
+    drawHighlight(painter, view, scene.highlight);
 
     if (scene.hoverTrack >= 0 && std::size_t(scene.hoverTrack) < scene.tracks.size() &&
         scene.hoverPoint < scene.tracks[std::size_t(scene.hoverTrack)]->size()) {

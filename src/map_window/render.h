@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map_window/highlight.h"
 #include "map_window/projection.h"
 #include "map_window/track.h"
 
@@ -40,6 +41,7 @@ struct MapScene
     QRectF selection;               // a rectangle being dragged, in pixels; empty for none
     int hoverTrack = -1;            // the point under the mouse, ringed
     std::size_t hoverPoint = 0;
+    Highlight highlight;            // drawn over the tracks
 };
 
 // The one painting function: the window, the tests and the PNG export all
