@@ -205,6 +205,29 @@ private slots:
                                     "2011-04-04,B,N,S,1\r\n"));
     }
 
+    // Escape at the first file: the passages so far, and the notice's words for the rest.
+    void aStoppedPassSaysSo()
+    {
+        Workspace ws;
+        ws.writeLog("20110401_AIS_FMT.log", fix("10:00:00", "431000001", "34", "131"));
+        ws.writeLog("20110402_AIS_FMT.log", fix("10:00:00", "431000001", "34", "131"));
+        FakeHost h;
+        h.text1[7] = "2011";
+        h.text1[8] = "2012";
+        h.check1[0] = true;
+        h.text1[4] = "34", h.text1[5] = "131", h.text1[6] = "1";
+        h.stopOnEvents = true;
+        resetState();
+        setHost(&h);
+        bool stopped = false;
+        const std::vector<Passage> result = passagesPeriod({}, &stopped);
+        setHost(nullptr);
+        QVERIFY(stopped);
+        QVERIFY(result.empty());
+        QCOMPARE(passReport.stops.size(), std::size_t(1));
+        QCOMPARE(passReport.stops[0].unread.size(), 2);
+    }
+
     // Random weeks and criteria: the index, cold and warm, changes nothing,
     // and a warm index does skip days.
     void theIndexChangesNothing()
