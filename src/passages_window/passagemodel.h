@@ -33,7 +33,9 @@ public:
 private:
     std::vector<Module1::Passage> m_passages;
     std::optional<int> m_utcOffset;
-    QStringList m_fields;
+    // The sort keys of one column, made by the first comparison of a sort.
+    mutable int m_keyColumn = -1;
+    mutable std::vector<double> m_keys;
 };
 
 // Sorting by any column and the area filter, over a PassageModel.
