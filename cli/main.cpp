@@ -59,7 +59,7 @@ const OptionHelp kOptions[] = {
     {"format", "--format FORMAT",
      "records: csv (default), jsonl or geojson; track: gpx or geojson; passages: text (default), csv, jsonl or "
      "geojson"},
-    {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points get their times in UTC"},
+    {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points and passages get their times in UTC"},
     {"gap", "--gap MINUTES",
      "passages: a silence longer than this ends a passage (default 30, at most 720)"},
     {"count", "--count hour|day|month",

@@ -26,6 +26,7 @@ void PassagesLink::open()
         return;
     Module1::Host &host = *Module1::host();
     const Module1::Criteria criteria = host.criteria();
+    m_criteria = criteria;
     if (!m_window) {
         m_window = new PassagesWindow();
         m_window->setAttribute(Qt::WA_DeleteOnClose);
@@ -80,7 +81,8 @@ void PassagesLink::showOnMap(const Module1::Passage &p)
     h.points.clear();
     for (const Module1::PassagePoint &point : p.points)
         h.points.push_back({point.latitude, point.longitude});
-    const Module1::Criteria c = Module1::host()->criteria();
+    // The square as the pass read it, whatever the fields say now.
+    const Module1::Criteria &c = m_criteria;
     const double lat = c.latitude[p.area], lon = c.longitude[p.area], r = c.range[p.area];
     h.hasSquare = true;
     h.square = {lat - r, lon - r, lat + r, lon + r};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/host.h"
 #include "engine/passages.h"
 
 #include <QObject>
@@ -27,4 +28,5 @@ public:
 private:
     Form1 &m_form;
     QPointer<PassagesWindow> m_window;
+    Module1::Criteria m_criteria; // of the last pass
 };
