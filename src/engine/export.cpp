@@ -145,16 +145,7 @@ bool exportFile(const QString &fileName, RecordSink &sink)
 
 std::optional<double> fieldNumber(std::string_view text)
 {
-    // What leadingNumber reads as a number: after blanks and a sign, a digit,
-    // or a point followed by a digit.
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
-        ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    if (i < text.size() && text[i] == '.')
-        ++i;
-    if (i >= text.size() || text[i] < '0' || text[i] > '9')
+    if (!holdsNumber(text))
         return std::nullopt;
     return leadingNumber(text);
 }

@@ -127,4 +127,16 @@ double finite(double value)
     return value;
 }
 
+bool holdsNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i < text.size() && text[i] == '.')
+        ++i;
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
 } // namespace Module1

@@ -20,6 +20,9 @@ namespace Module1 {
 // exactly what strtod gives.
 double leadingNumber(std::string_view text);
 double leadingNumber(const QString &text);
+// Whether that rule finds a number in the text at all, rather than giving 0
+// for none: after blanks and a sign, a digit, or a point followed by a digit.
+bool holdsNumber(std::string_view text);
 
 namespace detail {
 

@@ -1,7 +1,6 @@
 #include "engine/passages.h"
 
 #include "engine/dayindex.h"
-#include "engine/export.h"
 #include "engine/internal.h"
 #include "engine/module1.h"
 #include "engine/numbers.h"
@@ -138,7 +137,7 @@ public:
         const double lon = positionNumber(record.recLongitude);
         const double lat = positionNumber(record.recLatitude);
         g_position = {true, lat, lon};
-        if (!fieldNumber(record.recLongitude) || !fieldNumber(record.recLatitude))
+        if (!holdsNumber(record.recLongitude) || !holdsNumber(record.recLatitude))
             return;
         Fix f;
         f.latitude = lat;
