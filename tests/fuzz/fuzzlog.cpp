@@ -1,6 +1,8 @@
 #include "fuzzlog.h"
 
 #include "engine/module1.h"
+#include "engine/passageformat.h"
+#include "engine/passages.h"
 #include "fakehost.h"
 #include "settledindex.h"
 
@@ -96,6 +98,23 @@ int fuzzLogFile(const std::uint8_t *data, std::size_t size)
     const QStringList plain = searchOutcome(host, nullptr);
     check(searchOutcome(host, index) == plain);
     check(searchOutcome(host, index) == plain);
+    // The passages of the two days (one across midnight, maybe), likewise.
+    const auto passages = [&](Module1::DayIndex *i) {
+        FakeHost h = host;
+        Module1::resetState();
+        Module1::setHost(&h);
+        Module1::setDayIndex(i);
+        const std::vector<Module1::Passage> found = Module1::passagesPeriod({});
+        Module1::setDayIndex(nullptr);
+        for (const Module1::Passage &f : found) {
+            for (const std::optional<double> &v : {f.speedMin, f.speedMedian, f.speedMax, f.bearing})
+                check(!v || std::isfinite(*v));
+            check(f.fixes > 0 && f.area >= 0 && f.area < 3);
+        }
+        return Module1::formatPassages(found, Module1::PassageFormat::Jsonl, std::nullopt);
+    };
+    const QByteArray plainPassages = passages(nullptr);
+    check(passages(index) == plainPassages);
     Module1::resetState();
     Module1::setHost(&host);
 
