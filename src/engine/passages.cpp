@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <unordered_map>
 
@@ -114,6 +115,23 @@ struct Ship
     Fix last;     // the last fix taken
     std::array<Open, 3> open;
     std::string mmsi, name;
+};
+
+// MMSIs are nine digits: two loads and a multiply hash them, where the
+// standard hash runs its loop over the bytes.
+struct MmsiHash
+{
+    std::size_t operator()(const std::string &s) const
+    {
+        if (s.size() > 16)
+            return std::hash<std::string>()(s);
+        std::uint64_t a = 0, b = 0;
+        std::memcpy(&a, s.data(), std::min<std::size_t>(s.size(), 8));
+        if (s.size() > 8)
+            std::memcpy(&b, s.data() + 8, s.size() - 8);
+        const std::uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b + s.size()) * 0xC2B2AE3D27D4EB4Full;
+        return std::size_t(h ^ (h >> 29));
+    }
 };
 
 class Tracker
@@ -244,8 +262,12 @@ private:
     {
         if (!a.timed || !b.timed || !near(a, b))
             return false;
-        const double hours = double(std::max(1LL, std::llabs(b.time - a.time))) / 3600;
-        return distanceNm(a, b) / hours > kImplausibleKnots;
+        const double reach = kImplausibleKnots * double(std::max(1LL, std::llabs(b.time - a.time))) / 3600;
+        // Along a meridian and then a parallel is never shorter than the
+        // great circle: most fixes are settled by this, without trigonometry.
+        if ((std::fabs(b.latitude - a.latitude) + std::fabs(b.longitude - a.longitude)) * 60 <= reach)
+            return false;
+        return distanceNm(a, b) > reach;
     }
 
     // A fix is taken once the next one shows it is not a lone implausible jump.
@@ -341,7 +363,7 @@ private:
     PassageOptions m_options;
     long long m_gapSeconds;
     QStringList m_names;
-    std::unordered_map<std::string, Ship> m_ships;
+    std::unordered_map<std::string, Ship, MmsiHash> m_ships;
     std::vector<std::pair<long long, Passage>> m_done;
     std::vector<QString> m_files;
     std::array<Square, 3> m_squares{};
