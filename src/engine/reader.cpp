@@ -241,7 +241,6 @@ bool readLogFile(const QString &fileName, const QString &mode)
 
     const Pass pass = passOf(mode);
     const bool allKeys = pass == Pass::List2 || pass == Pass::Export;
-    // A passages pass reads the keys of a Search, so it can make the day's summary too.
     g_view = viewOf(view.viewMode);
     beginFile();
     refreshControls();
