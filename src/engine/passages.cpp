@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <unordered_map>
@@ -144,7 +145,8 @@ public:
 
     void take(const QString &fileName)
     {
-        if (fileName != m_fileName)
+        // The reader hands the same string for a whole file.
+        if (fileName.constData() != m_fileName.constData() && fileName != m_fileName)
             beginFile(fileName);
         Ship &ship = m_ships[record.recMmsi];
         if (ship.mmsi.empty())
@@ -250,7 +252,7 @@ private:
         m_fileName = fileName;
         m_files.push_back(fileName);
         const QDate date = QDate::fromString(leftChars(fileName, 8), QStringLiteral("yyyyMMdd"));
-        m_date = date;
+        m_dates.push_back(date);
         // A log without a real date shares no clock with any other: far apart.
         m_day = date.isValid() ? date.toJulianDay() : 1'000'000'000LL + 10LL * (long long)(m_files.size());
         m_lastSeconds = 0;
@@ -339,8 +341,8 @@ private:
         p.mmsi = ship.mmsi;
         p.entryFile = m_files[std::size_t(o.first.fileIndex)];
         p.exitFile = m_files[std::size_t(o.last.fileIndex)];
-        p.entryDate = QDate::fromString(leftChars(p.entryFile, 8), QStringLiteral("yyyyMMdd"));
-        p.exitDate = QDate::fromString(leftChars(p.exitFile, 8), QStringLiteral("yyyyMMdd"));
+        p.entryDate = m_dates[std::size_t(o.first.fileIndex)];
+        p.exitDate = m_dates[std::size_t(o.last.fileIndex)];
         p.entrySeconds = o.first.seconds;
         p.exitSeconds = o.last.seconds;
         p.entry = {o.first.longitude, o.first.latitude};
@@ -366,9 +368,9 @@ private:
     std::unordered_map<std::string, Ship, MmsiHash> m_ships;
     std::vector<std::pair<long long, Passage>> m_done;
     std::vector<QString> m_files;
+    std::vector<QDate> m_dates; // of m_files, from their names
     std::array<Square, 3> m_squares{};
     QString m_fileName;
-    QDate m_date;
     long long m_day = 0;
     int m_lastSeconds = 0;
     long long m_order = 0;
@@ -427,10 +429,20 @@ QString passageTime(const QDate &date, int seconds, std::optional<int> utcOffset
 {
     if (seconds < 0 || !date.isValid())
         return {};
-    QDateTime t(date, QTime(0, 0).addSecs(seconds), Qt::UTC);
-    if (!utcOffsetMinutes)
-        return t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
-    return t.addSecs(-60LL * *utcOffsetMinutes).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+    // By hand: QDateTime's formatting costs microseconds a call, and a year
+    // has tens of thousands of passages.
+    QDate day = date;
+    long long s = seconds;
+    if (utcOffsetMinutes) {
+        s -= 60LL * *utcOffsetMinutes;
+        const long long days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
+        day = day.addDays(days);
+        s -= days * 86400;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02lld:%02lld:%02lld%s", day.year(), day.month(), day.day(),
+                  s / 3600, s / 60 % 60, s % 60, utcOffsetMinutes ? "Z" : "");
+    return QString::fromLatin1(text);
 }
 
 QString passageBucket(const Passage &p, Bucket bucket, std::optional<int> utcOffsetMinutes)
