@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <deque>
 #include <map>
 #include <unordered_map>
 
@@ -118,21 +118,87 @@ struct Ship
     std::string mmsi, name;
 };
 
-// MMSIs are nine digits: two loads and a multiply hash them, where the
-// standard hash runs its loop over the bytes.
-struct MmsiHash
+// The ships by MMSI, looked up for every record. A nine-digit MMSI, what
+// the receiver writes, is its number in an open-addressed table of plain
+// integers; anything else goes to a map of texts.
+class ShipTable
 {
-    std::size_t operator()(const std::string &s) const
+public:
+    ShipTable() : m_slots(4096) {}
+
+    Ship &operator[](const std::string &mmsi)
     {
-        if (s.size() > 16)
-            return std::hash<std::string>()(s);
-        std::uint64_t a = 0, b = 0;
-        std::memcpy(&a, s.data(), std::min<std::size_t>(s.size(), 8));
-        if (s.size() > 8)
-            std::memcpy(&b, s.data() + 8, s.size() - 8);
-        const std::uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b + s.size()) * 0xC2B2AE3D27D4EB4Full;
-        return std::size_t(h ^ (h >> 29));
+        const std::uint32_t key = numberOf(mmsi);
+        if (key == 0) {
+            const auto [it, added] = m_byText.try_emplace(mmsi, 0);
+            if (added)
+                it->second = add(mmsi);
+            return m_ships[it->second];
+        }
+        std::size_t i = slotOf(key);
+        while (m_slots[i].key != 0) {
+            if (m_slots[i].key == key)
+                return m_ships[m_slots[i].ship];
+            i = (i + 1) & (m_slots.size() - 1);
+        }
+        m_slots[i] = {key, add(mmsi)};
+        if (m_ships.size() * 2 > m_slots.size())
+            grow();
+        return m_ships.back();
     }
+
+    std::deque<Ship>::iterator begin() { return m_ships.begin(); }
+    std::deque<Ship>::iterator end() { return m_ships.end(); }
+    std::deque<Ship>::const_iterator begin() const { return m_ships.begin(); }
+    std::deque<Ship>::const_iterator end() const { return m_ships.end(); }
+
+private:
+    struct Slot
+    {
+        std::uint32_t key = 0; // the MMSI plus one; 0 is a free slot
+        std::uint32_t ship = 0;
+    };
+
+    // The MMSI's number plus one for nine ASCII digits, else 0.
+    static std::uint32_t numberOf(const std::string &mmsi)
+    {
+        if (mmsi.size() != 9)
+            return 0;
+        std::uint32_t n = 0;
+        for (const char c : mmsi) {
+            if (c < '0' || c > '9')
+                return 0;
+            n = n * 10 + std::uint32_t(c - '0');
+        }
+        return n + 1;
+    }
+    std::size_t slotOf(std::uint32_t key) const
+    {
+        return std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 40) & (m_slots.size() - 1);
+    }
+    std::uint32_t add(const std::string &mmsi)
+    {
+        m_ships.emplace_back();
+        m_ships.back().mmsi = mmsi;
+        return std::uint32_t(m_ships.size() - 1);
+    }
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        for (const Slot &slot : old) {
+            if (slot.key == 0)
+                continue;
+            std::size_t i = slotOf(slot.key);
+            while (m_slots[i].key != 0)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = slot;
+        }
+    }
+
+    std::deque<Ship> m_ships; // never moved: the passes keep references
+    std::vector<Slot> m_slots;
+    std::unordered_map<std::string, std::uint32_t> m_byText;
 };
 
 class Tracker
@@ -149,8 +215,6 @@ public:
         if (fileName.constData() != m_fileName.constData() && fileName != m_fileName)
             beginFile(fileName);
         Ship &ship = m_ships[record.recMmsi];
-        if (ship.mmsi.empty())
-            ship.mmsi = record.recMmsi;
         if (!record.recName.empty())
             ship.name = record.recName;
         // The matcher's numbers, which the day index's summary takes as well.
@@ -184,7 +248,7 @@ public:
 
     bool holdsOpen() const
     {
-        for (const auto &[mmsi, ship] : m_ships) {
+        for (const Ship &ship : m_ships) {
             if (ship.hasPending && ship.pending.inside)
                 return true;
             for (const Open &o : ship.open) {
@@ -223,7 +287,7 @@ public:
 
     std::vector<Passage> finish()
     {
-        for (auto &[mmsi, ship] : m_ships) {
+        for (Ship &ship : m_ships) {
             if (ship.hasPending) {
                 ship.hasPending = false;
                 accept(ship, ship.pending);
@@ -365,7 +429,7 @@ private:
     PassageOptions m_options;
     long long m_gapSeconds;
     QStringList m_names;
-    std::unordered_map<std::string, Ship, MmsiHash> m_ships;
+    ShipTable m_ships;
     std::vector<std::pair<long long, Passage>> m_done;
     std::vector<QString> m_files;
     std::vector<QDate> m_dates; // of m_files, from their names
