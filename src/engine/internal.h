@@ -3,16 +3,18 @@
 // What the reader, the matcher and the view accumulation share during a pass.
 // Not for use outside the engine.
 
+#include "engine/dayindex.h"
 #include "engine/host.h"
 
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace Module1::detail {
 
 // The mode of a pass, decided once per file instead of comparing texts per record.
-enum class Pass { Search, List1, List2, Export };
+enum class Pass { Search, List1, List2, Export, Report };
 enum class View { Other, Dest, Kml };
 
 extern Host *g_host;
@@ -109,5 +111,13 @@ private:
     bool m_outer;
 };
 void storeFinishedSummary();
+// While a "Report" pass runs: every day log it reads to its end, or the day
+// index answers for, with its summary (the ships without their cells).
+struct CollectedDay
+{
+    QString fileName;
+    DaySummary summary;
+};
+extern std::vector<CollectedDay> *g_collectedDays;
 
 } // namespace Module1::detail

@@ -34,6 +34,8 @@ Pass passOf(const QString &mode)
         return Pass::List2;
     if (mode == QLatin1String("Export"))
         return Pass::Export;
+    if (mode == QLatin1String("Report"))
+        return Pass::Report;
     return Pass::List1;
 }
 
