@@ -1,0 +1,92 @@
+// velkais-log report: the monitoring check's statuses, the outline file, and
+// the report itself the same with the index and without.
+#include "velkaislog.h"
+#include "workspace.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+    Workspace *m_ws = nullptr;
+
+private slots:
+    void init()
+    {
+        m_ws = new Workspace;
+        // Ships until 06:00, the base station until 12:00.
+        QByteArray log;
+        for (int m = 0; m <= 12 * 60; m += 5) {
+            const QByteArray t = QTime(m / 60, m % 60).toString("HH:mm:ss").toLatin1();
+            log += logRecord(t, "004310602", {}, "33.95", "130.95");
+            if (m <= 6 * 60)
+                log += logRecord(t, "431000001", {}, QByteArray::number(33.95 + m * 0.0001), "131.0");
+        }
+        m_ws->writeLog("20110407_AIS_FMT.log", log);
+        m_ws->settleLog("20110407_AIS_FMT.log");
+    }
+    void cleanup() { delete m_ws; }
+
+    void checkStatuses()
+    {
+        const auto check = [](const char *now) {
+            return velkaisLog({"report", "--check", "--last", "30m", "--now", now});
+        };
+        Run r = check("2011-04-07T05:00:00");
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("OK - 14 records in the last 30 min | records=14"));
+        r = check("2011-04-07T09:00:00");
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.startsWith("WARNING - only base stations and aids to navigation heard"));
+        r = check("2011-04-07T13:00:00");
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.startsWith("CRITICAL - nothing heard since 12:00 |"));
+        // Over midnight, into a day without a log yet.
+        r = check("2011-04-08T00:10:00");
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.startsWith("CRITICAL - nothing heard since 2011-04-07 12:00 |"));
+        r = velkaisLog({"report", "--check", "--last", "30m", "--logs", "nowhere"});
+        QCOMPARE(r.status, 3);
+        QVERIFY(r.out.startsWith("UNKNOWN - cannot read the log folder nowhere"));
+        r = velkaisLog({"report", "--check", "--last", "soon"});
+        QCOMPARE(r.status, 3);
+        // Without --check a usage error is the tool's usual status 2.
+        QCOMPARE(velkaisLog({"report", "--from", "2011-04", "--to", "20110407"}).status, 2);
+        QCOMPARE(velkaisLog({"search", "--from", "1", "--to", "2", "--rejected"}).status, 2);
+    }
+
+    void sameWithAndWithoutIndexAndOutline()
+    {
+        QTemporaryDir cache;
+        const QString outline = m_ws->path("range.geojson");
+        const QStringList args = {"report", "--from", "20110401", "--to", "20110410", "--station", "33.95,130.95",
+                                  "--format", "json", "--now", "2011-04-10T00:00:00", "--index-dir", cache.path()};
+        const Run plain = velkaisLog(args + QStringList{"--no-index"});
+        QCOMPARE(plain.status, 0);
+        for (int run = 0; run < 2; ++run)
+            QCOMPARE(velkaisLog(args).out, plain.out);
+        const QJsonObject report = QJsonDocument::fromJson(plain.out).object();
+        QCOMPARE(report["days"].toArray().size(), 10);
+        QJsonObject farthest;
+        for (const QJsonValue &sector : report["range"].toArray())
+            if (sector["max_nm"].toDouble() > farthest["max_nm"].toDouble())
+                farthest = sector.toObject();
+        QCOMPARE(farthest["mmsi"].toString(), QStringLiteral("431000001"));
+
+        QCOMPARE(velkaisLog(args + QStringList{"--outline", outline}).status, 0);
+        QFile f(outline);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonArray features = QJsonDocument::fromJson(f.readAll()).object()["features"].toArray();
+        QCOMPARE(features.size(), 3); // maximum, 95th percentile, the station
+        QCOMPARE(features[0]["geometry"]["coordinates"].toArray()[0].toArray().size(), 145);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReport)
+#include "test_report.moc"
