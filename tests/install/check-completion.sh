@@ -39,6 +39,7 @@ expect $'compopt -o filenames\n20110408_AIS_FMT.log' velkais-log kml --logs = ..
 expect $'csv\njsonl\ngeojson' velkais-log records --format ''
 expect $'gpx\ngeojson' velkais-log --logs ../logs track --format ''
 expect $'jsonl' velkais-log records --format = j
+expect $'text\ncsv\njson' velkais-log report --format ''
 # The command as README gives it, with its path.
 expect $'records' build/release/cli/velkais-log rec
 expect $'--logs' build/release/cli/velkais-log records --lo
