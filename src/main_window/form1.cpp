@@ -3,6 +3,7 @@
 #include "engine/module1.h"
 #include "main_window/listbox.h"
 #include "main_window/maplink.h"
+#include "main_window/reportlink.h"
 #include "main_window/passnotice.h"
 #include "main_window/settingsfile.h"
 #include "main_window/windowhost.h"
@@ -88,6 +89,7 @@ Form1::Form1(QWidget *parent)
     chainTabOrder();
     Module1::setHost(m_host.get());
     m_mapLink = new MapLink(*this);
+    m_reportLink = new ReportLink(*this);
     m_host->setShellFailureHandler([this] { m_mapLink->shellOpenFailed(); });
 
     connect(Text1[0], &QLineEdit::textChanged, this, &Form1::setPic);

@@ -20,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class Form2;
 class MapLink;
+class ReportLink;
 class WindowHost;
 
 // The main window: the criteria, the ship and file lists, the three commands
@@ -52,6 +53,7 @@ public:
     Form2 *viewWindow();                        // the view window, created hidden on first use
     PassNotice *passNotice() const { return m_notice; }
     MapLink *mapLink() const { return m_mapLink; }
+    ReportLink *reportLink() const { return m_reportLink; }
     // The desktop's open action for the KML view; tests put in their own.
     void setShellOpener(std::function<bool(const QString &)> opener);
 
@@ -75,6 +77,7 @@ private:
     QButtonGroup *m_options = nullptr;
     PassNotice *m_notice = nullptr;
     MapLink *m_mapLink = nullptr;
+    ReportLink *m_reportLink = nullptr;
     std::function<void()> m_exitHandler;
     int m_passDepth = 0;
     bool m_closing = false;

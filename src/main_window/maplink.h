@@ -33,6 +33,8 @@ public:
     void shellOpenFailed();
 
     Map::MapWindow *window() const;
+    // The map window, opened (or raised) with what it shows.
+    Map::MapWindow *showMap() { return openWindow(); }
 
 private:
     Map::MapWindow *openWindow();

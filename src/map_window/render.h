@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map_window/projection.h"
+#include "map_window/rangelayer.h"
 #include "map_window/track.h"
 
 #include <QColor>
@@ -37,6 +38,7 @@ struct MapScene
     std::array<AreaSquare, 3> areas{};
     bool showAreas = true;
     std::vector<std::shared_ptr<const Track>> tracks;
+    RangeLayer range;               // the station report's range, if any
     QRectF selection;               // a rectangle being dragged, in pixels; empty for none
     int hoverTrack = -1;            // the point under the mouse, ringed
     std::size_t hoverPoint = 0;
