@@ -12,6 +12,11 @@ ReportLink::ReportLink(Form1 &form) : QObject(&form), m_form(form)
 {
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), &form);
     connect(shortcut, &QShortcut::activated, this, [this] { open(); });
+    connect(form.mapLink(), &MapLink::windowOpened, this, [this](Map::MapWindow *map) {
+        connect(map, &Map::MapWindow::stationPicked, this,
+                [this](double latitude, double longitude) { open()->setStation(latitude, longitude); });
+        pushRange(false);
+    });
 }
 
 ReportLink::~ReportLink()
@@ -51,9 +56,6 @@ void ReportLink::pushRange(bool open)
     Map::MapWindow *map = open ? m_form.mapLink()->showMap() : m_form.mapLink()->window();
     if (!map)
         return;
-    connect(map, &Map::MapWindow::stationPicked, this, [this](double latitude, double longitude) {
-        this->open()->setStation(latitude, longitude);
-    }, Qt::UniqueConnection);
     Map::RangeLayer layer;
     const ReportView::ReportWindow *w = m_window;
     const Module1::StationReport *report = w ? w->report() : nullptr;

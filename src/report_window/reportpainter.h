@@ -26,10 +26,10 @@ struct StripGeometry
     {
         return {left + (tenMinutes + 0.5) * columnWidth, top + (day + 0.3) * rowHeight};
     }
-    // The mark of a silence under a day's cells.
+    // The mark of a silence where nothing was heard, under a day's cells.
     QPointF mark(int day, int secondOfDay) const
     {
-        return {left + secondOfDay / 600.0 * columnWidth, top + (day + 0.85) * rowHeight};
+        return {left + secondOfDay / 600.0 * columnWidth, top + (day + 0.77) * rowHeight};
     }
 };
 StripGeometry stripGeometry(const QSize &size, const Module1::StationReport &report);
