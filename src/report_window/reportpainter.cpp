@@ -99,8 +99,12 @@ void paintReport(QPainter &p, const QSize &size, const StationReport &r, const S
             p.fillRect(QRectF(g.left, y, 144 * g.columnWidth, g.rowHeight), kNoLogColor);
             continue;
         }
-        for (int c = 0; c < 144; ++c)
-            p.fillRect(QRectF(g.left + c * g.columnWidth, y, g.columnWidth, h), countColor(d.tenMinutes[c], busiest));
+        // On whole pixels, so that neighbours meet without a seam.
+        for (int c = 0; c < 144; ++c) {
+            const int x0 = int(std::lround(g.left + c * g.columnWidth)), x1 = int(std::lround(g.left + (c + 1) * g.columnWidth));
+            p.fillRect(QRect(x0, int(std::lround(y)), std::max(1, x1 - x0), std::max(1, int(std::lround(h)))),
+                       countColor(d.tenMinutes[c], busiest));
+        }
     }
     // Silences as bars under the days they cover, to the second.
     for (const SilentStretch &s : r.silences) {
