@@ -275,8 +275,7 @@ void noteSeparator(bool firstItem, std::size_t itemSize)
 {
     if (!g_buildingSummary)
         return;
-    const int second = g_timeReplaced ? -1 : secondOfDay(record.recTime);
-    g_builder.setStamp(second < 0 ? kUntimedStamp : std::uint32_t(second));
+    g_builder.setTime(record.recTime, g_timeReplaced);
     if (!g_summaryAwaitsSeparator) [[likely]]
         return;
     g_summaryAwaitsSeparator = false;

@@ -20,6 +20,17 @@ class ShipTable
 public:
     using Note = SummaryBuilder::Note;
 
+    // A note's time bytes as StationTally's stamp.
+    static std::uint32_t stampOf(std::uint64_t time)
+    {
+        const std::uint32_t noPosition = time & SummaryBuilder::kNoPositionTime ? kNoPositionStamp : 0;
+        time &= ~SummaryBuilder::kNoPositionTime;
+        char text[8];
+        std::memcpy(text, &time, 8);
+        const int second = time ? secondOfDay(std::string_view(text, 8)) : -1;
+        return (second < 0 ? kUntimedStamp : std::uint32_t(second)) | noPosition;
+    }
+
     ShipTable() { reset(); }
 
     void reset()
@@ -45,7 +56,7 @@ public:
                     update(*slot, lat, lon, cell);
                 else
                     slot = &addFirst(n.low, n.high, {}, lat, lon, cell);
-                m_station.note(std::size_t(slot->ship), n.stamp, lat, lon);
+                m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
                 continue;
             }
             const std::string *mmsi = n.high & SummaryBuilder::kLongMmsi ? &texts[text++] : nullptr;
@@ -68,7 +79,7 @@ public:
                 slot = &addFirst(n.low, high, mmsi ? *mmsi : std::string(), lat, lon, cell);
             else
                 update(*slot, lat, lon, cell);
-            m_station.note(std::size_t(slot->ship), n.stamp, lat, lon);
+            m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
             if (n.high & SummaryBuilder::kNamed)
                 m_ships[std::size_t(slot->ship)].lastName = texts[text++];
         }
@@ -281,7 +292,7 @@ void SummaryBuilder::start()
         m_thread = std::thread([this] { run(); });
     }
     m_summary = DaySummary{};
-    m_stamp = kUntimedStamp;
+    m_time = 0;
     m_usable = true;
     m_started = true;
 }
@@ -335,10 +346,10 @@ void SummaryBuilder::discard()
 // Any other record: an MMSI of another length, a name, or a position the
 // matcher did not read.
 void SummaryBuilder::addOther(const CurrentRecord &r, bool known, double latitude, double longitude,
-                              std::uint32_t stamp)
+                              std::uint64_t stamp)
 {
     Note &n = *m_cursor;
-    n.stamp = stamp;
+    n.time = stamp;
     const std::string &mmsi = r.recMmsi;
     std::uint64_t key[2] = {0, 0};
     if (mmsi.size() <= kLongKey) {
