@@ -2,7 +2,6 @@
 
 #include "engine/internal.h"
 #include "engine/module1.h"
-#include "engine/text.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -52,11 +51,8 @@ bool stationPass(PeriodFigures &figures)
     std::vector<detail::CollectedDay> collected;
     detail::g_collectedDays = &collected;
     const std::size_t stops = passReport.stops.size(), skipped = passReport.skipped.size();
-    bool stopped;
-    {
-        // Stored and collected by the time the pass returns.
-        stopped = periodPass(QStringLiteral("Report"));
-    }
+    // Every day is collected (and stored) by the time the pass returns.
+    const bool stopped = periodPass(QStringLiteral("Report"));
     detail::g_collectedDays = nullptr;
     for (detail::CollectedDay &day : collected) {
         const QDate date = QDate::fromString(day.fileName.left(8), QStringLiteral("yyyyMMdd"));

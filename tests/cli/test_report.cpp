@@ -86,6 +86,22 @@ private slots:
         QCOMPARE(features.size(), 3); // maximum, 95th percentile, the station
         QCOMPARE(features[0]["geometry"]["coordinates"].toArray()[0].toArray().size(), 145);
     }
+
+    // A period beside another: the differences, and every rejected position named.
+    void compareAndRejected()
+    {
+        m_ws->writeLog("20110408_AIS_FMT.log", logRecord("00:00:00", "431000001", {}, "91", "131") +
+                                                   logRecord("00:10:00", "431000001", {}, "33.95", "131.1"));
+        const Run r = velkaisLog({"report", "--from", "20110407", "--to", "20110407", "--compare", "20110408,20110408",
+                                  "--station", "33.95,130.95", "--rejected", "--silence", "60", "--now", "2011-04-10T00:00:00"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("Comparison: 2011-04-07 to 2011-04-07 (A) and 2011-04-08 to 2011-04-08 (B)"));
+        QVERIFY(r.out.contains("2011-04-07 12:00:00 to 2011-04-08 00:00:00   12:00:00  nothing heard (to the period's end)"));
+        QVERIFY(r.out.contains("2011-04-08 00:00:00 431000001 91.00000,131.00000 x1: not on the globe"));
+        const QByteArray east = r.out.mid(r.out.indexOf("sector    A max nm"));
+        QVERIFY(east.contains("080-085       2.8       0.0      -2.8"));
+        QVERIFY(east.contains("085-090       0.0       7.7      +7.7"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReport)

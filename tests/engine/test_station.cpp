@@ -154,14 +154,56 @@ private slots:
         QCOMPARE(back->ships[0].hours, d.ships[0].hours);
     }
 
-    void kindsOfMmsi()
+    // A Search with an area on hands the summary numbers, not texts: the
+    // figures it leaves in the index are those a report's own reading makes.
+    void figuresOfASearchWithAreasAreThoseOfReading()
     {
+        QByteArray log = "LATITUDE            = 1\r\n" + logRecord("00:00:05", kShip, {}, "34.105", "131.005") +
+                         logRecord("00:01:00", kShip, "NAMED", "", "131.005") + logRecord("00:02:00", kShip, {}, "35.5", "131.0") +
+                         logRecord("99:00:00", kBase, {}, "34", "131") + logRecord("00:30:00", "431000002", {}, "x", "") +
+                         logRecord("23:59:59", "43100000\xe7\xac\xac", {}, "33.9683", "130.9747");
+        m_ws->writeLog("20110407_AIS_FMT.log", log);
+        m_ws->settleLog("20110407_AIS_FMT.log");
+        ReportOptions options;
+        options.station = GeoPoint{34, 131};
+        const QByteArray read = reportJson(computeReport(this->read("20110407", "20110407"), options), nullptr, true);
+
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        setDayIndex(&index);
+        m_host->text1[7] = m_host->text1[8] = "20110407";
+        m_host->check1[0] = true;
+        m_host->text1[4] = "34";
+        m_host->text1[5] = "131";
+        m_host->text1[6] = "5";
+        searchCommand();
+        QVERIFY(index.isCurrent("../logs/", "20110407_AIS_FMT.log"));
+        const QByteArray fromIndex = reportJson(computeReport(this->read("20110407", "20110407"), options), nullptr, true);
+        setDayIndex(nullptr);
+        QCOMPARE(fromIndex, read);
+    }
+
+    void namesAndPeriods()
+    {
+        QDate first, last;
+        QVERIFY(periodDates("2011", "2012", QDate(2030, 1, 1), first, last)); // the passes' text comparison
+        QCOMPARE(std::pair(first, last), std::pair(QDate(2011, 1, 1), QDate(2011, 12, 31)));
+        QVERIFY(periodDates("201102", "20110230", QDate(2030, 1, 1), first, last));
+        QCOMPARE(std::pair(first, last), std::pair(QDate(2011, 2, 1), QDate(2011, 2, 28)));
+        QVERIFY(periodDates("20110401", "20110430", QDate(2011, 4, 7), first, last));
+        QCOMPARE(last, QDate(2011, 4, 7)); // no day after today
+        QVERIFY(!periodDates("20110402", "20110401", QDate(2030, 1, 1), first, last));
+        QVERIFY(!periodDates("", "2011", QDate(2030, 1, 1), first, last));
+
         QCOMPARE(mmsiKind("431000001"), MmsiKind::Ship);
         QCOMPARE(mmsiKind("004310602"), MmsiKind::BaseStation);
         QCOMPARE(mmsiKind("993100001"), MmsiKind::AidToNavigation);
         QCOMPARE(mmsiKind("111431001"), MmsiKind::SarAircraft);
         for (const char *other : {"970123456", "984310001", "043100001", "43100000", "43100000X", "1431000001"})
             QCOMPARE(mmsiKind(other), MmsiKind::Other);
+        QCOMPARE(secondOfDay("23:59:59"), 86399);
+        for (const char *bad : {"24:00:00", "12:60:00", "1:00:00", "12-00-00", "12:00:0x"})
+            QCOMPARE(secondOfDay(bad), -1);
     }
 
 private:

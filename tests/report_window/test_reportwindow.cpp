@@ -12,6 +12,7 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -75,6 +76,12 @@ private slots:
         ReportWindow again;
         QCOMPARE(again.stationField()->text(), QStringLiteral("34.005,131.005"));
         QVERIFY(w.exportCsv("report.csv") && w.saveImage("report.png"));
+
+        // Escape stops the reading; what was not read is said, not shown as silence.
+        QCoreApplication::postEvent(&w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QVERIFY(w.makeReport());
+        QVERIFY(w.noticeLine()->text().contains("stopped"));
+        QCOMPARE(w.report()->days.back().state, Module1::DayLine::State::NotRead);
     }
 
     void openedByCtrlRAndTheMapSetsTheStation()
