@@ -86,6 +86,12 @@ private:
     QDateTime m_from, m_now;
 };
 
+// One line on standard output, in UTF-8 whatever the platform's C library.
+void line(const QString &text)
+{
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+}
+
 int check(const ReportArgs &a, CliHost &host)
 {
     if (!a.values.contains("last"))
@@ -122,11 +128,11 @@ int check(const ReportArgs &a, CliHost &host)
         return Critical;
     }
     if (recent.records == recent.fixed) {
-        std::printf("WARNING - only base stations and aids to navigation heard in the last %s: %lld records, no ship%s\n",
-                    minutes.toUtf8().constData(), recent.records, perf.toUtf8().constData());
+        line(QStringLiteral("WARNING - only base stations and aids to navigation heard in the last %1: %2 records, no ship%3")
+                 .arg(minutes).arg(recent.records).arg(perf));
         return Warning;
     }
-    std::printf("OK - %lld records in the last %s%s\n", recent.records, minutes.toUtf8().constData(), perf.toUtf8().constData());
+    line(QStringLiteral("OK - %1 records in the last %2%3").arg(recent.records).arg(minutes, perf));
     return Ok;
 }
 
