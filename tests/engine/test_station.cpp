@@ -152,6 +152,23 @@ private slots:
         QVERIFY(back);
         QVERIFY(back->station == d.station);
         QCOMPARE(back->ships[0].hours, d.ships[0].hours);
+        // A damaged blob (checksum made right again) decodes or is refused, never more.
+        const QByteArray blob = Index::encodeSummary(d);
+        int decodedCount = 0;
+        for (qsizetype i = 8; i < blob.size() - 8; ++i) {
+            for (const char value : {'\x00', '\x7f', '\xff'}) {
+                QByteArray damaged = blob;
+                damaged[i] = value;
+                quint64 h = 14695981039346656037ull;
+                for (qsizetype k = 0; k < damaged.size() - 8; ++k)
+                    h = (h ^ quint8(damaged[k])) * 1099511628211ull;
+                for (int k = 0; k < 8; ++k)
+                    damaged[damaged.size() - 8 + k] = char(h >> (8 * k));
+                if (const auto decoded = Index::decodeSummary(damaged); decoded && ++decodedCount)
+                    (void)computeReport({QDate(2011, 4, 7), QDate(2011, 4, 7), {{QDate(2011, 4, 7), *decoded}}, {}, {}}, options);
+            }
+        }
+        QVERIFY(decodedCount > blob.size()); // the damage reached the figures, not only the checks
     }
 
     // A Search with an area on hands the summary numbers, not texts: the
