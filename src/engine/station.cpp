@@ -159,8 +159,19 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
     s.fixLatitude = lat;
     s.fixLongitude = lon;
     const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
-    if (s.runs.empty() || s.runs.back().cell != cell)
-        s.runs.push_back({cell, 0, second});
+    if (s.runs.empty() || s.runs.back().cell != cell) [[unlikely]] {
+        // A ship at anchor wanders back and forth over a cell's edge: a cell
+        // among its last few goes back to the end rather than a new run, so
+        // that the runs stay few. A run keeps the ship's first fix in it.
+        const std::size_t n = s.runs.size();
+        std::size_t k = 2;
+        while (k <= std::min<std::size_t>(n, 4) && s.runs[n - k].cell != cell)
+            ++k;
+        if (k <= std::min<std::size_t>(n, 4))
+            std::swap(s.runs[n - k], s.runs.back());
+        else
+            s.runs.push_back({cell, 0, second});
+    }
     ++s.runs.back().count;
 }
 
