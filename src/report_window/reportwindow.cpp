@@ -205,7 +205,15 @@ bool ReportWindow::readPeriod(const QString &from, const QString &to, Module1::S
 {
     Module1::PeriodFigures figures;
     figures.now = QDateTime::currentDateTime();
-    if (!Module1::periodDates(from, to, figures.now.date(), figures.first, figures.last)) {
+    // An empty From takes every day log, as in a Search: the days then start
+    // at the first of them.
+    QString firstDay = from;
+    if (firstDay.isEmpty()) {
+        const QStringList names = Platform::listFiles(Module1::logFolder, Module1::kLogSuffix);
+        if (!names.isEmpty())
+            firstDay = names.first().left(8);
+    }
+    if (!Module1::periodDates(firstDay, to, figures.now.date(), figures.first, figures.last)) {
         showNotice(QStringLiteral("No day lies between '%1' and '%2'.").arg(from, to));
         return false;
     }
