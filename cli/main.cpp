@@ -56,7 +56,7 @@ const OptionHelp kOptions[] = {
     {"file", "--file NAME", "the day log of the view or track, a file name in the log folder"},
     {"name", "--name TEXT", "the ship name written into the KML document or the track (track default: the ship's last name in the log)"},
     {"altitude", "--altitude 0|1|2", "KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)"},
-    {"format", "--format FORMAT", "records: csv (default), jsonl or geojson; track: gpx or geojson"},
+    {"format", "--format FORMAT", "records: csv (default), jsonl or geojson; track: gpx or geojson; report: text (default), csv or json"},
     {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points get their times in UTC"},
     {"out", "--out FILE",
      "write to FILE instead of standard output (- is standard output); a regular FILE is replaced only when the "
@@ -75,7 +75,7 @@ const OptionHelp kOptions[] = {
     {"max-range", "--max-range NM", "report: positions farther from the station are left out of the range (default 500)"},
     {"check", "--check", "report: one line for a monitoring system about the last stretch of time, exit status as its plugins"},
     {"last", "--last DURATION", "report --check: the stretch looked at, as 30m, 2h or 600s"},
-    {"now", "--now yyyy-MM-ddTHH:mm:ss", "report: the moment taken as now (default: the clock), to check or report the past as it stood"},
+    {"now", "--now TIME", "report: the moment taken as now, yyyy-MM-ddTHH:mm:ss (default: the clock), to check or report the past as it stood"},
     {"index-dir", "--index-dir DIR", "keep the day index in DIR instead of $VELKAIS_INDEX_DIR or the user's cache folder"},
     {"no-index", "--no-index", "read every file; neither use nor update the day index"},
     {"help", "--help", "print this help and exit (after a subcommand: that subcommand's)"},
@@ -157,11 +157,9 @@ const char *const kExitStatus =
     "  1  a log folder or file could not be read, or the output not written\n"
     "  2  usage error\n"
     "  3  the limit of 1000 results was reached (the results so far are printed)\n"
-    "report --check follows the monitoring plugins' convention instead:\n"
-    "  0  OK: ships heard in the stretch\n"
-    "  1  WARNING: only base stations and aids to navigation heard\n"
-    "  2  CRITICAL: nothing heard (the line names the last time anything was)\n"
-    "  3  UNKNOWN: the check could not run (a usage error, the log folder or day log unreadable)\n";
+    "  report --check follows the monitoring plugins' convention instead: 0 OK (ships heard in the stretch),\n"
+    "  1 WARNING (only base stations and aids to navigation heard), 2 CRITICAL (nothing heard; the line\n"
+    "  names the last time anything was), 3 UNKNOWN (the check could not run, a usage error included)\n";
 
 // Shaped as help2man reads it: "Usage:" and "or:" lines make the manual
 // page's synopsis, a line ending in ":" a section, "  --" lines its options.
