@@ -6,12 +6,15 @@
 #include "report_window/reportwindow.h"
 
 #include <QLineEdit>
+#include <QEvent>
 #include <QShortcut>
+#include <QTimer>
 
 ReportLink::ReportLink(Form1 &form) : QObject(&form), m_form(form)
 {
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), &form);
     connect(shortcut, &QShortcut::activated, this, [this] { open(); });
+    form.installEventFilter(this);
     connect(form.mapLink(), &MapLink::windowOpened, this, [this](Map::MapWindow *map) {
         connect(map, &Map::MapWindow::stationPicked, this,
                 [this](double latitude, double longitude) { open()->setStation(latitude, longitude); });
@@ -80,6 +83,22 @@ void ReportLink::pushRange(bool open)
     map->setRange(std::move(layer));
     if (open)
         map->canvas()->fitAll();
+}
+
+bool ReportLink::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closing the main window deletes the report window, whose pass may be
+    // running: the pass is stopped first, and the main window closes after it.
+    if (watched == &m_form && event->type() == QEvent::Close && m_window && m_window->isRunning()) {
+        m_window->requestStop();
+        connect(m_window, &ReportView::ReportWindow::passRunning, &m_form, [this](bool running) {
+            if (!running)
+                QTimer::singleShot(0, &m_form, &QWidget::close);
+        }, Qt::SingleShotConnection);
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void openReportWindow(Form1 &form)

@@ -24,6 +24,9 @@ public:
     ReportView::ReportWindow *open();
     ReportView::ReportWindow *window() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // The report's outline and station onto the map, opening it when asked.
     void pushRange(bool open);

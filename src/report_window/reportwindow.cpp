@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -23,6 +24,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ReportView {
@@ -200,6 +202,19 @@ void ReportWindow::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
+void ReportWindow::closeEvent(QCloseEvent *event)
+{
+    // The window is deleted on close, and the pass runs inside its call:
+    // closing stops the pass, and the window closes once it has returned.
+    if (m_running) {
+        m_stop = true;
+        m_closeAfterPass = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 bool ReportWindow::readPeriod(const QString &from, const QString &to, Module1::StationReport &out,
                               Module1::PassReport &left)
 {
@@ -274,6 +289,10 @@ bool ReportWindow::makeReport()
     m_running = false;
     m_run->setEnabled(true);
     emit passRunning(false);
+    if (m_closeAfterPass) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return false;
+    }
     if (!ok)
         return false;
 

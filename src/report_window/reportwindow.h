@@ -54,6 +54,8 @@ public:
     // nothing could be reported; the notice line says why.
     bool makeReport();
     const Module1::StationReport *report() const { return m_report ? &*m_report : nullptr; }
+    bool isRunning() const { return m_running; }
+    void requestStop() { m_stop = true; }
     const Module1::StationReport *compared() const { return m_compare ? &*m_compare : nullptr; }
 
     QLineEdit *stationField() const { return m_station; }
@@ -83,6 +85,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     bool readPeriod(const QString &from, const QString &to, Module1::StationReport &out, Module1::PassReport &left);
@@ -103,6 +106,7 @@ private:
     QTableView *m_silenceView = nullptr, *m_rangeView = nullptr;
     bool m_running = false;
     bool m_stop = false;
+    bool m_closeAfterPass = false;
 };
 
 } // namespace ReportView
