@@ -10,6 +10,7 @@
 #include "report_window/reportwindow.h"
 #include "support/workspace.h"
 
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -82,6 +83,11 @@ private slots:
         QVERIFY(w.makeReport());
         QVERIFY(w.noticeLine()->text().contains("stopped"));
         QCOMPARE(w.report()->days.back().state, Module1::DayLine::State::NotRead);
+        // Closed while it reads: the pass stops, then the window closes.
+        w.show();
+        QCoreApplication::postEvent(&w, new QCloseEvent);
+        QVERIFY(!w.makeReport());
+        QTRY_VERIFY(!w.isVisible());
     }
 
     void openedByCtrlRAndTheMapSetsTheStation()
