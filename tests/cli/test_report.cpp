@@ -85,6 +85,22 @@ private slots:
         const QJsonArray features = QJsonDocument::fromJson(f.readAll()).object()["features"].toArray();
         QCOMPARE(features.size(), 3); // maximum, 95th percentile, the station
         QCOMPARE(features[0]["geometry"]["coordinates"].toArray()[0].toArray().size(), 145);
+
+        // KML for the globe viewer, and the CSV's tables each under its header.
+        const QString kml = m_ws->path("range.kml");
+        QStringList csvArgs = args;
+        csvArgs.replace(csvArgs.indexOf("json"), "csv");
+        QCOMPARE(velkaisLog(csvArgs + QStringList{"--outline", kml, "--out", m_ws->path("r.csv")}).status, 0);
+        QFile k(kml), c(m_ws->path("r.csv"));
+        QVERIFY(k.open(QIODevice::ReadOnly) && c.open(QIODevice::ReadOnly));
+        const QByteArray kmlText = k.readAll();
+        QCOMPARE(kmlText.count("<Placemark>"), 3);
+        QCOMPARE(kmlText.count(' ') > 2 * 144, true);
+        const QList<QByteArray> rows = c.readAll().split('\n');
+        QCOMPARE(rows.count("days,period,date,state,records,untimed,mmsis,ships,base_stations,aids_to_navigation,sar_aircraft,other"), 1);
+        const auto strip = std::find_if(rows.begin(), rows.end(), [](const QByteArray &r) { return r.startsWith("strip,A,"); });
+        QVERIFY(strip != rows.end());
+        QCOMPARE(strip->count(','), 2 + 144);
     }
 
     // A period beside another: the differences, and every rejected position named.

@@ -117,6 +117,9 @@ private slots:
         log += logRecord(at(1, 0), "431000003", {}, "91", "131.005");
         log += logRecord(at(1, 0), "431000004", {}, "40.005", "131.005");
         log += logRecord(at(1, 0), kAid, {}, "34.905", "131.005");
+        // At anchor over a cell's edge: two cells, however often it crosses.
+        for (int m = 0; m < 9; ++m)
+            log += logRecord(at(2, m), "431000005", {}, m % 3 ? "32.9999" : "33.0001", "131.5");
         writeLog("20110407_AIS_FMT.log", log);
 
         ReportOptions options;
@@ -131,7 +134,7 @@ private slots:
         QVERIFY(north.p95Nm > 5.9 && north.p95Nm <= 6.1); // 19 of the 20 lie 6 nm off
         QCOMPARE(south.positions, 1);
         QCOMPARE(r.sectors[71].positions + r.sectors[35].positions, 0);
-        QCOMPARE(r.positions, 21);
+        QCOMPARE(r.positions, 21 + 9);
         // Off the globe, without a time, too fast, beyond the range; the aid
         // to navigation is no position of the range at all.
         QCOMPARE(r.rejectedCounts, (std::array<long long, 4>{1, 1, 1, 1}));
@@ -148,6 +151,10 @@ private slots:
 
         // The figures keep through the index's encoding as they are.
         DaySummary d = read("20110407", "20110407").days.begin()->second;
+        // Sorted by cell, the southernmost first; each with the ship's first fix in it.
+        const RangeCell &south1 = d.station.range[0], &south2 = d.station.range[1];
+        QCOMPARE(std::tuple(cellLatitude(south1.cell), south1.count, south1.second), std::tuple(3299, 6u, 2 * 3600 + 60));
+        QCOMPARE(std::tuple(cellLatitude(south2.cell), south2.count, south2.second), std::tuple(3300, 3u, 2 * 3600));
         const auto back = Index::decodeSummary(Index::encodeSummary(d));
         QVERIFY(back);
         QVERIFY(back->station == d.station);
