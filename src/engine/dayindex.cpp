@@ -60,6 +60,16 @@ IndexAnswer answerReport(const QString &fileName, bool &userStop)
     if (g_index)
         found = g_index->lookup(logFolder, fileName);
     if (found.summary) {
+        // The state the file leaves for the next one, as reading it would.
+        const DaySummary &summary = *found.summary;
+        if (summary.setsTime) {
+            record.recTime = summary.lastTime;
+            g_timeReplaced = summary.lastTimeReplaced;
+        }
+        record.recName = summary.name;
+        record.recLongitude = summary.longitude;
+        record.recLatitude = summary.latitude;
+        record.recSpeed = summary.speed;
         deliver({false, logFolder, fileName, false, true}, std::move(*found.summary));
         if (g_host->processEvents())
             userStop = true;
