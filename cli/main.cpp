@@ -2,6 +2,7 @@
 // It runs the same engine as the window, with the criteria taken from options.
 #include "clihost.h"
 #include "records.h"
+#include "report.h"
 #include "engine/export.h"
 #include "engine/module1.h"
 #include "index/sqlitedayindex.h"
@@ -58,7 +59,7 @@ const OptionHelp kOptions[] = {
     {"altitude", "--altitude 0|1|2", "KML altitude: speed x10+1, speed x100+1, or constant 10 (default 0)"},
     {"format", "--format FORMAT",
      "records: csv (default), jsonl or geojson; track: gpx or geojson; passages: text (default), csv, jsonl or "
-     "geojson"},
+     "geojson; report: text (default), csv or json"},
     {"utc-offset", "--utc-offset +HH:MM", "the station clock's offset from UTC: track points and passages get their times in UTC"},
     {"gap", "--gap MINUTES",
      "passages: a silence longer than this ends a passage (default 30, at most 720)"},
@@ -73,6 +74,15 @@ const OptionHelp kOptions[] = {
      "no line for each log file that could not be read (the summary line and the exit status stay); index: nothing "
      "on standard output either, for cron (problems still on standard error)"},
     {"jobs", "--jobs N", "index: files read at once, in as many processes (default: one per core)"},
+    {"station", "--station LAT,LON", "report: the receiving station's position in decimal degrees, for the range (default: $VELKAIS_STATION)"},
+    {"compare", "--compare FROM,TO", "report: a second period, reported beside the first with the differences"},
+    {"outline", "--outline FILE", "report: write the range outline (maximum and 95th percentile per 5-degree sector) as GeoJSON (.geojson, .json) or KML (.kml)"},
+    {"rejected", "--rejected", "report: list every position left out of the range, and why"},
+    {"silence", "--silence MIN", "report: the shortest silent stretch listed, in minutes (default 10)"},
+    {"max-range", "--max-range NM", "report: positions farther from the station are left out of the range (default 500)"},
+    {"check", "--check", "report: one line for a monitoring system about the last stretch of time, exit status as its plugins"},
+    {"last", "--last DURATION", "report --check: the stretch looked at, as 30m, 2h or 600s"},
+    {"now", "--now TIME", "report: the moment taken as now, yyyy-MM-ddTHH:mm:ss (default: the clock), to check or report the past as it stood"},
     {"index-dir", "--index-dir DIR", "keep the day index in DIR instead of $VELKAIS_INDEX_DIR or the user's cache folder"},
     {"no-index", "--no-index", "read every file; neither use nor update the day index"},
     {"help", "--help", "print this help and exit (after a subcommand: that subcommand's)"},
@@ -128,6 +138,14 @@ const CommandHelp kCommands[] = {
      "[--size WxH]",
      "no text: it draws the ship's day track and the areas on the sea map into the PNG image --out names",
      {"file", "ship", "name", "track", "area", "out", "size"}},
+    {"report",
+     "[--logs DIR] --from TEXT --to TEXT [--station LAT,LON] [--compare FROM,TO] [--format text|csv|json] [--out FILE] "
+     "[--outline FILE] [--rejected] [--silence MIN] [--max-range NM]",
+     "the station's reception over the period: records per 10 minutes, distinct MMSIs per hour and day by kind, "
+     "silent periods and, with the station's position, the range per 5-degree sector; with --check --last DURATION "
+     "one OK, WARNING, CRITICAL or UNKNOWN line instead",
+     {"from", "to", "station", "compare", "format", "out", "outline", "rejected", "silence", "max-range", "check", "last",
+      "now"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
      "one line of what it did, after building the day index of the period ahead", {"from", "to", "jobs"}},
 };
@@ -151,7 +169,10 @@ const char *const kExitStatus =
     "  0  success\n"
     "  1  a log folder or file could not be read, or the output not written\n"
     "  2  usage error\n"
-    "  3  the limit of 1000 results was reached (the results so far are printed)\n";
+    "  3  the limit of 1000 results was reached (the results so far are printed)\n"
+    "  report --check follows the monitoring plugins' convention instead: 0 OK (ships heard in the stretch),\n"
+    "  1 WARNING (only base stations and aids to navigation heard), 2 CRITICAL (nothing heard; the line\n"
+    "  names the last time anything was), 3 UNKNOWN (the check could not run, a usage error included)\n";
 
 // Shaped as help2man reads it: "Usage:" and "or:" lines make the manual
 // page's synopsis, a line ending in ":" a section, "  --" lines its options.
@@ -208,6 +229,7 @@ struct Options
     QStringList areas;
     bool quiet = false;
     bool noIndex = false;
+    QStringList flags; // report's --rejected and --check
 };
 
 // Options as "--name value" or "--name=value"; --area may repeat.
@@ -215,7 +237,8 @@ bool parse(const QStringList &args, Options &o, QString &error)
 {
     static const QStringList known = {"logs", "from", "to",  "mmsi", "area",      "ship",  "file",   "name",
                                       "altitude", "out", "format", "utc-offset", "jobs", "index-dir", "worker",
-                                      "track", "size", "gap", "count"};
+                                      "track", "size", "gap", "count", "station", "compare", "outline", "silence",
+                                      "max-range", "last", "now"};
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (!a.startsWith(QLatin1String("--"))) {
@@ -232,6 +255,10 @@ bool parse(const QStringList &args, Options &o, QString &error)
         }
         if (a == QLatin1String("--no-index")) {
             o.noIndex = true;
+            continue;
+        }
+        if (a == QLatin1String("--rejected") || a == QLatin1String("--check")) {
+            o.flags << a.mid(2);
             continue;
         }
         QString name = a.mid(2);
@@ -349,6 +376,10 @@ int run(const QStringList &args)
     }
     if (!parse(args, o, error))
         return usageError(error, o.command);
+    if (o.command == QLatin1String("report"))
+        return reportCommand({o.values, o.flags.contains("rejected"), o.flags.contains("check"), o.quiet, o.noIndex});
+    if (!o.flags.isEmpty())
+        return usageError(QStringLiteral("--%1 goes with report").arg(o.flags.first()), o.command);
 
     const QStringList criteria = {"mmsi", "area"};
     const QStringList common = {"logs", "index-dir"};

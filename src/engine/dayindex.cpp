@@ -30,9 +30,58 @@ struct FinishedFile
 {
     bool pending = false;
     QString folder, fileName;
+    bool store = false, collect = false;
 };
 FinishedFile g_finished;
 bool g_storeLater = false;
+// What the file being read is summarised for: the index, a report, or both.
+bool g_storeWanted = false;
+bool g_collectWanted = false;
+
+void deliver(const FinishedFile &file, DaySummary &&summary)
+{
+    if (file.collect && g_collectedDays) {
+        CollectedDay day{file.fileName, summary};
+        for (ShipSummary &s : day.summary.ships)
+            std::vector<std::uint64_t>().swap(s.cells);
+        day.summary.prepared.clear();
+        g_collectedDays->push_back(std::move(day));
+    }
+    if (file.store && g_index)
+        g_index->storeLater(file.folder, file.fileName, std::move(summary));
+}
+
+// "Report": every file is summarised, answered from the index when it can.
+IndexAnswer answerReport(const QString &fileName, bool &userStop)
+{
+    // A day's figures hang on its file alone, never on what the file before left.
+    emptyRecord();
+    DayIndex::Lookup found;
+    if (g_index)
+        found = g_index->lookup(logFolder, fileName);
+    if (found.summary) {
+        // The state the file leaves for the next one, as reading it would.
+        const DaySummary &summary = *found.summary;
+        if (summary.setsTime) {
+            record.recTime = summary.lastTime;
+            g_timeReplaced = summary.lastTimeReplaced;
+        }
+        record.recName = summary.name;
+        record.recLongitude = summary.longitude;
+        record.recLatitude = summary.latitude;
+        record.recSpeed = summary.speed;
+        deliver({false, logFolder, fileName, false, true}, std::move(*found.summary));
+        if (g_host->processEvents())
+            userStop = true;
+        return IndexAnswer::Answered;
+    }
+    g_builder.start();
+    g_buildingSummary = true;
+    g_summaryAwaitsSeparator = true;
+    g_storeWanted = found.wantSummary;
+    g_collectWanted = true;
+    return IndexAnswer::Read;
+}
 
 bool recordIsEmpty()
 {
@@ -206,6 +255,10 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 {
     g_buildingSummary = false;
     g_summaryAwaitsSeparator = false;
+    g_storeWanted = false;
+    g_collectWanted = false;
+    if (pass == Pass::Report)
+        return answerReport(fileName, userStop);
     // Summaries are of "Search", "List1" and passages passes, which read the same keys,
     // and hold for a file read from an empty record only.
     if (!g_index || (pass != Pass::Search && pass != Pass::List1 && pass != Pass::Passages) || !recordIsEmpty())
@@ -216,6 +269,7 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
             g_builder.start();
             g_buildingSummary = true;
             g_summaryAwaitsSeparator = true;
+            g_storeWanted = true;
         }
         return IndexAnswer::Read;
     }
@@ -261,6 +315,9 @@ void addRecordToSummary()
 
 void noteSeparator(bool firstItem, std::size_t itemSize)
 {
+    if (!g_buildingSummary)
+        return;
+    g_builder.setTime(record.recTime, g_timeReplaced);
     if (!g_summaryAwaitsSeparator) [[likely]]
         return;
     g_summaryAwaitsSeparator = false;
@@ -273,14 +330,20 @@ void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
         return;
     g_buildingSummary = false;
     g_summaryAwaitsSeparator = false;
-    if (!readToEnd || !g_builder.usable()) {
+    // A summary that could not answer for the file still tells the report
+    // what the file holds.
+    const bool store = g_storeWanted && g_builder.usable() && g_index;
+    const FinishedFile file{true, logFolder, fileName, store, g_collectWanted};
+    if (!readToEnd || (!file.store && !file.collect)) {
         g_builder.discard();
     } else if (g_storeLater) {
         // The summary before this one, long since sorted out: a whole file
         // was read meanwhile.
         storeFinishedSummary();
-        g_builder.finishLater(hasItems, record, g_timeReplaced, g_index);
-        g_finished = {true, logFolder, fileName};
+        g_builder.finishLater(hasItems, record, g_timeReplaced, store ? g_index : nullptr);
+        g_finished = file;
+    } else if (file.collect) {
+        deliver(file, g_builder.finish(hasItems, record, g_timeReplaced, store ? g_index : nullptr));
     } else {
         g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced, g_index));
     }
@@ -291,10 +354,10 @@ void storeFinishedSummary()
     if (!g_finished.pending)
         return;
     g_finished.pending = false;
-    DaySummary summary = g_builder.result();
-    if (g_index)
-        g_index->storeLater(g_finished.folder, g_finished.fileName, std::move(summary));
+    deliver(g_finished, g_builder.result());
 }
+
+std::vector<CollectedDay> *g_collectedDays = nullptr;
 
 StoreSummariesLater::StoreSummariesLater() : m_outer(!g_storeLater)
 {

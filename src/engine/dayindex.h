@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "engine/station.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,7 +22,7 @@ namespace Module1 {
 // and cuts, the leading-number rule, the grid of position cells. A summary
 // made under another revision is made again, whatever its file's identity.
 // Raise it with any change that could make a log's summary differ.
-constexpr int kSummaryRules = 2;
+constexpr int kSummaryRules = 3;
 
 // The grid of the summary's position cells, about a hundredth of a degree: a
 // record's cell is its latitude and longitude, as the matcher computes them,
@@ -71,6 +73,8 @@ struct ShipSummary
     // Every cell holding one of its positions, sorted: where the box is too
     // coarse to decide, the cells show whether a square can hold a record.
     std::vector<std::uint64_t> cells;
+    // Bit h: a record with a time in hour h of the day.
+    std::uint32_t hours = 0;
 };
 
 // One day log read to its end from an empty record (recTime aside).
@@ -91,6 +95,8 @@ struct DaySummary
     // The fields of a trailing record without an MMSI, carried into the next file.
     std::string name, longitude, latitude, speed;
     std::vector<ShipSummary> ships; // sorted by mmsi
+    // What the file says about the receiving station (station.h).
+    StationDay station;
     // What the store made of it in DayIndex::prepare(), if anything.
     QByteArray prepared;
 

@@ -3,12 +3,14 @@
 // What the reader, the matcher and the view accumulation share during a pass.
 // Not for use outside the engine.
 
+#include "engine/dayindex.h"
 #include "engine/host.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace Module1 {
 struct DaySummary;
@@ -17,7 +19,7 @@ struct DaySummary;
 namespace Module1::detail {
 
 // The mode of a pass, decided once per file instead of comparing texts per record.
-enum class Pass { Search, List1, List2, Export, Passages };
+enum class Pass { Search, List1, List2, Export, Passages, Report };
 enum class View { Other, Dest, Kml };
 
 extern Host *g_host;
@@ -124,5 +126,13 @@ private:
     bool m_outer;
 };
 void storeFinishedSummary();
+// While a "Report" pass runs: every day log it reads to its end, or the day
+// index answers for, with its summary (the ships without their cells).
+struct CollectedDay
+{
+    QString fileName;
+    DaySummary summary;
+};
+extern std::vector<CollectedDay> *g_collectedDays;
 
 } // namespace Module1::detail

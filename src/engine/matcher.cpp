@@ -120,7 +120,9 @@ bool detail::matchRecord(Pass pass, const QString &fileName)
     if (pass == Pass::Search && !record.recName.empty())
         refreshName(record.recMmsi, record.recName);
 
-    if (pass == Pass::List2) {
+    if (pass == Pass::Report) {
+        // Every record counts for the station; only the summary takes it.
+    } else if (pass == Pass::List2) {
         if (record.recMmsi == search.viewMmsi)
             accumulateView();
     } else if (pass == Pass::Passages) {

@@ -36,6 +36,8 @@ Pass passOf(const QString &mode)
         return Pass::Export;
     if (mode == QLatin1String("Passages"))
         return Pass::Passages;
+    if (mode == QLatin1String("Report"))
+        return Pass::Report;
     return Pass::List1;
 }
 

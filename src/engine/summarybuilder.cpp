@@ -20,11 +20,23 @@ class ShipTable
 public:
     using Note = SummaryBuilder::Note;
 
+    // A note's time bytes as StationTally's stamp.
+    static std::uint32_t stampOf(std::uint64_t time)
+    {
+        const std::uint32_t noPosition = time & SummaryBuilder::kNoPositionTime ? kNoPositionStamp : 0;
+        time &= ~SummaryBuilder::kNoPositionTime;
+        char text[8];
+        std::memcpy(text, &time, 8);
+        const int second = time ? secondOfDay(std::string_view(text, 8)) : -1;
+        return (second < 0 ? kUntimedStamp : std::uint32_t(second)) | noPosition;
+    }
+
     ShipTable() { reset(); }
 
     void reset()
     {
         m_ships.clear();
+        m_station.reset();
         m_longKeys.clear();
         m_slots.assign(1024, Slot{});
         m_mask = m_slots.size() - 1;
@@ -43,7 +55,8 @@ public:
                 if (slot) [[likely]]
                     update(*slot, lat, lon, cell);
                 else
-                    addFirst(n.low, n.high, {}, lat, lon, cell);
+                    slot = &addFirst(n.low, n.high, {}, lat, lon, cell);
+                m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
                 continue;
             }
             const std::string *mmsi = n.high & SummaryBuilder::kLongMmsi ? &texts[text++] : nullptr;
@@ -66,13 +79,15 @@ public:
                 slot = &addFirst(n.low, high, mmsi ? *mmsi : std::string(), lat, lon, cell);
             else
                 update(*slot, lat, lon, cell);
+            m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
             if (n.high & SummaryBuilder::kNamed)
                 m_ships[std::size_t(slot->ship)].lastName = texts[text++];
         }
     }
 
-    // The ships, sorted by MMSI with their cells sorted; the table is left empty.
-    std::vector<ShipSummary> take()
+    // The ships, sorted by MMSI with their cells sorted, and the station's
+    // figures of the file; the table is left empty.
+    std::vector<ShipSummary> take(StationDay &station)
     {
         for (const Slot &slot : m_slots)
             settle(slot);
@@ -82,9 +97,21 @@ public:
             std::sort(s.cells.begin(), s.cells.end());
             s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
         }
-        std::sort(m_ships.begin(), m_ships.end(),
-                  [](const ShipSummary &a, const ShipSummary &b) { return a.mmsi < b.mmsi; });
-        std::vector<ShipSummary> ships = std::move(m_ships);
+        std::vector<std::uint32_t> byMmsi(m_ships.size());
+        for (std::size_t i = 0; i < byMmsi.size(); ++i)
+            byMmsi[i] = std::uint32_t(i);
+        std::sort(byMmsi.begin(), byMmsi.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return m_ships[a].mmsi < m_ships[b].mmsi; });
+        std::vector<std::uint32_t> order(m_ships.size());
+        std::vector<ShipSummary> ships(m_ships.size());
+        for (std::size_t i = 0; i < byMmsi.size(); ++i) {
+            order[byMmsi[i]] = std::uint32_t(i);
+            ships[i] = std::move(m_ships[byMmsi[i]]);
+        }
+        std::vector<std::uint32_t> hours(ships.size());
+        station = m_station.take(order, hours);
+        for (std::size_t i = 0; i < ships.size(); ++i)
+            ships[i].hours = hours[i];
         reset();
         return ships;
     }
@@ -207,6 +234,7 @@ private:
     {
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
+        m_station.addShip(mmsi);
         // A ship that moves at all changes cell a hundred times a day or so:
         // room for that spares the doublings.
         m_ships.back().cells.reserve(128);
@@ -234,6 +262,7 @@ private:
     std::size_t m_mask = 0;
     int m_shift = 0; // 64 - log2 of the table's size
     std::unordered_map<std::string, Slot> m_longKeys;
+    StationTally m_station;
 };
 
 SummaryBuilder::SummaryBuilder() = default;
@@ -263,6 +292,7 @@ void SummaryBuilder::start()
         m_thread = std::thread([this] { run(); });
     }
     m_summary = DaySummary{};
+    m_time = 0;
     m_usable = true;
     m_started = true;
 }
@@ -315,9 +345,11 @@ void SummaryBuilder::discard()
 
 // Any other record: an MMSI of another length, a name, or a position the
 // matcher did not read.
-void SummaryBuilder::addOther(const CurrentRecord &r, bool known, double latitude, double longitude)
+void SummaryBuilder::addOther(const CurrentRecord &r, bool known, double latitude, double longitude,
+                              std::uint64_t stamp)
 {
     Note &n = *m_cursor;
+    n.time = stamp;
     const std::string &mmsi = r.recMmsi;
     std::uint64_t key[2] = {0, 0};
     if (mmsi.size() <= kLongKey) {
@@ -425,7 +457,7 @@ void SummaryBuilder::run()
         } else {
             m_table->add(batch->notes.data(), batch->count, batch->texts);
             if (batch->end == Batch::End::Finish) {
-                m_finished.ships = m_table->take();
+                m_finished.ships = m_table->take(m_finished.station);
                 if (m_preparer)
                     m_preparer->prepare(m_finished);
             }

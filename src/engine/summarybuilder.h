@@ -12,6 +12,7 @@
 
 #include "engine/dayindex.h"
 #include "engine/module1.h"
+#include "engine/station.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -46,11 +47,13 @@ public:
     {
         const std::string &mmsi = r.recMmsi;
         const std::string &lat = r.recLatitude, &lon = r.recLongitude;
+        const std::uint64_t stamp = m_time | (lat.empty() || lon.empty() ? kNoPositionTime : 0);
         if (mmsi.size() != 9 || !r.recName.empty() || (!known && (lat.size() > 8 || lon.size() > 8))) [[unlikely]] {
-            addOther(r, known, latitude, longitude);
+            addOther(r, known, latitude, longitude, stamp);
             return;
         }
         Note &n = *m_cursor;
+        n.time = stamp;
         std::memcpy(&n.low, mmsi.data(), 8);
         std::uint64_t high = static_cast<unsigned char>(mmsi[8]) | (std::uint64_t(9) << 56);
         if (known) {
@@ -70,6 +73,17 @@ public:
 
     // A separator: the file sets the time; the first item's is the file's first time.
     void separator(bool firstItem, std::size_t itemSize, const std::string &time, bool replaced);
+    // The time of the records from the last separator on: its eight bytes
+    // go along as they are, and are read on the other thread.
+    void setTime(const std::string &time, bool replaced)
+    {
+        std::uint64_t raw = 0;
+        if (time.size() == 8 && !replaced)
+            std::memcpy(&raw, time.data(), 8);
+        // The top bit marks a record without a position; a time with that
+        // bit set is no time of day anyway.
+        m_time = raw & kNoPositionTime ? 0 : raw;
+    }
     // Whether the file can still be summarised (see separator()).
     bool usable() const { return m_usable; }
 
@@ -95,6 +109,7 @@ public:
     {
         std::uint64_t low, high;
         double latitude, longitude;
+        std::uint64_t time; // for the station's figures: see setTime()
     };
     // What goes with a note in `texts`, in this order.
     static constexpr std::uint64_t kLongMmsi = 1ull << 60;      // the MMSI (over kLongKey bytes)
@@ -105,6 +120,7 @@ public:
     static constexpr std::uint64_t kShortTexts = 1ull << 63;
     static constexpr std::uint64_t kFlags = kLongMmsi | kPositionTexts | kNamed | kShortTexts;
     static constexpr std::size_t kLongKey = 15;
+    static constexpr std::uint64_t kNoPositionTime = 1ull << 63;
 
 private:
     static constexpr std::size_t kBatchNotes = 4096;
@@ -125,7 +141,7 @@ private:
         enum class End { None, Finish, Discard } end = End::None;
     };
 
-    void addOther(const CurrentRecord &r, bool known, double latitude, double longitude);
+    void addOther(const CurrentRecord &r, bool known, double latitude, double longitude, std::uint64_t stamp);
     std::uint64_t positionTexts(const CurrentRecord &r, Note &n, std::uint64_t high);
     void submitFull();
     void handOver(Batch::End end);
@@ -137,6 +153,7 @@ private:
     std::unique_ptr<Batch> m_batch; // being filled, up to m_cursor
     Note *m_cursor = nullptr;
     Note *m_batchEnd = nullptr;
+    std::uint64_t m_time = 0; // 0: no time
     DaySummary m_summary;           // what the reader itself knows of the file
     DaySummary m_finished;          // the same of the file finished last
     bool m_usable = true;

@@ -15,7 +15,7 @@ using Module1::ShipSummary;
 
 namespace {
 
-constexpr char kMagic[4] = {'V', 'D', 'S', '2'};
+constexpr char kMagic[4] = {'V', 'D', 'S', '3'};
 
 std::uint64_t checksum(const char *data, std::size_t size)
 {
@@ -145,6 +145,119 @@ private:
     std::size_t m_pos = 0;
 };
 
+// The station's figures: mostly small counts and seconds, as varints.
+void hearing(Writer &w, const Module1::Hearing &h)
+{
+    w.signedVarint(h.first);
+    w.signedVarint(h.last);
+    w.varint(h.gaps.size());
+    for (const auto &[a, b] : h.gaps) {
+        w.varint(std::uint64_t(a));
+        w.varint(std::uint64_t(b - a));
+    }
+}
+
+void station(Writer &w, const Module1::StationDay &s)
+{
+    for (std::uint32_t c : s.tenMinutes)
+        w.varint(c);
+    w.varint(s.untimed);
+    hearing(w, s.all);
+    hearing(w, s.nonFixed);
+    w.varint(s.range.size());
+    std::int64_t lat = 0, lon = 0;
+    for (const Module1::RangeCell &c : s.range) {
+        const std::int64_t la = Module1::cellLatitude(c.cell), lo = Module1::cellLongitude(c.cell);
+        w.signedVarint(la - lat);
+        w.signedVarint(lo - lon);
+        lat = la;
+        lon = lo;
+        w.varint(c.count);
+        w.varint(c.ship);
+        w.varint(std::uint64_t(c.second));
+    }
+    w.varint(s.rejected.size());
+    for (const Module1::RejectedFix &x : s.rejected) {
+        w.varint(x.ship);
+        w.signedVarint(x.second);
+        w.raw(x.latitude);
+        w.raw(x.longitude);
+        w.raw(std::uint8_t(x.reason));
+        w.raw(x.knots);
+    }
+}
+
+bool hearing(Reader &r, Module1::Hearing &h)
+{
+    std::uint64_t first = 0, last = 0, n = 0;
+    if (!r.varint(&first) || !r.varint(&last) || !r.varint(&n) || n > r.left() / 2)
+        return false;
+    const auto second = [](std::uint64_t z) { return std::int64_t(z >> 1) ^ -std::int64_t(z & 1); };
+    h.first = std::int32_t(second(first));
+    h.last = std::int32_t(second(last));
+    if (h.first < -1 || h.first >= 86400 || h.last < -1 || h.last >= 86400)
+        return false;
+    h.gaps.resize(n);
+    for (auto &[a, b] : h.gaps) {
+        std::uint64_t start = 0, length = 0;
+        if (!r.varint(&start) || !r.varint(&length) || start >= 86400 || length > 86400 || start + length >= 86400)
+            return false;
+        a = std::int32_t(start);
+        b = std::int32_t(start + length);
+    }
+    return true;
+}
+
+bool station(Reader &r, Module1::StationDay &s, std::size_t ships)
+{
+    for (std::uint32_t &c : s.tenMinutes) {
+        std::uint64_t v = 0;
+        if (!r.varint(&v) || v > UINT32_MAX)
+            return false;
+        c = std::uint32_t(v);
+    }
+    std::uint64_t v = 0;
+    if (!r.varint(&v) || v > UINT32_MAX || !hearing(r, s.all) || !hearing(r, s.nonFixed))
+        return false;
+    s.untimed = std::uint32_t(v);
+    std::uint64_t n = 0;
+    // Every cell takes at least five bytes.
+    if (!r.varint(&n) || n > r.left() / 5)
+        return false;
+    s.range.resize(n);
+    std::int64_t lat = 0, lon = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint64_t dLat = 0, dLon = 0, count = 0, ship = 0, second = 0;
+        if (!r.varint(&dLat) || !r.varint(&dLon) || dLat > (1ull << 34) || dLon > (1ull << 34) || !r.varint(&count) ||
+            !r.varint(&ship) || !r.varint(&second) || count > UINT32_MAX || ship >= ships || second >= 86400)
+            return false;
+        lat += std::int64_t(dLat >> 1) ^ -std::int64_t(dLat & 1);
+        lon += std::int64_t(dLon >> 1) ^ -std::int64_t(dLon & 1);
+        if (lat < INT32_MIN || lat > INT32_MAX || lon < INT32_MIN || lon > INT32_MAX)
+            return false;
+        s.range[i] = {Module1::cellKey(std::int32_t(lat), std::int32_t(lon)), std::uint32_t(count), std::uint32_t(ship),
+                      std::int32_t(second)};
+        if (i > 0 && !(s.range[i - 1].cell < s.range[i].cell))
+            return false;
+    }
+    if (!r.varint(&n) || n > r.left() / 22)
+        return false;
+    s.rejected.resize(n);
+    for (Module1::RejectedFix &x : s.rejected) {
+        std::uint64_t ship = 0, second = 0;
+        std::uint8_t reason = 0;
+        if (!r.varint(&ship) || ship >= ships || !r.varint(&second) || !r.raw(&x.latitude) || !r.raw(&x.longitude) ||
+            !r.raw(&reason) || reason > 2 || !r.raw(&x.knots))
+            return false;
+        x.ship = std::uint32_t(ship);
+        x.second = std::int32_t(std::int64_t(second >> 1) ^ -std::int64_t(second & 1));
+        if (x.second < -1 || x.second >= 86400)
+            return false;
+        x.reason = Module1::Rejection(reason);
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray encodeSummary(const DaySummary &d)
@@ -166,7 +279,9 @@ QByteArray encodeSummary(const DaySummary &d)
         w.raw(s.maxLongitude);
         w.text(s.lastName);
         w.cells(s.cells);
+        w.varint(s.hours);
     }
+    station(w, d.station);
     w.raw(checksum(w.out.data(), w.out.size()));
     return QByteArray(w.out.data(), qsizetype(w.out.size()));
 }
@@ -208,12 +323,16 @@ std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)
         if (!r.text(&s.mmsi) || !r.raw(&records) || !r.raw(&s.minLatitude) || !r.raw(&s.maxLatitude) ||
             !r.raw(&s.minLongitude) || !r.raw(&s.maxLongitude) || !r.text(&s.lastName) || !r.cells(&s.cells))
             return nullptr;
+        std::uint64_t hours = 0;
+        if (!r.varint(&hours) || hours >= (1u << 24))
+            return nullptr;
+        s.hours = std::uint32_t(hours);
         s.records = records;
         // Lookups search the ships by MMSI, so the order must hold.
         if (i > 0 && !(d->ships[i - 1].mmsi < s.mmsi))
             return nullptr;
     }
-    if (!r.atEnd())
+    if (!station(r, d->station, d->ships.size()) || !r.atEnd())
         return nullptr;
     return d;
 }

@@ -4,6 +4,7 @@
 #include "main_window/maplink.h"
 #include "main_window/passageslink.h"
 #include "main_window/passnotice.h"
+#include "main_window/reportlink.h"
 
 #include <QDialog>
 #include <QListWidget>
@@ -103,7 +104,8 @@ void FormActions::showHelp()
 FormActions *installFormActions(Form1 &form)
 {
     auto *actions = new FormActions(form);
-    // Ctrl+M and Ctrl+I are bound by the map link and the notice line.
+    // Ctrl+M, Ctrl+I and Ctrl+R are bound by the map link, the notice line and
+    // the report link.
     actions->add({QStringLiteral("Show on map"), QKeySequence(Qt::CTRL | Qt::Key_M),
                   QStringLiteral("the selected ship's selected day on the sea map (the map alone without one)"),
                   [&form] { form.mapLink()->showSelectedDay(); }},
@@ -116,5 +118,9 @@ FormActions *installFormActions(Form1 &form)
     actions->add({QStringLiteral("Passages"), QKeySequence(Qt::CTRL | Qt::Key_P),
                   QStringLiteral("who passed through the active areas in the period, when, how fast and which way"),
                   [passages] { passages->open(); }});
+    actions->add({QStringLiteral("Station report"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                  QStringLiteral("how well the station received over the period: records by time, silences, range"),
+                  [&form] { form.reportLink()->open(); }},
+                 false);
     return actions;
 }

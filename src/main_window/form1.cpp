@@ -4,6 +4,7 @@
 #include "main_window/actions.h"
 #include "main_window/listbox.h"
 #include "main_window/maplink.h"
+#include "main_window/reportlink.h"
 #include "main_window/passnotice.h"
 #include "main_window/settingsfile.h"
 #include "main_window/windowhost.h"
@@ -89,6 +90,7 @@ Form1::Form1(QWidget *parent)
     chainTabOrder();
     Module1::setHost(m_host.get());
     m_mapLink = new MapLink(*this);
+    m_reportLink = new ReportLink(*this);
     m_host->setShellFailureHandler([this] { m_mapLink->shellOpenFailed(); });
     m_actions = installFormActions(*this);
 

@@ -21,6 +21,7 @@ class QPushButton;
 class QRadioButton;
 class Form2;
 class MapLink;
+class ReportLink;
 class WindowHost;
 
 // The main window: the criteria, the ship and file lists, the three commands
@@ -57,6 +58,7 @@ public:
     // Runs `pass` as the main window's commands run: Escape stops it, the
     // notice line says what it left unread.
     void runPass(const std::function<void()> &pass);
+    ReportLink *reportLink() const { return m_reportLink; }
     // The desktop's open action for the KML view; tests put in their own.
     void setShellOpener(std::function<bool(const QString &)> opener);
 
@@ -82,6 +84,7 @@ private:
     PassNotice *m_notice = nullptr;
     MapLink *m_mapLink = nullptr;
     FormActions *m_actions = nullptr;
+    ReportLink *m_reportLink = nullptr;
     std::function<void()> m_exitHandler;
     int m_passDepth = 0;
     bool m_closing = false;

@@ -53,6 +53,7 @@ Map::MapWindow *MapLink::openWindow()
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_window, &Map::MapWindow::areaDrawn, this, &MapLink::typeArea);
         pushAreas();
+        emit windowOpened(m_window);
     }
     m_window->show();
     m_window->raise();

@@ -33,6 +33,12 @@ public:
     void shellOpenFailed();
 
     Map::MapWindow *window() const;
+    // The map window, opened (or raised) with what it shows.
+    Map::MapWindow *showMap() { return openWindow(); }
+
+signals:
+    // A new map window, for whoever draws on it besides the main window.
+    void windowOpened(Map::MapWindow *window);
 
 private:
     Map::MapWindow *openWindow();

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -246,6 +247,7 @@ MapWindow::MapWindow(QWidget *parent)
     layout->addWidget(m_canvas, 1);
 
     connect(m_canvas, &MapCanvas::areaDrawn, this, &MapWindow::areaDrawn);
+    connect(m_canvas, &MapCanvas::stationPicked, this, &MapWindow::stationPicked);
     // The tool draws one area, then the map pans again.
     connect(m_canvas, &MapCanvas::areaToolUsed, m_areaAction, [this] { m_areaAction->setChecked(false); });
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, &MapWindow::save);
@@ -278,6 +280,24 @@ void MapWindow::setAreas(const std::array<AreaSquare, 3> &areas)
 {
     m_scene.areas = areas;
     m_canvas->update();
+}
+
+void MapWindow::setRange(RangeLayer layer)
+{
+    m_scene.range = std::move(layer);
+    m_canvas->update();
+}
+
+void MapCanvas::contextMenuEvent(QContextMenuEvent *event)
+{
+    const LatLon at = m_view.toGeo(event->pos());
+    const bool chosen = m_stationChooser ? m_stationChooser(event->globalPos()) : [&] {
+        QMenu menu(this);
+        QAction *station = menu.addAction(QStringLiteral("Station's position here (for the station report)"));
+        return menu.exec(event->globalPos()) == station;
+    }();
+    if (chosen)
+        emit stationPicked(at.lat, at.lon);
 }
 
 void MapWindow::setAreasShown(bool shown)

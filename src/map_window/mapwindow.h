@@ -30,13 +30,18 @@ public:
     // position: 0, 1 or 2 for A, B, C, -1 for none. The default asks with a menu.
     void setAreaChooser(std::function<int(const QPoint &)> chooser) { m_chooser = std::move(chooser); }
     void setAreaDrawingAllowed(bool allowed) { m_areaAllowed = allowed; }
+    // Asked on a right click whether the point becomes the station's
+    // position; the default asks with a menu.
+    void setStationChooser(std::function<bool(const QPoint &)> chooser) { m_stationChooser = std::move(chooser); }
 
 signals:
     // The square's three field texts, as the user would type them.
     void areaDrawn(int area, const QString &latitude, const QString &longitude, const QString &range);
     void areaToolUsed();
+    void stationPicked(double latitude, double longitude);
 
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
@@ -59,6 +64,7 @@ private:
     enum class Drag { None, Pan, Area } m_drag = Drag::None;
     QPointF m_dragFrom, m_last;
     std::function<int(const QPoint &)> m_chooser;
+    std::function<bool(const QPoint &)> m_stationChooser;
 };
 
 // The three field texts of the square that covers `box`: its centre, and the
@@ -88,6 +94,8 @@ public:
     void setAreas(const std::array<AreaSquare, 3> &areas);
     // Without a main window there are no area fields to draw into.
     void setAreasShown(bool shown);
+    // The station report's range outline and station (an empty layer for none).
+    void setRange(RangeLayer layer);
 
     // Another coastline file than the installed one (the benchmark's).
     bool openCoastline(const QString &path);
@@ -101,6 +109,8 @@ public:
 
 signals:
     void areaDrawn(int area, const QString &latitude, const QString &longitude, const QString &range);
+    // A right click chose the station's position.
+    void stationPicked(double latitude, double longitude);
 
 private:
     void save();

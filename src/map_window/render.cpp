@@ -388,6 +388,7 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
     drawGraticule(painter, view);
     if (scene.showAreas)
         drawAreas(painter, view, scene);
+    drawRangeLayer(painter, view, scene.range);
     for (std::size_t i = 0; i < scene.tracks.size(); ++i)
         drawTrack(painter, view, *scene.tracks[i], int(i));
     drawHighlight(painter, view, scene.highlight);
@@ -482,6 +483,8 @@ GeoBox sceneBounds(const MapScene &scene)
         box.extend({b.south, b.west});
         box.extend({b.north, b.east});
     }
+    if (box.isEmpty() && !scene.range.isEmpty())
+        box = scene.range.bounds();
     if (!box.isEmpty() || !scene.showAreas)
         return box;
     for (const AreaSquare &a : scene.areas) {

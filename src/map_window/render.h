@@ -2,6 +2,7 @@
 
 #include "map_window/highlight.h"
 #include "map_window/projection.h"
+#include "map_window/rangelayer.h"
 #include "map_window/track.h"
 
 #include <QColor>
@@ -38,6 +39,7 @@ struct MapScene
     std::array<AreaSquare, 3> areas{};
     bool showAreas = true;
     std::vector<std::shared_ptr<const Track>> tracks;
+    RangeLayer range;               // the station report's range, if any
     QRectF selection;               // a rectangle being dragged, in pixels; empty for none
     int hoverTrack = -1;            // the point under the mouse, ringed
     std::size_t hoverPoint = 0;

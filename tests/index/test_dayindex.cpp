@@ -232,8 +232,24 @@ QStringList summaryText(const DaySummary &d)
                            .arg(s.minLongitude, 0, 'g', 17).arg(s.maxLongitude, 0, 'g', 17).arg(q(s.lastName));
         for (std::uint64_t c : s.cells)
             line += QString(" %1,%2").arg(cellLatitude(c)).arg(cellLongitude(c));
-        out << line;
+        out << line + QString(" hours %1").arg(s.hours, 0, 16);
     }
+    const StationDay &st = d.station;
+    QString counts;
+    for (std::size_t i = 0; i < st.tenMinutes.size(); ++i)
+        if (st.tenMinutes[i])
+            counts += QString(" %1:%2").arg(i).arg(st.tenMinutes[i]);
+    out << QString("station untimed %1 ten%2").arg(st.untimed).arg(counts);
+    for (const Hearing *h : {&st.all, &st.nonFixed}) {
+        QString gaps;
+        for (const auto &[a, b] : h->gaps)
+            gaps += QString(" %1-%2").arg(a).arg(b);
+        out << QString("heard %1..%2 gaps%3").arg(h->first).arg(h->last).arg(gaps);
+    }
+    for (const RangeCell &c : st.range)
+        out << QString("range %1,%2 %3 ship %4 at %5").arg(cellLatitude(c.cell)).arg(cellLongitude(c.cell)).arg(c.count).arg(c.ship).arg(c.second);
+    for (const RejectedFix &x : st.rejected)
+        out << QString("rejected ship %1 at %2 %3,%4 why %5 %6").arg(x.ship).arg(x.second).arg(x.latitude, 0, 'g', 17).arg(x.longitude, 0, 'g', 17).arg(int(x.reason)).arg(double(x.knots));
     return out;
 }
 
@@ -824,6 +840,20 @@ private slots:
               "3450,13097",
               "'431000002' 1 lat -1.7976931348623157e+308..-1.7976931348623157e+308 lon 0.5..0.5 'LONG NAME WITH' "
               "cells -1073741824,50"}},
+            // The station's figures: hours heard, records per 10 minutes, the
+            // seconds heard, plausible positions by cell, rejected fixes.
+            {3,
+             {"items 1 first '' 0 sets 1 last '23:59:59' 1", "left 'LEFT' '' '12.5' ''",
+              "'     = x1' 2 lat 0..1.7976931348623157e+308 lon -0.0050000000000000001..0 "
+              "'\xe7\xac\xac\xe4\xb8\x80\xe4\xb8\xb8' cells 0,0 1073741824,-1 hours 1",
+              "'431000001' 2 lat 33.968299999999999..34.5 lon 130.97..130.97470000000001 'D' cells 3396,13097 "
+              "3450,13097 hours 1",
+              "'431000002' 1 lat -1.7976931348623157e+308..-1.7976931348623157e+308 lon 0.5..0.5 'LONG NAME WITH' "
+              "cells -1073741824,50 hours 0",
+              "station untimed 1 ten 0:4", "heard 2..5 gaps", "heard 2..5 gaps", "range 3396,13097 1 ship 1 at 2",
+              "rejected ship 1 at 3 34.5,130.97 why 2 114928",
+              "rejected ship 0 at 4 1.7976931348623157e+308,-0.0050000000000000001 why 0 0",
+              "rejected ship 2 at -1 -1.7976931348623157e+308,0.5 why 0 0"}},
         };
         QVERIFY2(pinned.count(kSummaryRules), "pin the reference summary of the new rules revision");
         QCOMPARE(summaryText(index.summary), pinned.at(kSummaryRules));

@@ -41,6 +41,7 @@ expect $'gpx\ngeojson' velkais-log --logs ../logs track --format ''
 expect $'jsonl' velkais-log records --format = j
 expect $'text\ncsv\njsonl\ngeojson' velkais-log passages --format ''
 expect $'hour\nday\nmonth' velkais-log passages --count ''
+expect $'text\ncsv\njson' velkais-log report --format ''
 # The command as README gives it, with its path.
 expect $'records' build/release/cli/velkais-log rec
 expect $'--logs' build/release/cli/velkais-log records --lo

@@ -89,7 +89,7 @@ private slots:
         QStringList keys;
         for (const FormActions::Action &a : actions->actions())
             keys << a.key.toString();
-        QVERIFY(keys.contains("Ctrl+M") && keys.contains("Ctrl+I") && keys.contains("Ctrl+P"));
+        QVERIFY(keys.contains("Ctrl+M") && keys.contains("Ctrl+I") && keys.contains("Ctrl+P") && keys.contains("Ctrl+R"));
 
         std::unique_ptr<QMenu> menu(actions->menu(&form));
         QStringList shown;
@@ -97,7 +97,7 @@ private slots:
             if (!a->isSeparator())
                 shown << a->text() + " " + a->shortcut().toString();
         }
-        QCOMPARE(shown, QStringList({"Show on map Ctrl+M", "Unread days Ctrl+I", "Passages Ctrl+P",
+        QCOMPARE(shown, QStringList({"Show on map Ctrl+M", "Unread days Ctrl+I", "Passages Ctrl+P", "Station report Ctrl+R",
                                      "Keys and windows F1"}));
         // The free space and the ship list both offer it.
         QCOMPARE(form.contextMenuPolicy(), Qt::CustomContextMenu);

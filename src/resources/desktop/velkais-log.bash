@@ -18,10 +18,11 @@ _velkais_log_unquote()
 _velkais_log()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="search days hours changes kml records track passages map index"
-    local flags="--no-index --quiet --help --version"
+    local commands="search days hours changes kml records track passages map index report"
+    local flags="--no-index --quiet --help --version --rejected --check"
     local valued=" --logs --from --to --mmsi --area --ship --file --name --altitude --out --format
-        --utc-offset --jobs --index-dir --track --size --gap --count "
+        --utc-offset --jobs --index-dir --track --size --gap --count --station --compare --outline --silence
+        --max-range --last --now "
     COMPREPLY=()
 
     # Bash splits "--logs=DIR" at the "=" (COMP_WORDBREAKS): the value is
@@ -54,6 +55,9 @@ _velkais_log()
             [[ $prev == --out ]] || kind=-d
             mapfile -t COMPREPLY < <(compgen $kind -- "$(_velkais_log_unquote "$cur")")
             return ;;
+        --outline)
+            COMPREPLY=($(compgen -f -X '!*.@(kml|KML|geojson|json)' -- "$cur") $(compgen -d -- "$cur"))
+            return ;;
         --track)
             COMPREPLY=($(compgen -f -X '!*.@(kml|KML|gpx|GPX|geojson|json)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
@@ -62,6 +66,7 @@ _velkais_log()
                 records) COMPREPLY=($(compgen -W "csv jsonl geojson" -- "$cur")) ;;
                 track) COMPREPLY=($(compgen -W "gpx geojson" -- "$cur")) ;;
                 passages) COMPREPLY=($(compgen -W "text csv jsonl geojson" -- "$cur")) ;;
+                report) COMPREPLY=($(compgen -W "text csv json" -- "$cur")) ;;
                 *) COMPREPLY=($(compgen -W "csv jsonl geojson gpx" -- "$cur")) ;;
             esac
             return ;;

@@ -1,0 +1,232 @@
+#include "engine/station.h"
+
+#include "engine/dayindex.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numbers>
+
+namespace Module1 {
+
+namespace {
+
+bool allDigits(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+constexpr double kRadians = std::numbers::pi / 180;
+
+} // namespace
+
+MmsiKind mmsiKind(std::string_view mmsi)
+{
+    if (mmsi.size() != 9 || !allDigits(mmsi))
+        return MmsiKind::Other;
+    if (mmsi.substr(0, 2) == "00")
+        return MmsiKind::BaseStation;
+    if (mmsi.substr(0, 2) == "99")
+        return MmsiKind::AidToNavigation;
+    if (mmsi.substr(0, 3) == "111")
+        return MmsiKind::SarAircraft;
+    if (mmsi[0] >= '2' && mmsi[0] <= '7')
+        return MmsiKind::Ship;
+    return MmsiKind::Other;
+}
+
+const char *mmsiKindName(MmsiKind kind)
+{
+    switch (kind) {
+    case MmsiKind::Ship: return "ships";
+    case MmsiKind::BaseStation: return "base stations";
+    case MmsiKind::AidToNavigation: return "aids to navigation";
+    case MmsiKind::SarAircraft: return "SAR aircraft";
+    case MmsiKind::Other: break;
+    }
+    return "other";
+}
+
+int secondOfDay(std::string_view t)
+{
+    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
+        return -1;
+    const auto two = [&](std::size_t i) {
+        const char a = t[i], b = t[i + 1];
+        return a >= '0' && a <= '9' && b >= '0' && b <= '9' ? (a - '0') * 10 + (b - '0') : 99;
+    };
+    const int h = two(0), m = two(3), s = two(6);
+    if (h > 23 || m > 59 || s > 59)
+        return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+double distanceNm(double lat1, double lon1, double lat2, double lon2)
+{
+    const double p1 = lat1 * kRadians, p2 = lat2 * kRadians;
+    const double dp = p2 - p1, dl = (lon2 - lon1) * kRadians;
+    const double a = std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+    const double c = 2 * std::atan2(std::sqrt(a), std::sqrt(std::max(0.0, 1 - a)));
+    return kEarthRadiusKm * c / kKmPerNauticalMile;
+}
+
+double bearingDegrees(double lat1, double lon1, double lat2, double lon2)
+{
+    const double p1 = lat1 * kRadians, p2 = lat2 * kRadians, dl = (lon2 - lon1) * kRadians;
+    const double y = std::sin(dl) * std::cos(p2);
+    const double x = std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl);
+    double b = std::atan2(y, x) / kRadians;
+    if (b < 0)
+        b += 360;
+    return b >= 360 ? 0 : b;
+}
+
+namespace detail {
+
+namespace {
+
+constexpr std::size_t kSecondWords = 86400 / 64 + 1;
+
+} // namespace
+
+StationTally::StationTally()
+{
+    reset();
+}
+
+void StationTally::reset()
+{
+    m_ships.clear();
+    m_heard.assign(kSecondWords, 0);
+    m_heardNonFixed.assign(kSecondWords, 0);
+    m_tenMinutes.fill(0);
+    m_untimed = 0;
+    m_rejected.clear();
+}
+
+void StationTally::addShip(std::string_view mmsi)
+{
+    m_ships.emplace_back();
+    m_ships.back().kind = mmsiKind(mmsi);
+}
+
+void StationTally::note(std::size_t ship, std::uint32_t stamp, double latitude, double longitude)
+{
+    Ship &s = m_ships[ship];
+    const std::uint32_t second = stamp & kUntimedStamp;
+    if (second == kUntimedStamp) {
+        ++m_untimed;
+    } else {
+        ++m_tenMinutes[second / 600];
+        const std::uint64_t bit = 1ull << (second & 63);
+        m_heard[second >> 6] |= bit;
+        if (!isFixedStation(s.kind))
+            m_heardNonFixed[second >> 6] |= bit;
+        s.hours |= 1u << (second / 3600);
+    }
+    // Aids to navigation stand still and are often relayed by a base station
+    // far off: their positions say nothing of what the receiver reaches.
+    if (!(stamp & kNoPositionStamp) && s.kind != MmsiKind::AidToNavigation)
+        fix(ship, s, second == kUntimedStamp ? -1 : std::int32_t(second), latitude, longitude);
+}
+
+void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon)
+{
+    const auto reject = [&](Rejection why, double knots) {
+        m_rejected.push_back({std::uint32_t(ship), second, lat, lon, why, float(knots)});
+    };
+    if (!(std::abs(lat) <= 90 && std::abs(lon) <= 180))
+        return reject(Rejection::OffGlobe, 0);
+    if (second < 0)
+        return reject(Rejection::NoTime, 0);
+    if (s.hasFix) {
+        const int dt = std::abs(second - s.fixSecond);
+        if (dt <= kSpeedWindow) {
+            // Nearly every fix lies well within reach of the last one: the
+            // sum of the degrees bounds the great circle, so the
+            // trigonometry is needed only for the few near the limit.
+            const double reach = kMaxKnots * std::max(dt, 1) / 3600.0;
+            const double bound = 60 * (std::abs(lat - s.fixLatitude) + std::abs(lon - s.fixLongitude));
+            if (bound > reach) {
+                const double nm = distanceNm(s.fixLatitude, s.fixLongitude, lat, lon);
+                if (nm > reach)
+                    return reject(Rejection::TooFast, nm * 3600 / std::max(dt, 1));
+            }
+        }
+    }
+    s.hasFix = true;
+    s.fixSecond = second;
+    s.fixLatitude = lat;
+    s.fixLongitude = lon;
+    const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
+    if (s.runs.empty() || s.runs.back().cell != cell) [[unlikely]] {
+        // A ship at anchor wanders back and forth over a cell's edge: a cell
+        // among its last few goes back to the end rather than a new run, so
+        // that the runs stay few. A run keeps the ship's first fix in it.
+        const std::size_t n = s.runs.size();
+        std::size_t k = 2;
+        while (k <= std::min<std::size_t>(n, 4) && s.runs[n - k].cell != cell)
+            ++k;
+        if (k <= std::min<std::size_t>(n, 4))
+            std::swap(s.runs[n - k], s.runs.back());
+        else
+            s.runs.push_back({cell, 0, second});
+    }
+    ++s.runs.back().count;
+}
+
+Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)
+{
+    Hearing h;
+    std::int32_t previous = -1;
+    for (std::size_t w = 0; w < seconds.size(); ++w) {
+        for (std::uint64_t bits = seconds[w]; bits; bits &= bits - 1) {
+            const auto second = std::int32_t(w * 64 + std::size_t(std::countr_zero(bits)));
+            if (previous < 0)
+                h.first = second;
+            else if (second - previous >= kShortestGap)
+                h.gaps.emplace_back(previous, second);
+            previous = second;
+        }
+    }
+    h.last = previous;
+    return h;
+}
+
+StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vector<std::uint32_t> &hours)
+{
+    StationDay d;
+    d.tenMinutes = m_tenMinutes;
+    d.untimed = m_untimed;
+    d.all = hearing(m_heard);
+    d.nonFixed = hearing(m_heardNonFixed);
+
+    std::vector<RangeCell> cells;
+    for (std::size_t i = 0; i < m_ships.size(); ++i) {
+        hours[order[i]] = m_ships[i].hours;
+        for (const Run &r : m_ships[i].runs)
+            cells.push_back({r.cell, r.count, order[i], r.second});
+    }
+    // A cell's example is its earliest fix (the lowest ship on a tie), so
+    // that the figures do not hang on the order of the table.
+    std::sort(cells.begin(), cells.end(), [](const RangeCell &a, const RangeCell &b) {
+        if (a.cell != b.cell)
+            return a.cell < b.cell;
+        return a.second != b.second ? a.second < b.second : a.ship < b.ship;
+    });
+    for (const RangeCell &c : cells) {
+        if (!d.range.empty() && d.range.back().cell == c.cell)
+            d.range.back().count += c.count;
+        else
+            d.range.push_back(c);
+    }
+    d.rejected = std::move(m_rejected);
+    for (RejectedFix &r : d.rejected)
+        r.ship = order[r.ship];
+    reset();
+    return d;
+}
+
+} // namespace detail
+
+} // namespace Module1
