@@ -117,6 +117,22 @@ check "the program folder holds the zip's files" \
     diff <(cd "$zipped" && find . -type f | sort) <(cd "$installed" && find . -type f ! -name uninstall.exe | sort)
 
 version=$(basename "$zipped" | sed 's/^velkais-log-browser-//; s/-win64$//')
+# What Explorer reads from the programs: icon, version details, manifest.
+has_icon() {
+    wrestool -x --type=14 "$1" >"$work/icon.ico" && icotool -l "$work/icon.ico" >"$work/icon.txt" &&
+        grep -q 'width=16 ' "$work/icon.txt" && grep -q 'width=256 ' "$work/icon.txt"
+}
+has_version() {
+    local text
+    text=$(wrestool -x --raw --type=16 "$1" | iconv -f UTF-16LE -t UTF-8 -c | tr -c '[:print:]' ' ')
+    [[ $text == *"ProductName"*"Log Browser for VELK-AIS"* && $text == *"ProductVersion"*" $version "* ]]
+}
+has_manifest() { wrestool -x --raw --type=24 "$1" | grep -q PerMonitorV2; }
+for exe in velkais-log-browser.exe velkais-log.exe; do
+    check "$exe carries the icon, 16 to 256 pixels" has_icon "$installed/$exe"
+    check "$exe carries its product name and version" has_version "$installed/$exe"
+    check "$exe carries the manifest (per-monitor DPI)" has_manifest "$installed/$exe"
+done
 check "Installed apps: name, version, publisher" \
     [ "$(reg_value "$key" DisplayName)|$(reg_value "$key" DisplayVersion)|$(reg_value "$key" Publisher)" = \
       "Log Browser for VELK-AIS|$version|The Log Browser for VELK-AIS developers" ]
@@ -136,6 +152,16 @@ for link in "$menu/Log Browser for VELK-AIS.lnk" "$menu/Log Browser - station.ln
 done
 check "the station shortcut starts in its working folder" \
     grep -q "$(winpath "$station/work")" <(strings -el "$menu/Log Browser - station.lnk")
+
+# Running a setup again, as a newer version's would: the installed one goes
+# by its own uninstaller, the same folder is used, the station shortcut kept.
+status=0
+wine "$setup" /S || status=$?
+wineserver -w
+check "a second install replaces the first in place" \
+    [ "$status" -eq 0 -a "$(reg_value "$key" InstallLocation)" = "$instdir" -a -f "$menu/Log Browser - station.lnk" ]
+check "the program folder again holds the zip's files" \
+    diff <(cd "$zipped" && find . -type f | sort) <(cd "$installed" && find . -type f ! -name uninstall.exe | sort)
 
 classes='HKCU\Software\Classes'
 for ext in .kml .gpx .geojson; do

@@ -199,7 +199,7 @@ dpkg --compare-versions "$qt_version" ge 6.5 && args+=(-DQT_UNITY_BUILD=ON)
 # would keep an option that was removed from the list above.
 signature=$(printf '%s\n' "${args[@]}" | md5sum | cut -d' ' -f1)
 if [ "$(cat "$work/.configured" 2>/dev/null)" != "$signature" ]; then
-    rm -rf "$work/build" "$work/.configured"
+    rm -rf "$work/build" "$work/.configured" "$work/build.log"
     echo "build-qt: configuring (log: $work/configure.log)"
     cmake -S "$qtsrc" -B "$work/build" -G Ninja "${args[@]}" >"$work/configure.log" 2>&1 ||
         fail "Qt's configure failed (see the end of $work/configure.log)" \
