@@ -53,6 +53,7 @@ reg_value() { # reg_value KEY NAME: the value's data, empty when absent
 reg_default() {
     wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | awk '/\(Default\)/ { $1 = ""; $2 = ""; sub(/^ +/, ""); print; exit }'
 }
+has_value() { wine reg query "$1" /v "$2" >/dev/null 2>&1; }
 no_key() { ! wine reg query "$1" >/dev/null 2>&1; }
 # still_running SECONDS PROGRAM ARGS...: starts a program and checks that it is
 # still up after SECONDS (a missing DLL or plugin ends it at once).
@@ -136,10 +137,12 @@ done
 check "Installed apps: name, version, publisher" \
     [ "$(reg_value "$key" DisplayName)|$(reg_value "$key" DisplayVersion)|$(reg_value "$key" Publisher)" = \
       "Log Browser for VELK-AIS|$version|The Log Browser for VELK-AIS developers" ]
-check "Installed apps: icon, size and uninstall command" \
-    [ "$(reg_value "$key" DisplayIcon)" = "$instdir\\velkais-log-browser.exe,0" ] -a \
-      "$(reg_value "$key" UninstallString)" = "\"$instdir\\uninstall.exe\"" -a \
-      "$(( $(reg_value "$key" EstimatedSize) ))" -gt 10000 ]
+check "Installed apps: icon and uninstall command" \
+    [ "$(reg_value "$key" DisplayIcon)|$(reg_value "$key" UninstallString)" = \
+      "$instdir\\velkais-log-browser.exe,0|\"$instdir\\uninstall.exe\"" ]
+# The size in KB, within a tenth of the folder's (du counts whole blocks).
+size_ok() { local kb=$(($(reg_value "$key" EstimatedSize))) du; du=$(du -sk "$installed" | cut -f1); [ $((kb - du)) -lt $((du / 10)) -a $((du - kb)) -lt $((du / 10)) ]; }
+check "Installed apps: the size" size_ok
 
 # The shortcuts: the target is stored as the plain path in the link.
 lnk_target() { strings -n 6 "$1" | grep -iE '^[a-z]:\\.*\.exe$' | head -n 1; }
@@ -147,11 +150,11 @@ menu="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Me
 for link in "$menu/Log Browser for VELK-AIS.lnk" "$menu/Log Browser - station.lnk" \
             "$WINEPREFIX/drive_c/users/$user/Desktop/Log Browser - station.lnk"; do
     target=$(lnk_target "$link" 2>/dev/null || true)
-    check "shortcut ${link#"$WINEPREFIX/"} starts the installed browser" \
-        [ -n "$target" ] -a "${target,,}" = "${instdir,,}\\velkais-log-browser.exe" -a -f "$(unixpath "$target")" ]
+    check "shortcut $(basename "$(dirname "$link")")/$(basename "$link") starts the installed browser" \
+        [ "${target,,}" = "${instdir,,}\\velkais-log-browser.exe" -a -f "$(unixpath "$target")" ]
 done
-check "the station shortcut starts in its working folder" \
-    grep -q "$(winpath "$station/work")" <(strings -el "$menu/Log Browser - station.lnk")
+check "the station shortcut opens its working folder" \
+    grep -qF "\"$(winpath "$station/work")\"" <(strings -el "$menu/Log Browser - station.lnk")
 
 # Running a setup again, as a newer version's would: the installed one goes
 # by its own uninstaller, the same folder is used, the station shortcut kept.
@@ -165,8 +168,7 @@ check "the program folder again holds the zip's files" \
 
 classes='HKCU\Software\Classes'
 for ext in .kml .gpx .geojson; do
-    check "$ext lists the map in Open with" \
-        wine reg query "$classes\\$ext\\OpenWithProgids" /v VelkaisLogBrowser.Track
+    check "$ext lists the map in Open with" has_value "$classes\\$ext\\OpenWithProgids" VelkaisLogBrowser.Track
 done
 check "the map's Open with command" \
     [ "$(reg_default "$classes\\VelkaisLogBrowser.Track\\shell\\open\\command")" = "\"$instdir\\velkais-log-browser.exe\" --map \"%1\"" ]
@@ -200,7 +202,7 @@ wine "$installed/uninstall.exe" /S || status=$?
 wineserver -w
 check "silent uninstall exits 0" [ "$status" -eq 0 ]
 check "no program file left" [ ! -e "$installed" ]
-check "no shortcut left" [ ! -e "$menu" ] -a ! -e "$WINEPREFIX/drive_c/users/$user/Desktop/Log Browser - station.lnk" ]
+check "no shortcut left" [ ! -e "$menu" -a ! -e "$WINEPREFIX/drive_c/users/$user/Desktop/Log Browser - station.lnk" ]
 check "no file of ours left in the prefix" \
     [ -z "$(find "$WINEPREFIX/drive_c" -ipath '*velkais*' ! -path "$cache" ! -path "$cache/*")" ]
 for k in "$key" "$classes\\VelkaisLogBrowser.Track" "$classes\\Applications\\velkais-log-browser.exe" \
