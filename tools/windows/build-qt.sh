@@ -210,7 +210,7 @@ else
 fi
 
 # --- Build and install ----------------------------------------------------
-echo "build-qt: building (log: $work/build.log; about 45 minutes on two idle cores)"
+echo "build-qt: building (log: $work/build.log; about 20 minutes on two idle cores, an hour beside other builds)"
 cmake --build "$work/build" -j"$(nproc)" >>"$work/build.log" 2>&1 ||
     fail "Qt's build failed (see the end of $work/build.log)" \
          "read the first error in the log; running this again resumes the build"
