@@ -12,8 +12,9 @@ VELK_PACKAGES=(g++ cmake ninja-build qt6-base-dev libqt6sql6-sqlite libgl-dev fo
                libnetcdf-dev gmt-gshhg-low gmt-gshhg-high gmt-gshhg-full)
 # The Windows build (./test --windows, ./package --windows): the MinGW-w64
 # cross compiler, Wine to run its results, dpkg-dev for apt-get source and tcl
-# for SQLite's amalgamation (Qt's source is built from Debian's), zip.
-VELK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 dpkg-dev tcl zip)
+# for SQLite's amalgamation (Qt's source is built from Debian's), zip; icoutils
+# for the .exe files' icon, nsis for the setup program.
+VELK_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 dpkg-dev tcl zip icoutils nsis)
 # The Windows window's screenshot (tests/windows/screenshot.sh): a virtual
 # display, clicks, the capture, and Wine's own fonts.
 VELK_WINDOWS_PROOF_PACKAGES=(xvfb xdotool imagemagick fonts-wine)

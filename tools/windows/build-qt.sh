@@ -6,8 +6,9 @@
 #
 # The result lives in a cache outside the build tree, keyed by the Qt version:
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/velkais-log-browser/qt-<version>-win64
-# A stamp file written last marks it complete, so an interrupted build is
-# started again from scratch rather than reused half-made.
+# A stamp file written last marks it complete. The sources and the ninja build
+# folder stay in qt-<version>-win64-work until then, so an interrupted build
+# resumes where it stopped; another Qt version starts a work folder afresh.
 #
 #   tools/windows/build-qt.sh            build unless the cache is complete
 #   tools/windows/build-qt.sh --prefix   print where the cache is and stop
@@ -50,51 +51,108 @@ ensure_packages "${VELK_WINDOWS_PACKAGES[@]}" ||
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
+# The Debian archive this machine installs from, as its apt sources name it
+# (deb822 .sources files and one-line .list files), with the keyring that
+# entry trusts: a machine may use another mirror or a caching proxy, and the
+# source packages must come from the same place. Prints "URI KEYRING".
+debian_archive() {
+    local codename=$1
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        awk -v want="$codename" 'BEGIN { RS = ""; FS = "\n" }
+            {
+                types = ""; uris = ""; suites = ""; keys = ""; enabled = "yes"
+                for (i = 1; i <= NF; i++) {
+                    line = $i
+                    if (line ~ /^[ \t]*#/) continue
+                    split(line, kv, ":")
+                    key = tolower(kv[1]); value = substr(line, length(kv[1]) + 2)
+                    gsub(/^[ \t]+|[ \t]+$/, "", value)
+                    if (key == "types") types = value
+                    else if (key == "uris") uris = value
+                    else if (key == "suites") suites = value
+                    else if (key == "signed-by") keys = value
+                    else if (key == "enabled") enabled = tolower(value)
+                }
+                if (enabled == "no" || (" " types " ") !~ / deb /) next
+                if ((" " suites " ") !~ (" " want " ")) next
+                split(uris, u, /[ \t]+/)
+                print u[1], keys
+                exit
+            }' "$f"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        # deb [options] URI suite components...
+        sed -E 's/\[[^]]*\]//' "$f" |
+            awk -v want="$codename" '$1 == "deb" && $3 == want { print $2; exit }'
+    done
+}
+
 # apt-get source needs a deb-src entry; Debian's images ship without one.
-if ! apt-cache showsrc qt6-base >/dev/null 2>&1 || [ -z "$(apt-cache showsrc qt6-base 2>/dev/null)" ]; then
-    echo "build-qt: adding Debian's source archive to apt (deb-src)"
+if [ -z "$(apt-cache showsrc qt6-base 2>/dev/null)" ]; then
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-    $sudo tee /etc/apt/sources.list.d/velkais-debian-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $codename $codename-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+    read -r mirror keyring < <(debian_archive "$codename" | head -n 1) || true
+    [ -n "${mirror:-}" ] ||
+        fail "apt's sources name no Debian archive for $codename to fetch Qt's source from" \
+             "add a deb-src line for qt6-base to /etc/apt/sources.list.d/ by hand"
+    echo "build-qt: adding $mirror's source archive to apt (deb-src)"
+    {
+        echo "Types: deb-src"
+        echo "URIs: $mirror"
+        echo "Suites: $codename $codename-updates"
+        echo "Components: main"
+        [ -n "${keyring:-}" ] && echo "Signed-By: $keyring"
+    } | $sudo tee /etc/apt/sources.list.d/velkais-debian-src.sources >/dev/null
     $sudo apt-get update -qq ||
         fail "apt-get update failed after adding the deb-src entry" \
              "check /etc/apt/sources.list.d/velkais-debian-src.sources and the network"
 fi
 
 # --- Sources --------------------------------------------------------------
+# The work folder is reused only for the very same source package: its
+# .version names it. Work folders of other Qt versions are dropped.
 work="$cache/qt-$qt_version-win64-work"
-rm -rf "$work" "$prefix"
-mkdir -p "$work"
+mkdir -p "$cache"
+find "$cache" -maxdepth 1 -type d -name 'qt-*-win64-work' ! -path "$work" -exec rm -rf {} +
+if [ "$(cat "$work/.version" 2>/dev/null)" != "$host_version" ]; then
+    rm -rf "$work"
+    mkdir -p "$work"
+    echo "$host_version" >"$work/.version"
+fi
 # Sources and objects take a few GB until the install; under 100 MB remain.
 free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
-[ "$free_mb" -ge 4000 ] ||
+if [ ! -d "$work/build" ] && [ "$free_mb" -lt 4000 ]; then
     fail "only $free_mb MB are free under $cache; building Qt wants 4000" \
          "free some space there, or point XDG_CACHE_HOME to a larger disk"
+fi
 cd "$work"
 
-echo "build-qt: fetching Debian's qt6-base $host_version and sqlite3 sources"
-apt-get source -qq "qt6-base=$host_version" >/dev/null ||
-    fail "apt-get source qt6-base=$host_version failed" \
-         "check that Debian's archive still carries that version (apt-cache showsrc qt6-base)"
-apt-get source -qq sqlite3 >/dev/null ||
-    fail "apt-get source sqlite3 failed" "check the deb-src entry and the network"
+if [ ! -f "$work/.sources" ]; then
+    rm -rf "$work"/qt6-base* "$work"/sqlite3* "$work/build" "$work/.configured"
+    echo "build-qt: fetching Debian's qt6-base $host_version and sqlite3 sources"
+    apt-get source -qq "qt6-base=$host_version" >/dev/null ||
+        fail "apt-get source qt6-base=$host_version failed" \
+             "check that Debian's archive still carries that version (apt-cache showsrc qt6-base)"
+    apt-get source -qq sqlite3 >/dev/null ||
+        fail "apt-get source sqlite3 failed" "check the deb-src entry and the network"
+fi
 qtsrc=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
 sqlitesrc=$(find "$work" -maxdepth 1 -type d -name 'sqlite3-*' | head -n 1)
 [ -d "$qtsrc" ] && [ -d "$sqlitesrc" ] || fail "the unpacked sources are not where expected in $work"
 
 # Debian's source drops Qt's bundled SQLite; the SQL driver builds it in, so
 # the amalgamation is generated from Debian's SQLite source.
-echo "build-qt: generating sqlite3.c"
-(cd "$sqlitesrc" && ./configure --disable-tcl >sqlite-configure.log 2>&1 && make sqlite3.c >sqlite-make.log 2>&1) ||
-    fail "generating SQLite's amalgamation failed (see $sqlitesrc/sqlite-*.log)" \
-         "tclsh must be on PATH: apt-get install tcl"
-mkdir -p "$qtsrc/src/3rdparty/sqlite"
-cp "$sqlitesrc/sqlite3.c" "$sqlitesrc/sqlite3.h" "$qtsrc/src/3rdparty/sqlite/"
+if [ ! -f "$work/.sources" ]; then
+    echo "build-qt: generating sqlite3.c"
+    (cd "$sqlitesrc" && ./configure --disable-tcl >sqlite-configure.log 2>&1 && make sqlite3.c >sqlite-make.log 2>&1) ||
+        fail "generating SQLite's amalgamation failed (see $sqlitesrc/sqlite-*.log)" \
+             "tclsh must be on PATH: apt-get install tcl"
+    mkdir -p "$qtsrc/src/3rdparty/sqlite"
+    cp "$sqlitesrc/sqlite3.c" "$sqlitesrc/sqlite3.h" "$qtsrc/src/3rdparty/sqlite/"
+    touch "$work/.sources"
+fi
 
 # --- Configure ------------------------------------------------------------
 # QT_HOST_PATH_CMAKE_DIR: Debian keeps the host Qt's CMake files in the
@@ -103,42 +161,62 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Off: modules and plugins nothing here loads; tablet events (Debian's source
 # drops the wintab header they need); the separate Direct2D platform plugin
 # (direct2d1_1: switching off direct2d itself breaks the windows plugin's
-# link); widgets the programs never create.
+# link); OpenGL and Vulkan (the programs paint with QPainter only: this drops
+# the QtOpenGL modules and the windows plugin's GL contexts; OpenGL goes
+# through INPUT_opengl, Qt's -no-opengl, which also switches off the dynamic
+# GL the windows plugin would otherwise still build); PDF, Markdown
+# and ODF writing; widgets the programs never create.
 features_off=(
     dbus network xml concurrent printsupport
     sql_odbc sql_psql sql_mysql sql_ibase sql_oci sql_db2
     tabletevent direct2d1_1
+    vulkan
+    pdf textmarkdownreader textmarkdownwriter textodfwriter
     gif ico
     mdiarea calendarwidget dial lcdnumber keysequenceedit fontdialog
     colordialog wizard undoview undocommand
 )
-flags=()
-for f in "${features_off[@]}"; do flags+=("-DFEATURE_$f=OFF"); done
+args=(
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake"
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_INSTALL_PREFIX="$prefix"
+    -DQT_HOST_PATH=/usr
+    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$multiarch/cmake"
+    -DBUILD_SHARED_LIBS=ON
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+    -DQT_BUILD_TOOLS_WHEN_CROSSCOMPILING=OFF
+    -DINPUT_opengl=no
+    -DFEATURE_system_sqlite=OFF -DFEATURE_sql_sqlite=ON
+    -DFEATURE_png=ON -DFEATURE_jpeg=ON -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF
+)
+for f in "${features_off[@]}"; do args+=("-DFEATURE_$f=OFF"); done
+# Qt 6.5 and later build each module as a few large translation units.
+dpkg --compare-versions "$qt_version" ge 6.5 && args+=(-DQT_UNITY_BUILD=ON)
 
-echo "build-qt: configuring (log: $work/configure.log)"
-cmake -S "$qtsrc" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$multiarch/cmake" \
-    -DBUILD_SHARED_LIBS=ON \
-    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-    -DFEATURE_system_sqlite=OFF -DFEATURE_sql_sqlite=ON \
-    -DFEATURE_png=ON -DFEATURE_jpeg=ON -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
-    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF \
-    "${flags[@]}" >"$work/configure.log" 2>&1 ||
-    fail "Qt's configure failed (see the end of $work/configure.log)" \
-         "the log names the missing piece; a feature switched off above may need to be on"
+# A build folder configured with other options is thrown away: CMake's cache
+# would keep an option that was removed from the list above.
+signature=$(printf '%s\n' "${args[@]}" | md5sum | cut -d' ' -f1)
+if [ "$(cat "$work/.configured" 2>/dev/null)" != "$signature" ]; then
+    rm -rf "$work/build" "$work/.configured" "$work/build.log"
+    echo "build-qt: configuring (log: $work/configure.log)"
+    cmake -S "$qtsrc" -B "$work/build" -G Ninja "${args[@]}" >"$work/configure.log" 2>&1 ||
+        fail "Qt's configure failed (see the end of $work/configure.log)" \
+             "the log names the missing piece; a feature switched off above may need to be on"
+    echo "$signature" >"$work/.configured"
+else
+    echo "build-qt: resuming the build in $work/build"
+fi
 
 # --- Build and install ----------------------------------------------------
-echo "build-qt: building (log: $work/build.log; about 10 minutes on two cores)"
-cmake --build "$work/build" -j"$(nproc)" >"$work/build.log" 2>&1 ||
-    fail "Qt's build failed (see the end of $work/build.log)" "read the first error in the log"
+echo "build-qt: building (log: $work/build.log; about 20 minutes on two idle cores, an hour beside other builds)"
+cmake --build "$work/build" -j"$(nproc)" >>"$work/build.log" 2>&1 ||
+    fail "Qt's build failed (see the end of $work/build.log)" \
+         "read the first error in the log; running this again resumes the build"
+rm -rf "$prefix"
 cmake --install "$work/build" >"$work/install.log" 2>&1 ||
     fail "Qt's install into $prefix failed (see $work/install.log)" "check free space under $cache"
-
 for f in bin/Qt6Core.dll bin/Qt6Widgets.dll bin/Qt6Sql.dll bin/Qt6Test.dll \
          plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
          plugins/sqldrivers/qsqlite.dll plugins/imageformats/qjpeg.dll; do

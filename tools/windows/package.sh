@@ -2,7 +2,9 @@
 # ./package --windows: cross-builds both programs for 64-bit Windows and writes
 # dist/velkais-log-browser-<version>-win64.zip, one folder that runs wherever
 # it is unzipped: the programs, the Qt and MinGW DLLs they load, Qt's plugins
-# in the folders Qt looks in, the data files, a README and the licences.
+# in the folders Qt looks in, the data files, a README and the licences; and
+# dist/velkais-log-browser-<version>-win64-setup.exe, the setup program that
+# installs the same folder (tools/windows/setup.nsi).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tools/setup.sh
@@ -100,3 +102,20 @@ zip="$PWD/dist/$name.zip"
 rm -f "$zip"
 (cd "$build" && zip -qr -X "$zip" "$name") || windows_fail "writing $zip failed" "check free space in dist/"
 echo "dist/$name.zip ($(du -k "$zip" | cut -f1) KB)"
+
+# The setup program installs the very folder the zip holds. Its uninstaller
+# deletes that folder's files and subfolders by name, listed here.
+files="$build/setup-files.nsh"
+(
+    cd "$folder"
+    find . -type f | LC_ALL=C sort | sed 's|^\./||; s|/|\\|g; s|^\(.*\)$|Delete "$INSTDIR\\\1"|'
+    find . -mindepth 1 -type d | LC_ALL=C sort -r | sed 's|^\./||; s|/|\\|g; s|^\(.*\)$|RMDir "$INSTDIR\\\1"|'
+) >"$files"
+setup="$PWD/dist/$name-setup.exe"
+rm -f "$setup"
+makensis -V2 -WX -DVERSION="$version" -DSTAGE="$folder" -DFILES="$files" \
+    -DICON="$build/src/resources/windows/velkais-log-browser.ico" -DOUTFILE="$setup" \
+    tools/windows/setup.nsi >"$build/makensis.log" 2>&1 ||
+    windows_fail "makensis could not build the setup program (see $build/makensis.log)" \
+                 "read the first error in the log; makensis comes with Debian's nsis package"
+echo "dist/$name-setup.exe ($(du -k "$setup" | cut -f1) KB)"

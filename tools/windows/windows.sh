@@ -14,7 +14,7 @@ windows_fail() {
 windows_qt() {
     VELK_WINDOWS_QT=$("$VELK_WINDOWS_DIR/build-qt.sh" --prefix)
     if [ ! -f "$VELK_WINDOWS_QT/.complete" ]; then
-        echo "windows: building Qt for Windows once (about 12 minutes on two cores)"
+        echo "windows: building Qt for Windows once (about 20 minutes on two idle cores, an hour beside other builds)"
         "$VELK_WINDOWS_DIR/build-qt.sh" ||
             windows_fail "Qt for Windows could not be built" "see the messages above"
     fi
