@@ -23,7 +23,7 @@ void Track::reserve(std::size_t n)
 
 bool Track::append(LatLon p, double speed, QStringView time, QStringView status)
 {
-    if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || std::fabs(p.lat) > 90 || std::fabs(p.lon) > 180)
+    if (!isOnGlobe(p))
         return false;
     // The pool's offsets are 32-bit; a file that long is refused long before.
     if (m_geo.size() >= std::numeric_limits<std::uint32_t>::max() - 1)

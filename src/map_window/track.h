@@ -44,6 +44,10 @@ public:
 
     void reserve(std::size_t n);
     // A point off the globe (|lat| > 90, |lon| > 180, not finite) is refused.
+    static bool isOnGlobe(LatLon p)
+    {
+        return std::isfinite(p.lat) && std::isfinite(p.lon) && std::fabs(p.lat) <= 90 && std::fabs(p.lon) <= 180;
+    }
     bool append(LatLon p, double speed = noSpeed, QStringView time = {}, QStringView status = {});
 
     std::size_t size() const { return m_geo.size(); }

@@ -47,6 +47,9 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void plainFilesOfOtherPrograms();
+    void oddFilesAreReadWhole_data();
+    void oddFilesAreReadWhole();
+    void linesAreBoundedNotEmptyOnes();
     void areasOnFilledOffOutlined();
     void trackIsDrawnAndHovered();
     void windowMovesAndSavesTheMap();
@@ -253,6 +256,96 @@ void TestMap::plainFilesOfOtherPrograms()
     QVERIFY2(json.error.isEmpty(), qPrintable(json.error));
     QCOMPARE(json.tracks.size(), std::size_t(3));
     QCOMPARE(json.tracks[1].position(1).lat, 34.2);
+}
+
+void TestMap::oddFilesAreReadWhole_data()
+{
+    // What each file must give: lines, loose points (0 or 1 track), points in all, points skipped.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("loose");
+    QTest::addColumn<int>("points");
+    QTest::addColumn<int>("skipped");
+    // A line closed inside an open point: the point outlives its line.
+    QTest::newRow("segment closed in a point")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><trkseg/></trkpt></trkseg></trk></gpx>") << 0 << 1 << 1 << 0;
+    QTest::newRow("route closed in a point")
+        << QByteArray("<gpx><rte><rtept lat=\"1\" lon=\"2\"><rte/></rtept><rtept lat=\"3\" lon=\"4\"/></rte></gpx>") << 1 << 1 << 2 << 0;
+    QTest::newRow("segment in extensions")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><extensions><trkseg><trkpt lat=\"3\" lon=\"4\"/>"
+                      "</trkseg></extensions></trkpt><trkpt lat=\"5\" lon=\"6\"/></trkseg></trk></gpx>") << 2 << 0 << 2 << 0;
+    QByteArray empties = "<gpx><trk>";
+    for (int k = 0; k < 1000; ++k)
+        empties += "<trkseg/><trkseg><trkpt lat=\"x\" lon=\"1\"/></trkseg>";
+    QTest::newRow("empty segments") << empties + "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>" << 1 << 0 << 1 << 1000;
+    QTest::newRow("empty coordinates")
+        << QByteArray("<kml><Placemark><LineString><coordinates/></LineString></Placemark>"
+                      "<Placemark><LineString><coordinates> </coordinates></LineString></Placemark>"
+                      "<Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>") << 0 << 1 << 1 << 0;
+    QTest::newRow("NaN among good points")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"nan\" lon=\"1\"/><trkpt lat=\"1\" lon=\"2\"/>"
+                      "<trkpt lat=\"2\" lon=\"inf\"/></trkseg></trk></gpx>") << 1 << 0 << 1 << 2;
+    const QString kml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><kml><Placemark><name>ä</name><LineString>"
+                                       "<coordinates>1,2 3,4</coordinates></LineString></Placemark></kml>");
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char *>(kml.utf16()), kml.size() * 2);
+    QTest::newRow("UTF-16 with a mark") << utf16 << 1 << 0 << 2 << 0;
+    QTest::newRow("gx:Track")
+        << QByteArray("<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Placemark><name>ship</name><gx:Track>"
+                      "<when>2011-04-07T00:00:00Z</when><when>2011-04-07T00:01:00Z</when>"
+                      "<gx:coord>130.9 33.9 0</gx:coord><gx:coord>131.0 34.0 0</gx:coord><gx:coord>x y</gx:coord>"
+                      "</gx:Track></Placemark></kml>") << 1 << 0 << 2 << 1;
+}
+
+void TestMap::oddFilesAreReadWhole()
+{
+    QFETCH(QByteArray, content);
+    const TrackFile read = readTrackFile(write("odd", content));
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    int lines = 0, loose = 0, points = 0;
+    for (const Track &t : read.tracks) {
+        (t.line ? lines : loose) += 1;
+        points += int(t.size());
+    }
+    QTEST(lines, "lines");
+    QTEST(loose, "loose");
+    QTEST(points, "points");
+    QTEST(int(read.skipped), "skipped");
+    if (QByteArray(QTest::currentDataTag()) == "gx:Track") {
+        QCOMPARE(read.tracks[0].name, QStringLiteral("ship"));
+        QCOMPARE(read.tracks[0].time(1), QStringLiteral("2011-04-07T00:01:00Z"));
+    }
+}
+
+void TestMap::linesAreBoundedNotEmptyOnes()
+{
+    // Lines cost memory beside their points, so their number is bounded;
+    // empty lines make none and count for nothing.
+    QByteArray many = "<gpx><trk>";
+    QByteArray empty = many;
+    for (long long k = 0; k <= kMaxFileTracks; ++k) {
+        many += "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg>";
+        empty += "<trkseg/>";
+    }
+    many += "</trk></gpx>";
+    empty += "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>";
+    QVERIFY(readTrackFile(write("many.gpx", many)).error.startsWith(QStringLiteral("more than 200000 lines")));
+    const TrackFile read = readTrackFile(write("empty.gpx", empty));
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.tracks.size(), std::size_t(1));
+
+    // A loose point on a line's end marks it and is not drawn again; others are kept.
+    QByteArray ends = "<kml>";
+    for (int k = 0; k < 2000; ++k) {
+        const QByteArray lon = QByteArray::number(100 + k * 0.01);
+        ends += "<Placemark><LineString><coordinates>1,1 " + lon + ",2</coordinates></LineString></Placemark>"
+                "<Placemark><Point><coordinates>" + lon + ",2</coordinates></Point></Placemark>"
+                "<Placemark><Point><coordinates>" + lon + ",3</coordinates></Point></Placemark>";
+    }
+    const TrackFile marked = readTrackFile(write("ends.kml", ends + "</kml>"));
+    QCOMPARE(marked.tracks.size(), std::size_t(2001));
+    QCOMPARE(marked.tracks.back().size(), std::size_t(2000));
+    QCOMPARE(marked.tracks.back().position(0).lat, 3.0);
 }
 
 void TestMap::areasOnFilledOffOutlined()
