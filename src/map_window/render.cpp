@@ -405,7 +405,7 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
     }
     drawLegend(painter, view, scene);
     drawScaleBar(painter, view);
-    if (!scene.coastline || !scene.coastline->isOpen())
+    if (!scene.coastline || !scene.coastline->isOpen() || scene.coastline->isDamaged())
         drawNote(painter, view, scene.coastline ? scene.coastline->error() : QStringLiteral("the coastline is not installed"));
     painter.restore();
 }
