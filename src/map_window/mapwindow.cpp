@@ -25,7 +25,6 @@ namespace Map {
 
 namespace {
 
-constexpr double kFitMargin = 40;
 constexpr double kWheelStep = 1.0015;   // per eighth of a degree of wheel turn
 constexpr double kKeyZoom = 1.5;
 constexpr double kDragThreshold = 4;
@@ -75,7 +74,7 @@ void MapCanvas::fitAll()
     const GeoBox box = sceneBounds(m_scene);
     const double ppd = m_view.pixelsPerDegree;
     const LatLon center = m_view.center;
-    m_view = fitBox(box.isEmpty() ? GeoBox::around({33.95, 130.95}) : box, QSizeF(size()), kFitMargin);
+    m_view = fitScene(m_scene, QSizeF(size()));
     if (box.isEmpty() && m_fitted) {
         // Nothing to fit: stay where the user is.
         m_view.pixelsPerDegree = ppd;

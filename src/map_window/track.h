@@ -40,7 +40,7 @@ public:
     static constexpr double noSpeed = std::numeric_limits<double>::quiet_NaN();
 
     QString name;     // shown in the legend and the hover text
-    bool line = true; // false: loose points (waypoints, placemarks), not joined
+    bool line = true; // false: loose points (waypoints, placemarks), not joined; set before the first append
 
     void reserve(std::size_t n);
     // A point off the globe (|lat| > 90, |lon| > 180, not finite) is refused.
@@ -57,6 +57,8 @@ public:
     double speed(std::size_t i) const { return m_speed[i]; }
     QString time(std::size_t i) const;
     QString status(std::size_t i) const;
+    // In the track's own unwrapped longitudes: east may lie past 180 (and
+    // west before -180) for a track that crosses the antimeridian.
     GeoBox bounds() const { return m_bounds; }
     // The highest speed of the track's points, NaN when none has one.
     double maxSpeed() const { return m_maxSpeed; }

@@ -52,6 +52,8 @@ private slots:
     void linesAreBoundedNotEmptyOnes();
     void areasOnFilledOffOutlined();
     void trackIsDrawnAndHovered();
+    void fitKeepsClearOfTheLegendOnAnySize();
+    void antimeridianPolesAndZeroLabels();
     void windowMovesAndSavesTheMap();
 
 private:
@@ -413,6 +415,91 @@ void TestMap::trackIsDrawnAndHovered()
     QCOMPARE(pointAt(scene, view, QPointF(middle) + QPointF(40, 0)).track, -1);
     QCOMPARE(pointText(t, 2), QStringLiteral("431000001 KANMON MARU 20110407\n23:50:00\n25.0 kn\n"
                                              "34.00000 N, 131.00000 E\nunder way using engine"));
+}
+
+void TestMap::fitKeepsClearOfTheLegendOnAnySize()
+{
+    // A day whose end lies at the top right of its box, where the legend goes.
+    MapScene scene;
+    scene.showAreas = false;
+    Track day;
+    day.name = QStringLiteral("431000001 KANMON MARU 20110407");
+    day.append({33.90, 130.90}, 3, u"00:00:00");
+    day.append({34.00, 131.00}, 3, u"23:59:00");
+    scene.tracks.push_back(std::make_shared<const Track>(day));
+    for (const QSizeF size : {QSizeF(1200, 900), QSizeF(900, 650), QSizeF(500, 400)}) {
+        const Viewport view = fitScene(scene, size);
+        const QRectF legend = legendRect(size, scene);
+        QVERIFY(!legend.isEmpty());
+        const QRectF endMark(view.toScreen({34.00, 131.00}) - QPointF(30, 30), QSizeF(60, 60));
+        QVERIFY2(!legend.intersects(endMark), qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+    }
+    // A small image gets no legend and a map of most of its size.
+    const Viewport small = fitScene(scene, {64, 64});
+    QVERIFY(legendRect({64, 64}, scene).isEmpty());
+    QVERIFY((small.toScreen({34.00, 131.00}) - small.toScreen({33.90, 130.90})).x() > 30);
+
+    // Thousands of lines: the legend names ten and counts the rest, and stays on the image.
+    for (int k = 0; k < 3000; ++k) {
+        Track t;
+        t.name = QStringLiteral("ship %1").arg(k);
+        t.append({33.0 + k * 0.0003, 130.0 + k * 0.0003});
+        scene.tracks.push_back(std::make_shared<const Track>(std::move(t)));
+    }
+    const QRectF legend = legendRect({1200, 900}, scene);
+    QVERIFY(!legend.isEmpty());
+    QVERIFY(legend.bottom() < 450);
+    const Viewport crowd = fitScene(scene, {1200, 900});
+    QVERIFY(!legend.contains(crowd.toScreen({34.00, 131.00})));
+    QCOMPARE(renderImage(crowd, scene).size(), QSize(1200, 900));
+}
+
+void TestMap::antimeridianPolesAndZeroLabels()
+{
+    // 45 km from 179.5 E to 179.5 W: one short line, not one around the world.
+    Track across;
+    across.append({-16.8, 179.8});
+    across.append({-16.9, -179.8});
+    QVERIFY(std::fabs(across.world(1).x() - 180.2) < 1e-9);
+    QCOMPARE(across.position(1).lon, -179.8);
+    MapScene scene;
+    scene.showAreas = false;
+    scene.tracks.push_back(std::make_shared<const Track>(across));
+    const Viewport view = fitScene(scene, {600, 400});
+    QVERIFY(view.pixelsPerDegree > 500);
+    const QImage image = renderImage(view, scene);
+    const QPoint middle = view.toScreen({-16.85, 180.0}).toPoint();
+    bool line = false;
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            line |= near(image.pixelColor(middle + QPoint(dx, dy)), trackColor(0), 40);
+    QVERIFY(line);
+    // Loose points near 180 stay together; spread ones stay within a turn.
+    Track loose;
+    loose.line = false;
+    for (double lon : {179.9, -179.9, 0.0, -170.0})
+        loose.append({0, lon});
+    QVERIFY(loose.bounds().east - loose.bounds().west <= 360);
+    QVERIFY(std::fabs(loose.world(1).x() - 180.1) < 1e-9);
+    // An area near 180 is drawn again a turn on.
+    scene.showAreas = true;
+    scene.areas[0] = {true, -16.85, -179.99, 0.01};
+    const QImage withArea = renderImage(view, scene);
+    QVERIFY(near(withArea.pixelColor(view.toScreen({-16.85, 180.01}).toPoint()), over(areaColors[0], 90, seaColor)));
+
+    // Nearer the poles than Mercator reaches: said, not silently moved.
+    QVERIFY(!mapNotes(scene).join(u'\n').contains(QStringLiteral("85.05")));
+    Track polar;
+    polar.append({89.5, 10});
+    polar.append({89.9, 20});
+    scene.tracks.push_back(std::make_shared<const Track>(polar));
+    QVERIFY(mapNotes(scene).join(u'\n').contains(QStringLiteral("beyond 85.05°")));
+
+    QCOMPARE(latitudeText(0, 10), QStringLiteral("0°"));
+    QCOMPARE(longitudeText(0, 0.5), QStringLiteral("0°"));
+    QCOMPARE(longitudeText(-180, 30), QStringLiteral("180°"));
+    QCOMPARE(latitudeText(-10, 10), QStringLiteral("10°S"));
+    QCOMPARE(longitudeText(179.5, 0.5), QStringLiteral("179°30'E"));
 }
 
 void TestMap::windowMovesAndSavesTheMap()
