@@ -69,8 +69,22 @@ MapCanvas::MapCanvas(MapScene &scene, QWidget *parent)
     m_view.size = QSizeF(size());
 }
 
+Viewport &MapCanvas::viewport()
+{
+    if (m_fitPending)
+        fitAll();
+    return m_view;
+}
+
+void MapCanvas::requestFit()
+{
+    m_fitPending = true;
+    update();
+}
+
 void MapCanvas::fitAll()
 {
+    m_fitPending = false;
     const GeoBox box = sceneBounds(m_scene);
     const double ppd = m_view.pixelsPerDegree;
     const LatLon center = m_view.center;
@@ -86,6 +100,8 @@ void MapCanvas::fitAll()
 
 void MapCanvas::paintEvent(QPaintEvent *)
 {
+    if (m_fitPending)
+        fitAll();
     QPainter painter(this);
     renderMap(painter, m_view, m_scene);
 }
@@ -100,6 +116,7 @@ void MapCanvas::resizeEvent(QResizeEvent *)
 
 void MapCanvas::wheelEvent(QWheelEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     m_userMoved = true;
     m_view.zoomAt(event->position(), std::pow(kWheelStep, event->angleDelta().y()));
     update();
@@ -108,6 +125,7 @@ void MapCanvas::wheelEvent(QWheelEvent *event)
 
 void MapCanvas::mousePressEvent(QMouseEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     m_dragFrom = m_last = event->position();
@@ -121,6 +139,7 @@ void MapCanvas::mousePressEvent(QMouseEvent *event)
 
 void MapCanvas::mouseMoveEvent(QMouseEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     const QPointF at = event->position();
     if (m_drag == Drag::Pan) {
         m_userMoved = true;
@@ -199,6 +218,7 @@ void MapCanvas::leaveEvent(QEvent *)
 
 void MapCanvas::keyPressEvent(QKeyEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     const double stepX = width() / 8.0, stepY = height() / 8.0;
     const QPointF middle(width() / 2.0, height() / 2.0);
     switch (event->key()) {
@@ -263,7 +283,7 @@ void MapWindow::addTrack(Track track)
 void MapWindow::addTrack(std::shared_ptr<const Track> track)
 {
     m_scene.tracks.push_back(std::move(track));
-    m_canvas->fitAll();
+    m_canvas->requestFit();
 }
 
 void MapWindow::clearTracks()
