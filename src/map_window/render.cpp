@@ -203,6 +203,36 @@ QRectF worldRect(const Viewport &view, double pixels)
     return QRectF(QPointF(c.x() - halfW, c.y() - halfH), QPointF(c.x() + halfW, c.y() + halfH));
 }
 
+// Cuts the segment a-b to `r` (Liang-Barsky); false when none of it is inside.
+bool clipSegment(const QRectF &r, QPointF &a, QPointF &b)
+{
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    // Ends inside are kept exactly, so that consecutive segments still join.
+    const QPointF start = a;
+    if (t0 > 0)
+        a = start + QPointF(dx, dy) * t0;
+    if (t1 < 1)
+        b = start + QPointF(dx, dy) * t1;
+    return true;
+}
+
 // Calls f(from, to) for every block of `kept` that reaches into `area`, with
 // the index range it covers, the segment into the block included.
 template <class F>
@@ -248,13 +278,30 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
         p.setPen(QPen(trackColor(index), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         // One polyline per block: short pieces also keep the stroker linear
         // where the track crosses itself.
+        // Each segment is cut to the view first: zoomed far in, a segment
+        // can run millions of pixels past the edges, and the stroker costs
+        // what it is given (seconds a frame), not what lands on the screen.
         std::vector<QPointF> run;
-        forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
-            run.clear();
-            for (std::size_t k = from; k < to; ++k)
-                run.push_back(toScreen(track.world(kept->indices[k])));
+        auto flush = [&] {
             if (run.size() > 1)
                 p.drawPolyline(run.data(), int(run.size()));
+            run.clear();
+        };
+        forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
+            QPointF previous = toScreen(track.world(kept->indices[from]));
+            for (std::size_t k = from + 1; k < to; ++k) {
+                const QPointF next = toScreen(track.world(kept->indices[k]));
+                QPointF a = previous, b = next;
+                previous = next;
+                if (!clipSegment(visible, a, b))
+                    continue;
+                if (run.empty() || run.back() != a) {
+                    flush();
+                    run.push_back(a);
+                }
+                run.push_back(b);
+            }
+            flush();
         });
     }
 

@@ -408,6 +408,12 @@ void TestMap::trackIsDrawnAndHovered()
             line |= near(image.pixelColor(onLine + QPoint(dx, dy)), trackColor(0), 40);
     QVERIFY(line);
     QVERIFY(speedColor(0.2) != speedColor(12) && speedColor(12) != speedColor(25));
+    // Zoomed as far as the map goes into a segment's middle: still drawn, through the view.
+    Viewport deep = view;
+    deep.center = unproject((project({33.95, 130.95}) + project({34.00, 131.00})) / 2);
+    deep.pixelsPerDegree = 5.0e6;
+    const QImage close = renderImage(deep, scene);
+    QVERIFY(near(close.pixelColor(QPoint(300, 300)), trackColor(0), 40));
 
     const PointRef hit = pointAt(scene, view, QPointF(middle) + QPointF(3, -2));
     QCOMPARE(hit.track, 0);
