@@ -259,18 +259,31 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
 
     // A frame must stay quick whatever the track: beyond a budget of points
     // in view, line and points are drawn coarser.
+    auto inView = [&](const ThinnedTrack &kept) {
+        std::size_t n = 0;
+        forBlocksIn(kept, area, [&n](std::size_t from, std::size_t to) { n += to - from; });
+        return n;
+    };
     auto keptFor = [&](double cellPixels, std::size_t budget) {
-        auto inView = [&](const ThinnedTrack &kept) {
-            std::size_t n = 0;
-            forBlocksIn(kept, area, [&n](std::size_t from, std::size_t to) { n += to - from; });
-            return n;
-        };
         auto kept = track.thinned(s, cellPixels);
         while (kept->size() > budget && cellPixels < 64 && inView(*kept) > budget) {
             cellPixels *= 2;
             kept = track.thinned(s, cellPixels);
         }
         return kept;
+    };
+    // Zoomed to centimetres a pixel into an anchorage, even 64-pixel cells
+    // leave tens of thousands of points in view, a scribble that took a
+    // minute to stroke: past that, every stride-th point of each block is
+    // drawn (its last one always), which the eye cannot tell apart there.
+    auto strideFor = [&](const ThinnedTrack &kept, std::size_t budget) -> std::size_t {
+        if (kept.size() <= budget)
+            return 1;
+        const std::size_t n = inView(kept);
+        return n <= budget ? 1 : (n + budget - 1) / budget;
+    };
+    auto nextIndex = [](std::size_t k, std::size_t stride, std::size_t to) {
+        return k + stride < to || k + 1 >= to ? k + stride : to - 1;
     };
 
     if (track.line && track.size() > 1) {
@@ -287,9 +300,10 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
                 p.drawPolyline(run.data(), int(run.size()));
             run.clear();
         };
+        const std::size_t stride = strideFor(*kept, kLinePointBudget);
         forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
             QPointF previous = toScreen(track.world(kept->indices[from]));
-            for (std::size_t k = from + 1; k < to; ++k) {
+            for (std::size_t k = nextIndex(from, stride, to); k < to; k = nextIndex(k, stride, to)) {
                 const QPointF next = toScreen(track.world(kept->indices[k]));
                 QPointF a = previous, b = next;
                 previous = next;
@@ -310,9 +324,10 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
     const auto dots = keptFor(kDotCellPixels, kDotBudget);
     const std::array<QImage, std::size(kSpeedColors) + 1> &sprites = dotSprites();
     const QPointF half(sprites[0].width() / 2.0, sprites[0].height() / 2.0);
+    const std::size_t dotStride = strideFor(*dots, kDotBudget);
     forBlocksIn(*dots, area, [&](std::size_t from, std::size_t to) {
         // The point before the block belongs to the block before.
-        for (std::size_t k = from == 0 ? 0 : from + 1; k < to; ++k) {
+        for (std::size_t k = from == 0 ? 0 : from + 1; k < to; k += dotStride) {
             const std::uint32_t i = dots->indices[k];
             const QPointF at = toScreen(track.world(i));
             if (!visible.contains(at))
@@ -325,7 +340,6 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
             p.drawImage(at - half, sprites[cls]);
         }
     });
-
 }
 
 // A line's first and last point: a ring each, and the time where a label fits
