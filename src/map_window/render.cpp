@@ -29,6 +29,9 @@ constexpr double kGridSpacingPixels = 90;
 constexpr double kDotCellPixels = 5;
 constexpr std::size_t kLinePointBudget = 2000;
 constexpr std::size_t kDotBudget = 1500;
+// Segments of a line still over its budget at the coarsest cells: long ones
+// criss-crossing the view, each costing the stroker its length.
+constexpr std::size_t kScribbleBudget = 500;
 constexpr double kDotRadius = 2.5;
 // Tracks named in the legend; the rest are counted on one more line.
 constexpr int kLegendNames = 10;
@@ -300,7 +303,7 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
                 p.drawPolyline(run.data(), int(run.size()));
             run.clear();
         };
-        const std::size_t stride = strideFor(*kept, kLinePointBudget);
+        const std::size_t stride = strideFor(*kept, kLinePointBudget) > 1 ? strideFor(*kept, kScribbleBudget) : 1;
         forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
             QPointF previous = toScreen(track.world(kept->indices[from]));
             for (std::size_t k = nextIndex(from, stride, to); k < to; k = nextIndex(k, stride, to)) {
