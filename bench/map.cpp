@@ -9,6 +9,7 @@
 // 2. Frames of a 1,000,000-point track at 1200 x 900: the fitted view, zooms
 //    at a point (the first frame at each scale thins the track once) and pans.
 // 3. Resident memory with both tracks shown.
+// 4. Files of many small lines: read, added to the window one by one, painted.
 // The coastline is the installed one (Coastline::defaultPath) unless --coastline
 // names another; without one the figures are for the map without land.
 #include "engine/export.h"
@@ -16,6 +17,7 @@
 #include "engine/plainhost.h"
 #include "map_window/coastline.h"
 #include "map_window/mapwindow.h"
+#include "map_window/trackfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -224,5 +226,45 @@ int main(int argc, char **argv)
                 double(window->track(0).memoryBytes() + window->track(1).memoryBytes()) / (1024.0 * 1024.0),
                 double(window->scene().coastline->loadedBytes()) / (1024.0 * 1024.0));
     delete window;
+
+    // 4. Files of many small lines: 150,000 one-point lines read, added to a
+    //    window one by one and painted; 60,000 lines whose ends are marked by
+    //    as many loose points, read.
+    {
+        QByteArray gpx = "<gpx><trk>";
+        QByteArray kml = "<kml>";
+        for (int k = 0; k < 150000; ++k)
+            gpx += "<trkseg><trkpt lat=\"" + QByteArray::number(33 + k * 1e-5) + "\" lon=\"130.9\"/></trkseg>";
+        for (int k = 0; k < 60000; ++k) {
+            const QByteArray end = QByteArray::number(130 + k * 1e-5, 'f', 5) + ",34";
+            kml += "<Placemark><LineString><coordinates>130,33 " + end + "</coordinates></LineString></Placemark>"
+                   "<Placemark><Point><coordinates>" + end + "</coordinates></Point></Placemark>";
+        }
+        QFile g(dir.filePath(QStringLiteral("lines.gpx"))), k(dir.filePath(QStringLiteral("ends.kml")));
+        if (!g.open(QIODevice::WriteOnly) || g.write(gpx + "</trk></gpx>") < 0 || !k.open(QIODevice::WriteOnly) ||
+            k.write(kml + "</kml>") < 0)
+            return 1;
+        g.close();
+        k.close();
+        clock.restart();
+        Map::TrackFile lines = Map::readTrackFile(g.fileName());
+        const double linesRead = milliseconds(clock);
+        clock.restart();
+        auto *many = new Map::MapWindow;
+        many->canvas()->setFixedSize(1200, 900);
+        for (Map::Track &t : lines.tracks)
+            many->addTrack(std::move(t));
+        many->show();
+        if (!QTest::qWaitForWindowExposed(many))
+            return 1;
+        many->canvas()->repaint();
+        const double linesShown = milliseconds(clock);
+        delete many;
+        clock.restart();
+        const Map::TrackFile ends = Map::readTrackFile(k.fileName());
+        std::printf("150,000 one-point lines: read %.0f ms, added one by one and painted %.0f ms; 60,000 lines and "
+                    "60,000 points on their ends: read %.0f ms (%zu tracks)\n",
+                    linesRead, linesShown, milliseconds(clock), ends.tracks.size());
+    }
     return 0;
 }

@@ -14,6 +14,10 @@ ensure_packages
 
 build="$PWD/build/release"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target bench_map -j2 >/dev/null
+targets=(bench_map)
+if cmake --build "$build" --target help | grep -q '^coastline:'; then
+    targets+=(coastline)
+fi
+cmake --build "$build" --target "${targets[@]}" -j2 >/dev/null
 export QT_QPA_PLATFORM=offscreen
 exec "$build/bench/bench_map" "$@"

@@ -18,7 +18,6 @@ namespace {
 constexpr QSize kDefaultSize(1200, 900);
 constexpr int kMinSide = 64;
 constexpr int kMaxSide = 10000;
-constexpr double kMargin = 40;
 
 void complain(const QString &what)
 {
@@ -54,10 +53,17 @@ int mapCommand(const MapRun &run)
     if (!run.file.isEmpty()) {
         // The KML view's points: every record of the ship, whatever the areas.
         const Module1::Track day = Module1::readTrack(run.file, run.ship, run.name);
-        if (day.points.empty())
+        Map::Track track = Map::fromDayTrack(day);
+        if (track.isEmpty()) {
             complain(QStringLiteral("%1 has no positions of %2").arg(run.file, run.ship));
-        else
-            scene.tracks.push_back(std::make_shared<const Map::Track>(Map::fromDayTrack(day)));
+        } else {
+            if (track.size() < day.points.size())
+                complain(QStringLiteral("%1: %2 positions of %3 left out (not on the globe)")
+                             .arg(run.file)
+                             .arg(day.points.size() - track.size())
+                             .arg(run.ship));
+            scene.tracks.push_back(std::make_shared<const Map::Track>(std::move(track)));
+        }
     }
     if (!run.track.isEmpty()) {
         Map::TrackFile read = Map::readTrackFile(run.track);
@@ -65,8 +71,16 @@ int mapCommand(const MapRun &run)
             complain(QStringLiteral("%1: %2").arg(run.track, read.error));
             return 1;
         }
+        if (read.skipped > 0)
+            complain(QStringLiteral("%1: %2").arg(run.track, Map::skippedText(read.skipped)));
         for (Map::Track &t : read.tracks)
             scene.tracks.push_back(std::make_shared<const Map::Track>(std::move(t)));
+    }
+    // A map of the default place says nothing about the ship: with neither a
+    // track nor an area there is nothing worth an image.
+    if (scene.tracks.empty() && run.areas.isEmpty()) {
+        complain(QStringLiteral("nothing to draw: no image written"));
+        return 1;
     }
 
     Map::Coastline coastline;
@@ -75,18 +89,29 @@ int mapCommand(const MapRun &run)
         complain(coastline.error());
     scene.coastline = &coastline;
 
-    const Map::GeoBox box = Map::sceneBounds(scene);
-    const Map::Viewport view =
-        Map::fitBox(box.isEmpty() ? Map::GeoBox::around({33.95, 130.95}) : box, QSizeF(size), kMargin);
+    const Map::Viewport view = Map::fitScene(scene, QSizeF(size));
     const QImage image = Map::renderImage(view, scene);
+    // A damaged coastline is said as a log that could not be read is: the
+    // map of the rest is written, and the run exits 1.
+    const bool damaged = coastline.isDamaged();
+    if (damaged)
+        complain(coastline.error());
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
+    if (run.out.isEmpty()) {
+        // "--out -": standard output.
+        if (std::fwrite(png.constData(), 1, size_t(png.size()), stdout) != size_t(png.size()) || std::fflush(stdout) != 0) {
+            complain(QStringLiteral("cannot write the image to standard output"));
+            return 1;
+        }
+        return damaged ? 1 : 0;
+    }
     QString why;
     if (!Platform::writeFileAtomically(run.out, png, &why)) {
         complain(QStringLiteral("cannot write %1: %2").arg(run.out, why));
         return 1;
     }
-    return 0;
+    return damaged ? 1 : 0;
 }

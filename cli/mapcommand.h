@@ -12,10 +12,11 @@ struct MapRun
     QString name;        // --name
     QString track;       // --track: a KML, GPX or GeoJSON file; empty for none
     QStringList areas;   // --area LAT,LON,RANGE, drawn as areas A, B, C switched on
-    QString out;         // --out
+    QString out;         // --out; empty for standard output ("--out -")
     QString size;        // --size WxH; empty for the default
 };
 
-// Exit status as the other commands: 0, 1 (a file could not be read or the
-// image written), 2 (usage). Messages go to standard error.
+// Exit status as the other commands: 0, 1 (a file could not be read, the
+// coastline is damaged, nothing to draw, or the image could not be written),
+// 2 (usage). Messages go to standard error.
 int mapCommand(const MapRun &run);

@@ -73,21 +73,42 @@ double length(const Path &path)
 // berths (B) and the Hayatomo narrows of the strait (C).
 const Point kAreaA{33.7761, 131.0082}, kAreaB{33.8714, 130.9956}, kAreaC{33.9683, 130.9747};
 const Point kEastSea{33.900, 131.200};
+// The routes keep to the water of GSHHG's full-resolution coast with room for
+// each ship's own offset (up to 0.0012 degrees, about 130 m) and a berth's
+// spread: westward from the Hayatomo narrows the channel runs south between
+// Hikoshima and Moji, west past Hikoshima's south and out north-west into the
+// Hibiki sea. The map test checks every point of a day against the coastline.
+const Path kWestChannel = {{33.9712, 130.9711}, {33.9579, 130.9551}, {33.9151, 130.9268}, {33.9142, 130.9259},
+                           {33.9121, 130.9234}, {33.9112, 130.9216}, {33.9095, 130.9151}, {33.9095, 130.9110},
+                           {33.9112, 130.9051}, {33.9128, 130.9017}, {33.985, 130.800}};
+const Point kEastChannel{33.9577, 131.1305};
+
+Path joined(std::initializer_list<Path> parts)
+{
+    Path all;
+    for (const Path &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+Path reversed(Path path)
+{
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
 // West (Hibiki sea) to east (Suo sea) through the strait.
-const Path kFairway = {{33.985, 130.800}, {33.962, 130.880}, {33.948, 130.915}, {33.950, 130.945},
-                       {33.962, 130.963}, kAreaC,           {33.962, 130.990}, {33.945, 131.020},
-                       {33.925, 131.080}, kEastSea};
+const Path kFairway = joined({reversed(kWestChannel), {kAreaC, kEastChannel, kEastSea}});
 const Path kToShinMoji = {kEastSea, {33.890, 131.080}, {33.878, 131.020}, kAreaB};
 const Path kToKanda = {kEastSea, {33.840, 131.100}, {33.795, 131.040}, kAreaA};
-const Path kToMoji = {kEastSea, {33.925, 131.080}, {33.945, 131.020}, {33.962, 130.990},
-                      kAreaC,   {33.955, 130.966}, {33.9455, 130.9605}};
+// To a berth in the basin off Moji and Shimonoseki.
+const Path kToMoji = {kEastSea, kEastChannel, kAreaC, {33.9647, 130.9633}, {33.9472, 130.9422}};
 // From the anchorage off Moji westward through the strait; each ship's own
 // anchor position goes in front.
-const Path kFromAnchorage = {{33.945, 131.020}, {33.962, 130.990}, kAreaC,           {33.962, 130.963},
-                             {33.950, 130.945}, {33.948, 130.915}, {33.962, 130.880}, {33.985, 130.800}};
-const Path kPilotRound = {{33.960, 130.966}, {33.976, 130.981}, {33.968, 130.991}, {33.957, 130.978},
-                          {33.960, 130.966}};
-const Path kHarbour = {{33.952, 130.925}, {33.958, 130.905}, {33.970, 130.890}, {33.985, 130.880}};
+const Path kFromAnchorage = joined({{{33.964, 131.030}, kAreaC}, kWestChannel});
+const Path kPilotRound = {kAreaC, {33.975, 130.990}, {33.965, 131.000}, kAreaC};
+// Small craft out of the basin to the narrows.
+const Path kHarbour = {{33.950, 130.938}, {33.945, 130.945}, {33.9579, 130.9551}, {33.9712, 130.9711}};
 
 enum class Kind { Through, Moji, ShinMoji, Kanda, Anchored, Pilot, SmallCraft };
 

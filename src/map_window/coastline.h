@@ -27,6 +27,9 @@ public:
     bool open(const QString &path);
     bool isOpen() const;
     QString error() const;
+    // Open, but a bin drawn so far was damaged or over the bounds: error()
+    // says which, and the map says so in its corner as for a missing file.
+    bool isDamaged() const;
 
     // Fills the land of what view shows onto painter. Lakes are left unpainted,
     // so they show the sea drawn beneath.

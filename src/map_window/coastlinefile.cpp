@@ -119,17 +119,26 @@ QByteArray encodeBin(const Bin &bin)
     return qCompress(raw, 9);
 }
 
-bool decodeBin(QByteArrayView block, Bin &bin)
+bool decodeBin(QByteArrayView block, Bin &bin, qsizetype *decodedBytes)
 {
     bin.segments.clear();
+    if (decodedBytes)
+        *decodedBytes = 0;
     if (block.isEmpty())
         return true;
-    // qUncompress trusts the length prefix for its allocation; a damaged one
-    // must not ask for gigabytes.
-    if (block.size() < 4 || qFromBigEndian<quint32>(block.data()) > 64u * 1024 * 1024)
+    // qUncompress trusts the length prefix for its first allocation and grows
+    // past it when the stream is longer: the prefix is bounded here, and the
+    // block's size bounds what a lying one can inflate to (zlib's ratio is at
+    // most about 1:1032).
+    if (block.size() < 4 || block.size() > maxBlockBytes)
+        return false;
+    const quint32 declared = qFromBigEndian<quint32>(block.data());
+    if (declared == 0 || declared > quint32(maxBinBytes))
         return false;
     const QByteArray raw = qUncompress(reinterpret_cast<const uchar *>(block.data()), block.size());
-    if (raw.isEmpty())
+    if (decodedBytes)
+        *decodedBytes = raw.size();
+    if (raw.size() != qsizetype(declared))
         return false;
     Reader r{reinterpret_cast<const uchar *>(raw.constData()), reinterpret_cast<const uchar *>(raw.constData()) + raw.size()};
     const quint32 count = r.varint();
@@ -137,6 +146,7 @@ bool decodeBin(QByteArrayView block, Bin &bin)
     if (!r.ok || count > quint32(raw.size()) / 4)
         return false;
     bin.segments.resize(count);
+    quint32 points = 0;
     for (Segment &s : bin.segments) {
         s.level = r.byte();
         const int sides = r.byte();
@@ -144,10 +154,11 @@ bool decodeBin(QByteArrayView block, Bin &bin)
         s.exit = sides & 15;
         const quint32 n = r.varint();
         if (!r.ok || s.level < 1 || s.level > 4 || s.entry > noSide || s.exit > noSide || n < 2
-            || n > quint32(r.end - r.p)) {
+            || n > quint32(r.end - r.p) || n > maxBinPoints - points) {
             bin.segments.clear();
             return false;
         }
+        points += n;
         s.points.resize(n);
         int x = 0, y = 0;
         for (quint32 i = 0; i < n; ++i) {
@@ -301,8 +312,16 @@ void File::close()
     m_levels.clear();
 }
 
-bool File::readBin(int level, int binIndex, Bin &bin)
+quint32 File::blockSize(int level, int binIndex) const
 {
+    const Level &l = m_levels[level];
+    return get<quint32>(m_data + l.tableOffset + quint64(binIndex) * binRowSize + 8);
+}
+
+bool File::readBin(int level, int binIndex, Bin &bin, qsizetype *decodedBytes)
+{
+    if (decodedBytes)
+        *decodedBytes = 0;
     const Level &l = m_levels[level];
     const uchar *row = m_data + l.tableOffset + quint64(binIndex) * binRowSize;
     const quint64 offset = get<quint64>(row);
@@ -311,7 +330,7 @@ bool File::readBin(int level, int binIndex, Bin &bin)
     bin.segments.clear();
     if (size == 0)
         return true;
-    if (offset > m_size || size > m_size - offset || !decodeBin({m_data + offset, qsizetype(size)}, bin)) {
+    if (offset > m_size || size > m_size - offset || !decodeBin({m_data + offset, qsizetype(size)}, bin, decodedBytes)) {
         m_error = QStringLiteral("the coastline file %1 is damaged (bin %2 of resolution '%3')")
                       .arg(m_file.fileName())
                       .arg(binIndex)

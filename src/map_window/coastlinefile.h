@@ -67,9 +67,18 @@ struct Bin {
 quint16 packCornerLevels(const std::array<int, 4> &levels);
 std::array<int, 4> unpackCornerLevels(quint16 packed);
 
+// Bounds on one bin, a few times the largest of GSHHG 2.3.7's full resolution
+// (92.7 KB compressed, 146 KB decoded, 46,043 points): a damaged or crafted
+// block that would hold more is refused as damaged, before it is decoded
+// when its size or its length prefix says so.
+inline constexpr qsizetype maxBlockBytes = 256 * 1024;
+inline constexpr qsizetype maxBinBytes = 1024 * 1024;
+inline constexpr quint32 maxBinPoints = 200'000;
+
 QByteArray encodeBin(const Bin &bin);
 // False when the block is damaged (the levels and corners are left alone).
-bool decodeBin(QByteArrayView block, Bin &bin);
+// `decodedBytes`, when given, gets the bytes inflated, damaged or not.
+bool decodeBin(QByteArrayView block, Bin &bin, qsizetype *decodedBytes = nullptr);
 
 struct Resolution {
     char letter = 'c';
@@ -101,12 +110,15 @@ public:
     void close();
     bool isOpen() const { return m_data != nullptr; }
     QString error() const { return m_error; }
+    QString fileName() const { return m_file.fileName(); }
     QString gshhgVersion() const { return m_gshhgVersion; }
     const std::vector<Level> &levels() const { return m_levels; }
 
     // False with error() set when the block is damaged; an empty bin reads as
     // its corner levels alone.
-    bool readBin(int level, int binIndex, Bin &bin);
+    bool readBin(int level, int binIndex, Bin &bin, qsizetype *decodedBytes = nullptr);
+    // The size of a bin's compressed block as its row gives it; 0 for a bin of corners alone.
+    quint32 blockSize(int level, int binIndex) const;
 
 private:
     QFile m_file;

@@ -26,7 +26,6 @@ namespace Map {
 
 namespace {
 
-constexpr double kFitMargin = 40;
 constexpr double kWheelStep = 1.0015;   // per eighth of a degree of wheel turn
 constexpr double kKeyZoom = 1.5;
 constexpr double kDragThreshold = 4;
@@ -71,12 +70,26 @@ MapCanvas::MapCanvas(MapScene &scene, QWidget *parent)
     m_view.size = QSizeF(size());
 }
 
+Viewport &MapCanvas::viewport()
+{
+    if (m_fitPending)
+        fitAll();
+    return m_view;
+}
+
+void MapCanvas::requestFit()
+{
+    m_fitPending = true;
+    update();
+}
+
 void MapCanvas::fitAll()
 {
+    m_fitPending = false;
     const GeoBox box = sceneBounds(m_scene);
     const double ppd = m_view.pixelsPerDegree;
     const LatLon center = m_view.center;
-    m_view = fitBox(box.isEmpty() ? GeoBox::around({33.95, 130.95}) : box, QSizeF(size()), kFitMargin);
+    m_view = fitScene(m_scene, QSizeF(size()));
     if (box.isEmpty() && m_fitted) {
         // Nothing to fit: stay where the user is.
         m_view.pixelsPerDegree = ppd;
@@ -88,6 +101,8 @@ void MapCanvas::fitAll()
 
 void MapCanvas::paintEvent(QPaintEvent *)
 {
+    if (m_fitPending)
+        fitAll();
     QPainter painter(this);
     renderMap(painter, m_view, m_scene);
 }
@@ -102,6 +117,7 @@ void MapCanvas::resizeEvent(QResizeEvent *)
 
 void MapCanvas::wheelEvent(QWheelEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     m_userMoved = true;
     m_view.zoomAt(event->position(), std::pow(kWheelStep, event->angleDelta().y()));
     update();
@@ -110,6 +126,7 @@ void MapCanvas::wheelEvent(QWheelEvent *event)
 
 void MapCanvas::mousePressEvent(QMouseEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     m_dragFrom = m_last = event->position();
@@ -123,6 +140,7 @@ void MapCanvas::mousePressEvent(QMouseEvent *event)
 
 void MapCanvas::mouseMoveEvent(QMouseEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     const QPointF at = event->position();
     if (m_drag == Drag::Pan) {
         m_userMoved = true;
@@ -201,6 +219,7 @@ void MapCanvas::leaveEvent(QEvent *)
 
 void MapCanvas::keyPressEvent(QKeyEvent *event)
 {
+    viewport(); // a pending fit first: the input acts on the view shown
     const double stepX = width() / 8.0, stepY = height() / 8.0;
     const QPointF middle(width() / 2.0, height() / 2.0);
     switch (event->key()) {
@@ -266,7 +285,7 @@ void MapWindow::addTrack(Track track)
 void MapWindow::addTrack(std::shared_ptr<const Track> track)
 {
     m_scene.tracks.push_back(std::move(track));
-    m_canvas->fitAll();
+    m_canvas->requestFit();
 }
 
 void MapWindow::clearTracks()

@@ -22,8 +22,12 @@ class MapCanvas : public QWidget
 public:
     explicit MapCanvas(MapScene &scene, QWidget *parent = nullptr);
 
-    Viewport &viewport() { return m_view; }
+    // The view, fitted first when a fit is pending.
+    Viewport &viewport();
     void fitAll();                  // Home
+    // Fits before the next paint or look at the view: adding tracks one by one
+    // then costs one fit, not one over all tracks per track.
+    void requestFit();
     void setAreaTool(bool on) { m_areaTool = on; }
     bool areaTool() const { return m_areaTool; }
     // Asked which area a drawn rectangle becomes, at the given global
@@ -58,6 +62,7 @@ private:
     MapScene &m_scene;
     Viewport m_view;
     bool m_fitted = false;
+    bool m_fitPending = false;
     bool m_userMoved = false;
     bool m_areaTool = false;
     bool m_areaAllowed = true;

@@ -83,16 +83,23 @@ void Viewport::panBy(QPointF screenDelta)
 
 Viewport fitBox(const GeoBox &box, QSizeF size, double margin)
 {
+    return fitBox(box, size, QMarginsF(margin, margin, margin, margin));
+}
+
+Viewport fitBox(const GeoBox &box, QSizeF size, const QMarginsF &margins)
+{
     Viewport v;
     v.size = size;
     const QPointF a = project({box.south, box.west});
     const QPointF b = project({box.north, box.east});
-    v.center = unproject((a + b) / 2);
     const double w = std::max(b.x() - a.x(), 0.02);
     const double h = std::max(b.y() - a.y(), 0.02);
-    const double availW = std::max(size.width() - 2 * margin, 1.0);
-    const double availH = std::max(size.height() - 2 * margin, 1.0);
+    const double availW = std::max(size.width() - margins.left() - margins.right(), 1.0);
+    const double availH = std::max(size.height() - margins.top() - margins.bottom(), 1.0);
     v.pixelsPerDegree = std::clamp(std::min(availW / w, availH / h), minPixelsPerDegree, maxPixelsPerDegree);
+    // The box's middle goes to the middle of what the margins leave.
+    const QPointF shift((margins.left() - margins.right()) / 2, (margins.bottom() - margins.top()) / 2);
+    v.center = unproject((a + b) / 2 - shift / v.pixelsPerDegree);
     return v;
 }
 

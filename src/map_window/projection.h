@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMarginsF>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -58,5 +59,7 @@ struct Viewport {
 // The view that shows box whole inside size less margin pixels on every side.
 // An empty or point box gets a view about 2 km across.
 Viewport fitBox(const GeoBox &box, QSizeF size, double margin);
+// The same with margins of their own on each side (a legend's room on one).
+Viewport fitBox(const GeoBox &box, QSizeF size, const QMarginsF &margins);
 
 } // namespace Map

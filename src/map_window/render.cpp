@@ -29,7 +29,17 @@ constexpr double kGridSpacingPixels = 90;
 constexpr double kDotCellPixels = 5;
 constexpr std::size_t kLinePointBudget = 2000;
 constexpr std::size_t kDotBudget = 1500;
+// Segments of a line still over its budget at the coarsest cells: long ones
+// criss-crossing the view, each costing the stroker its length.
+constexpr std::size_t kScribbleBudget = 500;
 constexpr double kDotRadius = 2.5;
+// Tracks named in the legend; the rest are counted on one more line.
+constexpr int kLegendNames = 10;
+// Start and end times labelled in one frame: past these the map is a crowd
+// of them and none could be read.
+constexpr std::size_t kMostLabels = 100;
+constexpr double kFitMargin = 40;
+constexpr LatLon kDefaultPlace{33.95, 130.95}; // the Kanmon strait
 
 QFont mapFont(double pixelSize, bool bold = false)
 {
@@ -40,20 +50,31 @@ QFont mapFont(double pixelSize, bool bold = false)
     return f;
 }
 
-// Text on a pale box, so that it stays readable over land, lines and water.
-// Kept inside `within` when given, so that a time at the map's edge is not cut.
-void labelAt(QPainter &p, QPointF topLeft, const QString &text, const QColor &color = kTextColor,
-             const QRectF &within = {})
+// Where labelAt puts text: kept inside `within` when given, so that a time at
+// the map's edge is not cut.
+QRectF labelRect(const QFont &font, QPointF topLeft, const QString &text, const QRectF &within = {})
 {
-    const QFontMetricsF fm(p.font());
+    const QFontMetricsF fm(font);
     QRectF r = fm.boundingRect(QRectF(topLeft, QSizeF(1000, 1000)), Qt::AlignLeft | Qt::AlignTop, text);
     if (!within.isEmpty()) {
         r.moveLeft(std::clamp(r.left(), within.left() + 2, std::max(within.left() + 2, within.right() - r.width() - 2)));
         r.moveTop(std::clamp(r.top(), within.top() + 1, std::max(within.top() + 1, within.bottom() - r.height() - 1)));
     }
+    return r;
+}
+
+// Text on a pale box, so that it stays readable over land, lines and water.
+void drawLabel(QPainter &p, const QRectF &r, const QString &text, const QColor &color = kTextColor)
+{
     p.fillRect(r.adjusted(-2, -1, 2, 1), QColor(255, 255, 255, 200));
     p.setPen(color);
     p.drawText(r, Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+void labelAt(QPainter &p, QPointF topLeft, const QString &text, const QColor &color = kTextColor,
+             const QRectF &within = {})
+{
+    drawLabel(p, labelRect(p.font(), topLeft, text, within), text, color);
 }
 
 QString angleText(double value, double step, char positive, char negative)
@@ -68,6 +89,9 @@ QString angleText(double value, double step, char positive, char negative)
     const long long perDegree = std::llround(60 * scale);
     const long long degrees = units / perDegree;
     units -= degrees * perDegree;
+    // The equator, the prime meridian and the antimeridian lie in neither hemisphere.
+    if (units == 0 && (degrees == 0 || (degrees == 180 && positive == 'E')))
+        return QStringLiteral("%1°").arg(degrees);
     if (units == 0 && step >= 1)
         return QStringLiteral("%1°%2").arg(degrees).arg(QLatin1Char(hemisphere));
     return QStringLiteral("%1°%2'%3")
@@ -92,7 +116,9 @@ void drawGraticule(QPainter &p, const Viewport &view)
     const double w = view.size.width(), h = view.size.height();
     p.setPen(QPen(kGridColor, 1));
     p.setFont(mapFont(11));
-    const double west = std::max(b.west, -180.0), east = std::min(b.east, 180.0);
+    // Past 180 degrees (a track across the antimeridian) the lines go on,
+    // labelled as the longitudes they are.
+    const double west = b.west, east = b.east;
     const double south = std::max(b.south, -maxLatitude), north = std::min(b.north, maxLatitude);
     const long long firstLon = (long long)std::ceil(west / step), lastLon = (long long)std::floor(east / step);
     const long long firstLat = (long long)std::ceil(south / step), lastLat = (long long)std::floor(north / step);
@@ -103,7 +129,7 @@ void drawGraticule(QPainter &p, const Viewport &view)
         const double x = view.toScreen({view.center.lat, k * step}).x();
         p.setPen(QPen(kGridColor, 1));
         p.drawLine(QPointF(x, 0), QPointF(x, h));
-        labelAt(p, {x + 3, 2}, longitudeText(k * step, step));
+        labelAt(p, {x + 3, 2}, longitudeText(std::remainder(k * step, 360.0), step));
     }
     for (long long k = firstLat; k <= lastLat; ++k) {
         const double y = view.toScreen({k * step, view.center.lon}).y();
@@ -125,25 +151,28 @@ void drawAreas(QPainter &p, const Viewport &view, const MapScene &scene)
         if (!(a.range >= 0) || !std::isfinite(a.latitude) || !std::isfinite(a.longitude))
             continue;
         const GeoBox g = a.box();
-        QRectF r(view.toScreen({g.north, g.west}), view.toScreen({g.south, g.east}));
-        // A square of a few metres stays visible as a small one.
-        if (r.width() < 8)
-            r = QRectF(r.center() - QPointF(4, 4), QSizeF(8, 8));
-        if (!r.intersects(QRectF(QPointF(-50, -50), view.size + QSizeF(100, 100))))
-            continue;
-        const QColor color = areaColors[std::size_t(k)];
-        QColor fill = color;
-        fill.setAlpha(90);
-        if (a.on) {
-            p.setPen(QPen(color, 2));
-            p.setBrush(fill);
-        } else {
-            p.setPen(QPen(color, 2, Qt::DashLine));
-            p.setBrush(Qt::NoBrush);
+        // Drawn again a turn east and west, as the coastline is, for a view past 180 degrees.
+        for (const double turn : {-360.0, 0.0, 360.0}) {
+            QRectF r(view.toScreen({g.north, g.west + turn}), view.toScreen({g.south, g.east + turn}));
+            // A square of a few metres stays visible as a small one.
+            if (r.width() < 8)
+                r = QRectF(r.center() - QPointF(4, 4), QSizeF(8, 8));
+            if (!r.intersects(QRectF(QPointF(-50, -50), view.size + QSizeF(100, 100))))
+                continue;
+            const QColor color = areaColors[std::size_t(k)];
+            QColor fill = color;
+            fill.setAlpha(90);
+            if (a.on) {
+                p.setPen(QPen(color, 2));
+                p.setBrush(fill);
+            } else {
+                p.setPen(QPen(color, 2, Qt::DashLine));
+                p.setBrush(Qt::NoBrush);
+            }
+            p.drawRect(r);
+            p.setPen(color);
+            p.drawText(r.topLeft() + QPointF(3, -4), QLatin1String(names[k]));
         }
-        p.drawRect(r);
-        p.setPen(color);
-        p.drawText(r.topLeft() + QPointF(3, -4), QLatin1String(names[k]));
     }
     p.setBrush(Qt::NoBrush);
 }
@@ -177,6 +206,36 @@ QRectF worldRect(const Viewport &view, double pixels)
     return QRectF(QPointF(c.x() - halfW, c.y() - halfH), QPointF(c.x() + halfW, c.y() + halfH));
 }
 
+// Cuts the segment a-b to `r` (Liang-Barsky); false when none of it is inside.
+bool clipSegment(const QRectF &r, QPointF &a, QPointF &b)
+{
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    // Ends inside are kept exactly, so that consecutive segments still join.
+    const QPointF start = a;
+    if (t0 > 0)
+        a = start + QPointF(dx, dy) * t0;
+    if (t1 < 1)
+        b = start + QPointF(dx, dy) * t1;
+    return true;
+}
+
 // Calls f(from, to) for every block of `kept` that reaches into `area`, with
 // the index range it covers, the segment into the block included.
 template <class F>
@@ -203,12 +262,12 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
 
     // A frame must stay quick whatever the track: beyond a budget of points
     // in view, line and points are drawn coarser.
+    auto inView = [&](const ThinnedTrack &kept) {
+        std::size_t n = 0;
+        forBlocksIn(kept, area, [&n](std::size_t from, std::size_t to) { n += to - from; });
+        return n;
+    };
     auto keptFor = [&](double cellPixels, std::size_t budget) {
-        auto inView = [&](const ThinnedTrack &kept) {
-            std::size_t n = 0;
-            forBlocksIn(kept, area, [&n](std::size_t from, std::size_t to) { n += to - from; });
-            return n;
-        };
         auto kept = track.thinned(s, cellPixels);
         while (kept->size() > budget && cellPixels < 64 && inView(*kept) > budget) {
             cellPixels *= 2;
@@ -216,19 +275,50 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
         }
         return kept;
     };
+    // Zoomed to centimetres a pixel into an anchorage, even 64-pixel cells
+    // leave tens of thousands of points in view, a scribble that took a
+    // minute to stroke: past that, every stride-th point of each block is
+    // drawn (its last one always), which the eye cannot tell apart there.
+    auto strideFor = [&](const ThinnedTrack &kept, std::size_t budget) -> std::size_t {
+        if (kept.size() <= budget)
+            return 1;
+        const std::size_t n = inView(kept);
+        return n <= budget ? 1 : (n + budget - 1) / budget;
+    };
+    auto nextIndex = [](std::size_t k, std::size_t stride, std::size_t to) {
+        return k + stride < to || k + 1 >= to ? k + stride : to - 1;
+    };
 
     if (track.line && track.size() > 1) {
         const auto kept = keptFor(1.0, kLinePointBudget);
         p.setPen(QPen(trackColor(index), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         // One polyline per block: short pieces also keep the stroker linear
         // where the track crosses itself.
+        // Each segment is cut to the view first: zoomed far in, a segment
+        // can run millions of pixels past the edges, and the stroker costs
+        // what it is given (seconds a frame), not what lands on the screen.
         std::vector<QPointF> run;
-        forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
-            run.clear();
-            for (std::size_t k = from; k < to; ++k)
-                run.push_back(toScreen(track.world(kept->indices[k])));
+        auto flush = [&] {
             if (run.size() > 1)
                 p.drawPolyline(run.data(), int(run.size()));
+            run.clear();
+        };
+        const std::size_t stride = strideFor(*kept, kLinePointBudget) > 1 ? strideFor(*kept, kScribbleBudget) : 1;
+        forBlocksIn(*kept, area, [&](std::size_t from, std::size_t to) {
+            QPointF previous = toScreen(track.world(kept->indices[from]));
+            for (std::size_t k = nextIndex(from, stride, to); k < to; k = nextIndex(k, stride, to)) {
+                const QPointF next = toScreen(track.world(kept->indices[k]));
+                QPointF a = previous, b = next;
+                previous = next;
+                if (!clipSegment(visible, a, b))
+                    continue;
+                if (run.empty() || run.back() != a) {
+                    flush();
+                    run.push_back(a);
+                }
+                run.push_back(b);
+            }
+            flush();
         });
     }
 
@@ -237,9 +327,10 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
     const auto dots = keptFor(kDotCellPixels, kDotBudget);
     const std::array<QImage, std::size(kSpeedColors) + 1> &sprites = dotSprites();
     const QPointF half(sprites[0].width() / 2.0, sprites[0].height() / 2.0);
+    const std::size_t dotStride = strideFor(*dots, kDotBudget);
     forBlocksIn(*dots, area, [&](std::size_t from, std::size_t to) {
         // The point before the block belongs to the block before.
-        for (std::size_t k = from == 0 ? 0 : from + 1; k < to; ++k) {
+        for (std::size_t k = from == 0 ? 0 : from + 1; k < to; k += dotStride) {
             const std::uint32_t i = dots->indices[k];
             const QPointF at = toScreen(track.world(i));
             if (!visible.contains(at))
@@ -252,55 +343,106 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
             p.drawImage(at - half, sprites[cls]);
         }
     });
+}
 
+// A line's first and last point: a ring each, and the time where a label fits
+// clear of the legend and of the labels already placed (`taken`). A line of
+// one point has one ring, its start.
+void drawEnds(QPainter &p, const Viewport &view, const Track &track, std::vector<QRectF> &taken,
+              std::size_t &labels)
+{
     if (!track.line || track.isEmpty())
         return;
-    // First and last point: a ring and the time.
-    p.setFont(mapFont(11));
+    const QRectF visible(QPointF(-20, -20), view.size + QSizeF(40, 40));
+    const QPointF c = project(view.center);
+    const double s = view.pixelsPerDegree;
     const std::size_t ends[2] = {0, track.size() - 1};
-    for (int e = 0; e < 2; ++e) {
-        const QPointF at = toScreen(track.world(ends[e]));
+    for (int e = 0; e < (track.size() > 1 ? 2 : 1); ++e) {
+        const QPointF w = track.world(ends[e]);
+        const QPointF at(view.size.width() / 2 + (w.x() - c.x()) * s, view.size.height() / 2 - (w.y() - c.y()) * s);
         if (!visible.contains(at))
             continue;
         p.setPen(QPen(Qt::black, 2));
         p.setBrush(e == 0 ? QColor(Qt::white) : QColor(Qt::black));
         p.drawEllipse(at, 5, 5);
         p.setBrush(Qt::NoBrush);
+        if (labels >= kMostLabels)
+            continue;
         const QString time = track.time(ends[e]);
         const QString text = (e == 0 ? QStringLiteral("start") : QStringLiteral("end")) +
                              (time.isEmpty() ? QString() : QLatin1Char(' ') + time);
-        labelAt(p, at + QPointF(8, e == 0 ? -18 : 4), text, kTextColor, QRectF(QPointF(0, 0), view.size));
+        const QRectF r = labelRect(p.font(), at + QPointF(8, e == 0 ? -18 : 4), text, QRectF(QPointF(0, 0), view.size));
+        const QRectF room = r.adjusted(-2, -1, 2, 1);
+        if (std::any_of(taken.begin(), taken.end(), [&room](const QRectF &t) { return t.intersects(room); }))
+            continue;
+        drawLabel(p, r, text);
+        taken.push_back(room);
+        ++labels;
     }
 }
 
-void drawLegend(QPainter &p, const Viewport &view, const MapScene &scene)
+QStringList speedTexts()
 {
-    if (scene.tracks.empty())
-        return;
-    p.setFont(mapFont(11));
-    const QFontMetricsF fm(p.font());
     QStringList speeds;
     speeds << QStringLiteral("< 1 kn");
     for (std::size_t i = 1; i < std::size(kSpeedBounds); ++i)
         speeds << QStringLiteral("%1–%2 kn").arg(kSpeedBounds[i - 1]).arg(kSpeedBounds[i]);
     speeds << QStringLiteral("≥ %1 kn").arg(kSpeedBounds[std::size(kSpeedBounds) - 1]) << QStringLiteral("no speed");
+    return speeds;
+}
+
+// The legend's lines: the first tracks' names, then how many more there are.
+QStringList legendNames(const MapScene &scene, const QFontMetricsF &fm)
+{
     QStringList names;
-    for (const auto &t : scene.tracks)
-        names << fm.elidedText(t->name, Qt::ElideRight, 220);
+    const std::size_t shown = std::min<std::size_t>(scene.tracks.size(), kLegendNames);
+    for (std::size_t i = 0; i < shown; ++i)
+        names << fm.elidedText(scene.tracks[i]->name, Qt::ElideRight, 220);
+    if (scene.tracks.size() > shown)
+        names << QStringLiteral("and %1 more").arg(scene.tracks.size() - shown);
+    return names;
+}
+
+} // namespace
+
+QRectF legendRect(QSizeF size, const MapScene &scene)
+{
+    if (scene.tracks.empty())
+        return {};
+    const QFontMetricsF fm(mapFont(11));
+    const QStringList lines = speedTexts() + legendNames(scene, fm);
     double width = 0;
-    for (const QString &s : speeds + names)
+    for (const QString &s : lines)
         width = std::max(width, fm.horizontalAdvance(s));
+    const double boxW = width + 34, boxH = (fm.height() + 2) * double(lines.size()) + 10;
+    // On an image too small for it the map itself matters more.
+    if (boxW + 16 > size.width() * 0.6 || boxH + 32 > size.height() * 0.75)
+        return {};
+    return QRectF(size.width() - boxW - 8, 24, boxW, boxH);
+}
+
+namespace {
+
+void drawLegend(QPainter &p, const Viewport &view, const MapScene &scene)
+{
+    const QRectF box = legendRect(view.size, scene);
+    if (box.isEmpty())
+        return;
+    p.setFont(mapFont(11));
+    const QFontMetricsF fm(p.font());
+    const QStringList speeds = speedTexts();
+    const QStringList names = legendNames(scene, fm);
     const double line = fm.height() + 2;
-    const double boxW = width + 34, boxH = line * double(speeds.size() + names.size()) + 10;
-    const QRectF box(view.size.width() - boxW - 8, 24, boxW, boxH);
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
     p.setBrush(QColor(255, 255, 255, 225));
     p.drawRect(box);
     p.setBrush(Qt::NoBrush);
     double y = box.top() + 5;
     for (int i = 0; i < names.size(); ++i, y += line) {
-        p.setPen(QPen(trackColor(i), 3));
-        p.drawLine(QPointF(box.left() + 6, y + line / 2), QPointF(box.left() + 24, y + line / 2));
+        if (i < kLegendNames) {
+            p.setPen(QPen(trackColor(i), 3));
+            p.drawLine(QPointF(box.left() + 6, y + line / 2), QPointF(box.left() + 24, y + line / 2));
+        }
         p.setPen(kTextColor);
         p.drawText(QPointF(box.left() + 30, y + fm.ascent()), names[i]);
     }
@@ -341,13 +483,19 @@ void drawScaleBar(QPainter &p, const Viewport &view)
     p.drawText(left + QPointF(2, -8), text);
 }
 
-void drawNote(QPainter &p, const Viewport &view, const QString &note)
+// Notes stacked up from the bottom right corner, each cut to the image's width.
+void drawNotes(QPainter &p, const Viewport &view, const QStringList &notes)
 {
     p.setFont(mapFont(12));
     const QFontMetricsF fm(p.font());
-    const double w = fm.horizontalAdvance(note);
-    labelAt(p, QPointF(view.size.width() - w - 10, view.size.height() - fm.height() - 8), note,
-            QColor(0x80, 0x20, 0x20));
+    double bottom = view.size.height() - 8;
+    for (const QString &note : notes) {
+        const QString text = fm.elidedText(note, Qt::ElideMiddle, std::max(view.size.width() - 24, 10.0));
+        const double w = fm.horizontalAdvance(text);
+        bottom -= fm.height();
+        labelAt(p, QPointF(view.size.width() - w - 10, bottom), text, QColor(0x80, 0x20, 0x20));
+        bottom -= 6;
+    }
 }
 
 } // namespace
@@ -392,6 +540,13 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
     for (std::size_t i = 0; i < scene.tracks.size(); ++i)
         drawTrack(painter, view, *scene.tracks[i], int(i));
     drawHighlight(painter, view, scene.highlight);
+    std::vector<QRectF> taken;
+    if (const QRectF legend = legendRect(view.size, scene); !legend.isEmpty())
+        taken.push_back(legend);
+    std::size_t labels = 0;
+    painter.setFont(mapFont(11));
+    for (const auto &track : scene.tracks)
+        drawEnds(painter, view, *track, taken, labels);
 
     if (scene.hoverTrack >= 0 && std::size_t(scene.hoverTrack) < scene.tracks.size() &&
         scene.hoverPoint < scene.tracks[std::size_t(scene.hoverTrack)]->size()) {
@@ -407,9 +562,21 @@ void renderMap(QPainter &painter, const Viewport &view, MapScene &scene)
     }
     drawLegend(painter, view, scene);
     drawScaleBar(painter, view);
-    if (!scene.coastline || !scene.coastline->isOpen())
-        drawNote(painter, view, scene.coastline ? scene.coastline->error() : QStringLiteral("the coastline is not installed"));
+    drawNotes(painter, view, mapNotes(scene));
     painter.restore();
+}
+
+QStringList mapNotes(const MapScene &scene)
+{
+    QStringList notes;
+    if (!scene.coastline || !scene.coastline->isOpen() || scene.coastline->isDamaged())
+        notes << (scene.coastline ? scene.coastline->error() : QStringLiteral("the coastline is not installed"));
+    // Mercator ends at 85.05 degrees: points nearer the poles are drawn on that edge.
+    if (std::any_of(scene.tracks.begin(), scene.tracks.end(), [](const auto &t) {
+            return !t->isEmpty() && (t->bounds().north > maxLatitude || t->bounds().south < -maxLatitude);
+        }))
+        notes << QStringLiteral("points beyond 85.05° N or S are drawn at 85.05°");
+    return notes;
 }
 
 QImage renderImage(const Viewport &view, MapScene &scene)
@@ -491,10 +658,29 @@ GeoBox sceneBounds(const MapScene &scene)
         if (!(a.range >= 0) || !std::isfinite(a.latitude) || !std::isfinite(a.longitude))
             continue;
         const GeoBox b = a.box();
-        box.extend({std::clamp(b.south, -90.0, 90.0), std::clamp(b.west, -180.0, 180.0)});
-        box.extend({std::clamp(b.north, -90.0, 90.0), std::clamp(b.east, -180.0, 180.0)});
+        box.extend({std::clamp(b.south, -90.0, 90.0), b.west});
+        box.extend({std::clamp(b.north, -90.0, 90.0), b.east});
     }
     return box;
+}
+
+Viewport fitScene(const MapScene &scene, QSizeF size)
+{
+    const GeoBox bounds = sceneBounds(scene);
+    const GeoBox box = bounds.isEmpty() ? GeoBox::around(kDefaultPlace) : bounds;
+    // A small image keeps most of itself for the map.
+    const double margin = std::min(kFitMargin, std::min(size.width(), size.height()) / 8);
+    const QMarginsF around(margin, margin, margin, margin);
+    const QRectF legend = legendRect(size, scene);
+    if (legend.isEmpty())
+        return fitBox(box, size, around);
+    // Clear of the legend: beside it or below it, whichever leaves the larger map.
+    QMarginsF beside = around, below = around;
+    beside.setRight(size.width() - legend.left() + margin);
+    below.setTop(legend.bottom() + margin);
+    const Viewport a = fitBox(box, size, beside);
+    const Viewport b = fitBox(box, size, below);
+    return a.pixelsPerDegree >= b.pixelsPerDegree ? a : b;
 }
 
 } // namespace Map

@@ -50,6 +50,10 @@ struct MapScene
 // draw through it, so they agree to the pixel. The painter's area is view.size.
 void renderMap(QPainter &painter, const Viewport &view, MapScene &scene);
 
+// What the map says in its corner: a coastline missing or damaged, points
+// beyond the projection's reach. Read after the coastline was drawn.
+QStringList mapNotes(const MapScene &scene);
+
 // The map as an image of view.size pixels: what Ctrl+S, Ctrl+C and
 // `velkais-log map` save.
 QImage renderImage(const Viewport &view, MapScene &scene);
@@ -80,5 +84,12 @@ QString longitudeText(double longitude, double step);
 // What Home fits: the tracks, or else the areas, or else the areas' default
 // place. Empty when there is nothing at all.
 GeoBox sceneBounds(const MapScene &scene);
+
+// The view of `size` that shows sceneBounds whole (the Kanmon strait when it is
+// empty), with a margin and clear of the legend.
+Viewport fitScene(const MapScene &scene, QSizeF size);
+// Where the legend goes on an image of `size`; empty when there is none (no
+// tracks, or an image too small for it).
+QRectF legendRect(QSizeF size, const MapScene &scene);
 
 } // namespace Map

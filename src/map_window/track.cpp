@@ -23,15 +23,25 @@ void Track::reserve(std::size_t n)
 
 bool Track::append(LatLon p, double speed, QStringView time, QStringView status)
 {
-    if (!std::isfinite(p.lat) || !std::isfinite(p.lon) || std::fabs(p.lat) > 90 || std::fabs(p.lon) > 180)
+    if (!isOnGlobe(p))
         return false;
     // The pool's offsets are 32-bit; a file that long is refused long before.
     if (m_geo.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
         return false;
     m_geo.push_back(p);
-    m_world.push_back(project(p));
+    // Unwrapped across 180 degrees: each point's world longitude lies within
+    // half a turn of the one before, so a line from 179.5 E to 179.5 W runs
+    // on past 180 (where the coastline repeats) instead of around the world.
+    // Loose points keep within half a turn of the first, so that they cannot
+    // wander off by whole turns.
+    QPointF world = project(p);
+    if (!m_world.empty()) {
+        const double previous = line ? m_world.back().x() : m_world.front().x();
+        world.setX(world.x() + 360.0 * std::round((previous - world.x()) / 360.0));
+    }
+    m_world.push_back(world);
     m_speed.push_back(std::isfinite(speed) ? float(speed) : std::numeric_limits<float>::quiet_NaN());
-    m_bounds.extend(p);
+    m_bounds.extend({p.lat, world.x()});
     if (std::isfinite(speed) && !(m_maxSpeed >= speed))
         m_maxSpeed = speed;
 

@@ -40,10 +40,14 @@ public:
     static constexpr double noSpeed = std::numeric_limits<double>::quiet_NaN();
 
     QString name;     // shown in the legend and the hover text
-    bool line = true; // false: loose points (waypoints, placemarks), not joined
+    bool line = true; // false: loose points (waypoints, placemarks), not joined; set before the first append
 
     void reserve(std::size_t n);
     // A point off the globe (|lat| > 90, |lon| > 180, not finite) is refused.
+    static bool isOnGlobe(LatLon p)
+    {
+        return std::isfinite(p.lat) && std::isfinite(p.lon) && std::fabs(p.lat) <= 90 && std::fabs(p.lon) <= 180;
+    }
     bool append(LatLon p, double speed = noSpeed, QStringView time = {}, QStringView status = {});
 
     std::size_t size() const { return m_geo.size(); }
@@ -53,6 +57,8 @@ public:
     double speed(std::size_t i) const { return m_speed[i]; }
     QString time(std::size_t i) const;
     QString status(std::size_t i) const;
+    // In the track's own unwrapped longitudes: east may lie past 180 (and
+    // west before -180) for a track that crosses the antimeridian.
     GeoBox bounds() const { return m_bounds; }
     // The highest speed of the track's points, NaN when none has one.
     double maxSpeed() const { return m_maxSpeed; }

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -21,27 +22,53 @@ QString megabytes(qint64 bytes)
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 0);
 }
 
+// A line named when it opens but made only with its first point on the
+// globe: a file of a million empty lines costs nothing.
+struct LineSlot
+{
+    QString name;
+    Track *track = nullptr;
+};
+
 // Collects what a reader finds: lines as they end, loose points all along.
 class Collector
 {
 public:
     explicit Collector(const QString &fileName) : m_fileName(fileName) { m_points.line = false; }
 
-    Track &beginLine(const QString &name)
+    // Null, with the error set, past the most lines a file may hold.
+    Track *beginLine(const QString &name)
     {
+        if (m_lines.size() >= std::size_t(kMaxFileTracks)) {
+            m_result.error = QStringLiteral("more than %1 lines (the most a file may hold)").arg(kMaxFileTracks);
+            return nullptr;
+        }
         m_lines.emplace_back();
         m_lines.back().name = name.isEmpty() ? m_fileName : name;
-        return m_lines.back();
+        return &m_lines.back();
     }
     bool add(Track &track, LatLon p, double speed = Track::noSpeed, QStringView time = {}, QStringView status = {})
     {
         if (++m_count > kMaxFilePoints) {
-            m_result.error = QStringLiteral("more than %1 points").arg(kMaxFilePoints);
+            m_result.error = QStringLiteral("more than %1 points (the most a file may hold)").arg(kMaxFilePoints);
             return false;
         }
         if (!track.append(p, speed, time, status))
             ++m_result.skipped;
         return true;
+    }
+    bool add(LineSlot &line, LatLon p, double speed = Track::noSpeed, QStringView time = {}, QStringView status = {})
+    {
+        if (!line.track) {
+            if (!Track::isOnGlobe(p)) {
+                ++m_result.skipped;
+                return true;
+            }
+            line.track = beginLine(line.name);
+            if (!line.track)
+                return false;
+        }
+        return add(*line.track, p, speed, time, status);
     }
     Track &points() { return m_points; }
     bool failed() const { return !m_result.error.isEmpty(); }
@@ -52,20 +79,22 @@ public:
     {
         for (Track &t : m_lines)
             m_result.tracks.push_back(std::move(t));
+        m_lines.clear();
         // A placemark on the very end of a line marks that end (the KML view
         // writes the final position so); drawn again it would hide the end's time.
-        std::vector<LatLon> ends;
+        // Sorted, so that a file of many lines and points stays n log n.
+        std::vector<std::pair<double, double>> ends;
         for (const Track &t : m_result.tracks) {
             if (!t.isEmpty())
-                ends.push_back(t.position(t.size() - 1));
+                ends.emplace_back(t.position(t.size() - 1).lat, t.position(t.size() - 1).lon);
         }
+        std::sort(ends.begin(), ends.end());
         Track kept;
         kept.line = false;
         kept.name = m_fileName;
         for (std::size_t i = 0; i < m_points.size(); ++i) {
             const LatLon p = m_points.position(i);
-            if (std::none_of(ends.begin(), ends.end(),
-                             [p](LatLon e) { return e.lat == p.lat && e.lon == p.lon; }))
+            if (!std::binary_search(ends.begin(), ends.end(), std::pair(p.lat, p.lon)))
                 kept.append(p, m_points.speed(i), m_points.time(i), m_points.status(i));
         }
         if (!kept.isEmpty())
@@ -89,8 +118,21 @@ private:
     long long m_count = 0;
 };
 
+// One "lon,lat[,alt]" tuple, or with `separator` ' ' the "lon lat alt" of gx:coord.
+bool parseTuple(QStringView tuple, QChar separator, LatLon &p)
+{
+    const qsizetype cut = tuple.indexOf(separator);
+    if (cut < 0)
+        return false;
+    const QStringView rest = tuple.mid(cut + 1).trimmed();
+    bool lonOk = false, latOk = false;
+    p.lon = tuple.left(cut).trimmed().toDouble(&lonOk);
+    p.lat = rest.left(rest.indexOf(separator)).trimmed().toDouble(&latOk);
+    return lonOk && latOk;
+}
+
 // "lon,lat[,alt]" tuples apart by white space, as KML writes coordinates.
-bool addKmlCoordinates(Collector &c, Track &track, QStringView text, QStringView time = {})
+bool addKmlCoordinates(Collector &c, LineSlot &line, QStringView text, QStringView time = {})
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -102,15 +144,10 @@ bool addKmlCoordinates(Collector &c, Track &track, QStringView text, QStringView
             ++i;
         if (i == start)
             break;
-        const QStringView tuple = text.mid(start, i - start);
-        const qsizetype comma = tuple.indexOf(u',');
-        bool lonOk = false, latOk = false;
-        const double lon = tuple.left(comma).toDouble(&lonOk);
-        const QStringView rest = comma < 0 ? QStringView() : tuple.mid(comma + 1);
-        const double lat = rest.left(rest.indexOf(u',')).toDouble(&latOk);
-        if (!lonOk || !latOk || comma < 0)
+        LatLon p;
+        if (!parseTuple(text.mid(start, i - start), u',', p))
             c.skip();
-        else if (!c.add(track, {lat, lon}, Track::noSpeed, time))
+        else if (!c.add(line, p, Track::noSpeed, time))
             return false;
     }
     return true;
@@ -122,6 +159,17 @@ void readKml(QXmlStreamReader &xml, Collector &c)
     QStringList containerNames;
     QString placemarkName, when;
     bool inPlacemark = false;
+    // A gx:Track: its times and positions come as two lists, paired in order.
+    bool inGxTrack = false;
+    QStringList gxWhens;
+    qsizetype gxCoords = 0;
+    LineSlot gxLine;
+    auto title = [&] {
+        QString t = placemarkName;
+        for (qsizetype k = containerNames.size() - 1; t.isEmpty() && k >= 0; --k)
+            t = containerNames[k];
+        return t;
+    };
     QStringList open{QStringLiteral("kml")};
     while (!c.failed() && !xml.atEnd()) {
         xml.readNext();
@@ -131,6 +179,8 @@ void readKml(QXmlStreamReader &xml, Collector &c)
                 containerNames.removeLast();
             else if (name == u"Placemark")
                 inPlacemark = false;
+            else if (name == u"Track" && inGxTrack)
+                inGxTrack = false;
             if (!open.isEmpty())
                 open.removeLast();
             continue;
@@ -156,19 +206,35 @@ void readKml(QXmlStreamReader &xml, Collector &c)
                 containerNames.last() = text.mid(5).section(QLatin1Char('\n'), 0, 0).trimmed();
             continue;
         }
+        if (name == u"when" && inGxTrack && parent == u"Track") {
+            // Whens come first in most files; a few are kept until their coordinates come.
+            const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            if (gxCoords < qsizetype(kMaxFilePoints))
+                gxWhens << text;
+            continue;
+        }
         if (name == u"when" && inPlacemark) {
             when = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            continue;
+        }
+        if (name == u"coord" && inGxTrack) {
+            const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            LatLon p;
+            const QString time = gxWhens.value(gxCoords++);
+            if (!parseTuple(text, u' ', p))
+                c.skip();
+            else
+                c.add(gxLine, p, Track::noSpeed, time);
             continue;
         }
         if (name == u"coordinates") {
             const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
             if (parent == u"LineString") {
-                QString title = placemarkName;
-                for (qsizetype k = containerNames.size() - 1; title.isEmpty() && k >= 0; --k)
-                    title = containerNames[k];
-                addKmlCoordinates(c, c.beginLine(title), text);
+                LineSlot line{title()};
+                addKmlCoordinates(c, line, text);
             } else if (parent == u"Point") {
-                addKmlCoordinates(c, c.points(), text, when);
+                LineSlot points{QString(), &c.points()};
+                addKmlCoordinates(c, points, text, when);
             }
             continue;
         }
@@ -178,6 +244,11 @@ void readKml(QXmlStreamReader &xml, Collector &c)
             inPlacemark = true;
             placemarkName.clear();
             when.clear();
+        } else if (name == u"Track" && !inGxTrack) {
+            inGxTrack = true;
+            gxWhens.clear();
+            gxCoords = 0;
+            gxLine = {title()};
         }
         open << name;
     }
@@ -191,15 +262,25 @@ double attributeNumber(const QXmlStreamAttributes &attributes, QLatin1StringView
 void readGpx(QXmlStreamReader &xml, Collector &c)
 {
     QString trackName;
-    Track *line = nullptr;
+    // The segment or route being read; points outside any begin one. Its
+    // serial tells a point whether the line it began in is still open.
+    LineSlot line;
+    bool lineOpen = false;
+    int lineSerial = 0;
+    auto beginLine = [&] {
+        line = {trackName};
+        lineOpen = true;
+        ++lineSerial;
+    };
     // A trkpt, rtept or wpt being read: its position, then time and speed from its children.
     struct Pending
     {
         bool open = false;
         bool valid = false;
         bool loose = false;
+        int serial = 0;
         LatLon at;
-        QString time, name;
+        QString time;
         double speed = Track::noSpeed;
     } point;
     QStringList open;
@@ -209,13 +290,16 @@ void readGpx(QXmlStreamReader &xml, Collector &c)
             const QStringView name = xml.name();
             if ((name == u"trkpt" || name == u"rtept" || name == u"wpt") && point.open) {
                 point.open = false;
-                Track &target = point.loose ? c.points() : *line;
+                // A point whose line ended inside it (a hostile file's order of
+                // tags) is kept as a loose point.
+                LineSlot loose{QString(), &c.points()};
+                LineSlot &target = !point.loose && lineOpen && point.serial == lineSerial ? line : loose;
                 if (!point.valid)
                     c.skip();
                 else if (!c.add(target, point.at, point.speed, point.time))
                     return;
             } else if (name == u"trkseg" || name == u"rte") {
-                line = nullptr;
+                lineOpen = false;
             }
             if (!open.isEmpty())
                 open.removeLast();
@@ -229,21 +313,24 @@ void readGpx(QXmlStreamReader &xml, Collector &c)
             trackName.clear();
         } else if (name == u"rte") {
             trackName.clear();
-            line = nullptr;
+            lineOpen = false;
         } else if (name == u"name" && (parent == u"trk" || parent == u"rte")) {
             trackName = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            // A route's points come after its name; a line begun without it takes it still.
+            if (lineOpen && !line.track)
+                line.name = trackName;
             continue;
         } else if (name == u"trkseg") {
-            line = &c.beginLine(trackName);
+            beginLine();
         } else if (name == u"trkpt" || name == u"rtept" || name == u"wpt") {
-            if (!line && name == u"rtept")
-                line = &c.beginLine(trackName);
-            if (!line && name == u"trkpt")
-                line = &c.beginLine(trackName); // a trkpt outside any trkseg
-            bool latOk = false, lonOk = false;
             point = {};
-            point.open = true;
             point.loose = name == u"wpt";
+            // A trkpt outside any trkseg, a rtept after the rte's name: a line of their own.
+            if (!point.loose && !lineOpen)
+                beginLine();
+            bool latOk = false, lonOk = false;
+            point.open = true;
+            point.serial = lineSerial;
             point.at = {attributeNumber(xml.attributes(), QLatin1StringView("lat"), &latOk),
                         attributeNumber(xml.attributes(), QLatin1StringView("lon"), &lonOk)};
             point.valid = latOk && lonOk;
@@ -300,10 +387,10 @@ private:
         if (name.isEmpty())
             name = properties.value(u"mmsi").toString();
         if (type == u"LineString") {
-            Track &track = line(name, coordinates.toArray());
+            Track *track = line(name, coordinates.toArray());
             const QString mmsi = properties.value(u"mmsi").toString();
-            if (!mmsi.isEmpty())
-                m_lineOf[mmsi] = &track;
+            if (!mmsi.isEmpty() && track)
+                m_lineOf[mmsi] = track;
         } else if (type == u"MultiLineString") {
             for (const QJsonValue part : coordinates.toArray())
                 line(name, part.toArray());
@@ -318,17 +405,18 @@ private:
         }
     }
 
-    Track &line(const QString &name, const QJsonArray &points)
+    // The line made, or null when none of its points was on the globe.
+    Track *line(const QString &name, const QJsonArray &points)
     {
-        Track &track = m_c.beginLine(name);
+        LineSlot line{name};
         for (const QJsonValue v : points) {
             LatLon p;
             if (!coordinate(v, p))
                 m_c.skip();
-            else if (!m_c.add(track, p))
+            else if (!m_c.add(line, p))
                 break;
         }
-        return track;
+        return line.track;
     }
 
     // A record of `velkais-log records` joins its ship's track; any other point
@@ -351,7 +439,14 @@ private:
         }
         auto found = m_ships.find(mmsi);
         if (found == m_ships.end()) {
-            found = m_ships.emplace(mmsi, Ship{&m_c.beginLine(mmsi), {}}).first;
+            if (!Track::isOnGlobe(p)) {
+                m_c.skip();
+                return;
+            }
+            Track *track = m_c.beginLine(mmsi);
+            if (!track)
+                return;
+            found = m_ships.emplace(mmsi, Ship{track, {}}).first;
         }
         Ship &ship = found->second;
         const QString shipName = properties.value(u"recName").toString();
@@ -397,33 +492,37 @@ private:
 
 } // namespace
 
-TrackFile readTrackFile(const QString &path)
+QString skippedText(long long skipped)
 {
-    const QFileInfo info(path);
-    const QString fileName = info.fileName();
-    if (!info.exists())
-        return {{}, 0, QStringLiteral("no such file")};
-    if (!info.isFile())
-        return {{}, 0, QStringLiteral("not a file")};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, 0, file.errorString()};
+    return skipped == 1 ? QStringLiteral("1 point left out (not numbers or not on the globe)")
+                        : QStringLiteral("%1 points left out (not numbers or not on the globe)").arg(skipped);
+}
 
-    const QByteArray head = file.peek(4096);
-    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+TrackFile readTrackData(QIODevice &device, const QString &fileName, TrackFormat format)
+{
+    // UTF-16 with a byte-order mark is told by its first character too: some
+    // Windows programs write KML so. QXmlStreamReader follows the mark itself.
+    const QByteArray head = device.peek(4096);
+    QString start;
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        QStringDecoder decode(head.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        start = decode(head.mid(2, head.size() & ~1));
+    } else {
+        start = QString::fromUtf8(head.startsWith("\xEF\xBB\xBF") ? head.mid(3) : head);
+    }
+    qsizetype i = 0;
+    while (i < start.size() && (start[i] == u' ' || start[i] == u'\t' || start[i] == u'\r' || start[i] == u'\n'))
         ++i;
-    const char first = i < head.size() ? head[i] : '\0';
-    if (first != '<' && first != '{')
+    const QChar first = i < start.size() ? start[i] : QChar();
+    if (first != u'<' && first != u'{')
         return {{}, 0, QStringLiteral("not a KML, GPX or GeoJSON file")};
-    const qint64 limit = first == '<' ? kMaxXmlFileBytes : kMaxJsonFileBytes;
-    if (info.size() > limit)
-        return {{}, 0, QStringLiteral("too large (%1 MB; at most %2 MB)").arg(megabytes(info.size()), megabytes(limit))};
 
     Collector c(fileName);
-    if (first == '{') {
+    if (first == u'{') {
+        if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+            return {{}, 0, QStringLiteral("GeoJSON in UTF-16; GeoJSON is read as UTF-8")};
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+        const QJsonDocument doc = QJsonDocument::fromJson(device.readAll(), &error);
         if (error.error != QJsonParseError::NoError)
             return {{}, 0, QStringLiteral("not valid JSON at byte %1: %2").arg(error.offset).arg(error.errorString())};
         GeoJsonReader reader(c);
@@ -432,18 +531,40 @@ TrackFile readTrackFile(const QString &path)
         return c.finish();
     }
 
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(&device);
     if (!xml.readNextStartElement())
         return {{}, 0, QStringLiteral("not well-formed XML at line %1: %2").arg(xml.lineNumber()).arg(xml.errorString())};
-    if (xml.name() == u"kml")
+    const bool kml = format == TrackFormat::Kml || (format == TrackFormat::ByContent && xml.name() == u"kml");
+    const bool gpx = format == TrackFormat::Gpx || (format == TrackFormat::ByContent && xml.name() == u"gpx");
+    if (kml)
         readKml(xml, c);
-    else if (xml.name() == u"gpx")
+    else if (gpx)
         readGpx(xml, c);
     else
         return {{}, 0, QStringLiteral("not KML or GPX (the document is <%1>)").arg(xml.name().toString())};
     if (!c.failed() && xml.hasError())
         c.fail(QStringLiteral("not well-formed XML at line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()));
     return c.finish();
+}
+
+TrackFile readTrackFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {{}, 0, QStringLiteral("no such file")};
+    if (!info.isFile())
+        return {{}, 0, QStringLiteral("not a file")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, 0, file.errorString()};
+    // A JSON document is parsed whole; XML is read as a stream.
+    const QByteArray head = file.peek(4096);
+    const qint64 limit = head.contains('<') && (!head.contains('{') || head.indexOf('<') < head.indexOf('{'))
+                             ? kMaxXmlFileBytes
+                             : kMaxJsonFileBytes;
+    if (info.size() > limit)
+        return {{}, 0, QStringLiteral("too large (%1 MB; at most %2 MB)").arg(megabytes(info.size()), megabytes(limit))};
+    return readTrackData(file, info.fileName());
 }
 
 QStringList readTrackFiles(const QStringList &paths, std::vector<Track> *tracks)
@@ -455,6 +576,8 @@ QStringList readTrackFiles(const QStringList &paths, std::vector<Track> *tracks)
             errors << QStringLiteral("%1: %2").arg(path, read.error);
             continue;
         }
+        if (read.skipped > 0)
+            errors << QStringLiteral("%1: %2").arg(path, skippedText(read.skipped));
         for (Track &t : read.tracks)
             tracks->push_back(std::move(t));
     }

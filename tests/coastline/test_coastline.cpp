@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #ifdef VELK_COASTLINE_CONVERT
 #include <netcdf.h>
@@ -70,6 +71,8 @@ private slots:
     void findsTheBinsOfAView();
     void picksTheNearestResolution();
     void roundTripsAndRefusesDamagedFiles();
+    void damagedOrCraftedBinsAreSaidAndBounded_data();
+    void damagedOrCraftedBinsAreSaidAndBounded();
     void convertsGshhgNetcdf();
     void drawsTheKanmonStrait_data();
     void drawsTheKanmonStrait();
@@ -220,6 +223,105 @@ void TestCoastline::roundTripsAndRefusesDamagedFiles()
     const Map::Viewport view = Map::fitBox({40, 40, 50, 50}, {100, 100}, 0);
     render(coast, view);
     QVERIFY2(coast.error().contains("damaged"), qPrintable(coast.error()));
+}
+
+namespace {
+
+// A block of one closed segment of `points` points, all but the first at no
+// distance from the one before: what a crafted file would inflate from little.
+QByteArray craftedBlock(quint32 points)
+{
+    QByteArray raw;
+    raw += char(1);                       // one segment
+    raw += char(1);                       // land
+    raw += char((noSide << 4) | noSide);  // closed in the bin
+    for (quint32 v = points; ; v >>= 7) { // point count
+        raw += char((v & 0x7f) | (v >= 0x80 ? 0x80 : 0));
+        if (v < 0x80)
+            break;
+    }
+    raw += QByteArray(qsizetype(points) * 2, '\0');
+    return qCompress(raw, 9);
+}
+
+} // namespace
+
+void TestCoastline::damagedOrCraftedBinsAreSaidAndBounded_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("offset out of range") << "offset" << "damaged (bin 38";
+    QTest::newRow("size out of range") << "size" << "damaged (bin 38";
+    QTest::newRow("flipped byte") << "flip" << "damaged (bin 38";
+    QTest::newRow("truncated, size made to agree") << "truncate" << "damaged (bin 38";
+    QTest::newRow("too many points") << "points" << "damaged (bin 38";
+    QTest::newRow("lying length prefix") << "prefix" << "damaged (bin 38";
+    QTest::newRow("one block behind every bin") << "shared" << "more than a frame may decode";
+}
+
+void TestCoastline::damagedOrCraftedBinsAreSaidAndBounded()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("coast.bin");
+    QString error;
+    QVERIFY(writeFile(path, {smallResolution()}, "2.3.7", &error));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const qsizetype table = qsizetype(qFromLittleEndian<quint64>(bytes.constData() + headerSize + 16));
+    const qsizetype row38 = table + 38 * binRowSize;
+    const qsizetype block = qsizetype(qFromLittleEndian<quint64>(bytes.constData() + row38));
+    auto setRow = [&](qsizetype row, quint64 offset, quint32 size) {
+        qToLittleEndian(offset, bytes.data() + row);
+        qToLittleEndian(size, bytes.data() + row + 8);
+    };
+    auto append = [&](const QByteArray &b) {
+        const quint64 at = quint64(bytes.size());
+        bytes += b;
+        qToLittleEndian(quint64(bytes.size()), bytes.data() + 16);
+        return at;
+    };
+    if (damage == "offset") {
+        setRow(row38, quint64(bytes.size()) + 1, 10);
+    } else if (damage == "size") {
+        setRow(row38, quint64(block), 0xffffff);
+    } else if (damage == "flip") {
+        bytes[block + 8] = char(~bytes[block + 8]);
+    } else if (damage == "truncate") {
+        bytes.truncate(block + 6);
+        qToLittleEndian(quint64(bytes.size()), bytes.data() + 16);
+    } else if (damage == "points") {
+        const QByteArray b = craftedBlock(maxBinPoints + 1);
+        setRow(row38, append(b), quint32(b.size()));
+    } else if (damage == "prefix") {
+        QByteArray b = craftedBlock(maxBinPoints);
+        qToBigEndian(quint32(1000), b.data());
+        setRow(row38, append(b), quint32(b.size()));
+    } else if (damage == "shared") {
+        // Each bin within its own bounds, together far over a frame's.
+        const QByteArray b = craftedBlock(maxBinPoints);
+        const quint64 at = append(b);
+        for (int i = 0; i < 162; ++i)
+            if (i != 100)
+                setRow(table + i * binRowSize, at, quint32(b.size()));
+    }
+    QVERIFY(f.seek(0));
+    QVERIFY(f.resize(0));
+    f.write(bytes);
+    f.close();
+
+    Map::Coastline coast;
+    QVERIFY2(coast.open(path), qPrintable(coast.error()));
+    QVERIFY(!coast.isDamaged());
+    // Bins 38 (lat 30..50, lon 40..60) and 100 (all land, lat -30..-10, lon -160..-140).
+    const Map::Viewport view = Map::fitBox({-30, 40, 50, 220}, {360, 200}, 0);
+    const QImage image = render(coast, view);
+    QVERIFY(coast.isDamaged());
+    QVERIFY2(coast.error().contains(message), qPrintable(coast.error()));
+    // The rest of the map still draws.
+    QVERIFY(isLand(image, view, {-20, 210}));
 }
 
 void TestCoastline::convertsGshhgNetcdf()

@@ -47,8 +47,13 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void plainFilesOfOtherPrograms();
+    void oddFilesAreReadWhole_data();
+    void oddFilesAreReadWhole();
+    void linesAreBoundedNotEmptyOnes();
     void areasOnFilledOffOutlined();
     void trackIsDrawnAndHovered();
+    void fitKeepsClearOfTheLegendOnAnySize();
+    void antimeridianPolesAndZeroLabels();
     void windowMovesAndSavesTheMap();
 
 private:
@@ -255,6 +260,96 @@ void TestMap::plainFilesOfOtherPrograms()
     QCOMPARE(json.tracks[1].position(1).lat, 34.2);
 }
 
+void TestMap::oddFilesAreReadWhole_data()
+{
+    // What each file must give: lines, loose points (0 or 1 track), points in all, points skipped.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("loose");
+    QTest::addColumn<int>("points");
+    QTest::addColumn<int>("skipped");
+    // A line closed inside an open point: the point outlives its line.
+    QTest::newRow("segment closed in a point")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><trkseg/></trkpt></trkseg></trk></gpx>") << 0 << 1 << 1 << 0;
+    QTest::newRow("route closed in a point")
+        << QByteArray("<gpx><rte><rtept lat=\"1\" lon=\"2\"><rte/></rtept><rtept lat=\"3\" lon=\"4\"/></rte></gpx>") << 1 << 1 << 2 << 0;
+    QTest::newRow("segment in extensions")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><extensions><trkseg><trkpt lat=\"3\" lon=\"4\"/>"
+                      "</trkseg></extensions></trkpt><trkpt lat=\"5\" lon=\"6\"/></trkseg></trk></gpx>") << 2 << 0 << 2 << 0;
+    QByteArray empties = "<gpx><trk>";
+    for (int k = 0; k < 1000; ++k)
+        empties += "<trkseg/><trkseg><trkpt lat=\"x\" lon=\"1\"/></trkseg>";
+    QTest::newRow("empty segments") << empties + "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>" << 1 << 0 << 1 << 1000;
+    QTest::newRow("empty coordinates")
+        << QByteArray("<kml><Placemark><LineString><coordinates/></LineString></Placemark>"
+                      "<Placemark><LineString><coordinates> </coordinates></LineString></Placemark>"
+                      "<Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>") << 0 << 1 << 1 << 0;
+    QTest::newRow("NaN among good points")
+        << QByteArray("<gpx><trk><trkseg><trkpt lat=\"nan\" lon=\"1\"/><trkpt lat=\"1\" lon=\"2\"/>"
+                      "<trkpt lat=\"2\" lon=\"inf\"/></trkseg></trk></gpx>") << 1 << 0 << 1 << 2;
+    const QString kml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><kml><Placemark><name>ä</name><LineString>"
+                                       "<coordinates>1,2 3,4</coordinates></LineString></Placemark></kml>");
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char *>(kml.utf16()), kml.size() * 2);
+    QTest::newRow("UTF-16 with a mark") << utf16 << 1 << 0 << 2 << 0;
+    QTest::newRow("gx:Track")
+        << QByteArray("<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Placemark><name>ship</name><gx:Track>"
+                      "<when>2011-04-07T00:00:00Z</when><when>2011-04-07T00:01:00Z</when>"
+                      "<gx:coord>130.9 33.9 0</gx:coord><gx:coord>131.0 34.0 0</gx:coord><gx:coord>x y</gx:coord>"
+                      "</gx:Track></Placemark></kml>") << 1 << 0 << 2 << 1;
+}
+
+void TestMap::oddFilesAreReadWhole()
+{
+    QFETCH(QByteArray, content);
+    const TrackFile read = readTrackFile(write("odd", content));
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    int lines = 0, loose = 0, points = 0;
+    for (const Track &t : read.tracks) {
+        (t.line ? lines : loose) += 1;
+        points += int(t.size());
+    }
+    QTEST(lines, "lines");
+    QTEST(loose, "loose");
+    QTEST(points, "points");
+    QTEST(int(read.skipped), "skipped");
+    if (QByteArray(QTest::currentDataTag()) == "gx:Track") {
+        QCOMPARE(read.tracks[0].name, QStringLiteral("ship"));
+        QCOMPARE(read.tracks[0].time(1), QStringLiteral("2011-04-07T00:01:00Z"));
+    }
+}
+
+void TestMap::linesAreBoundedNotEmptyOnes()
+{
+    // Lines cost memory beside their points, so their number is bounded;
+    // empty lines make none and count for nothing.
+    QByteArray many = "<gpx><trk>";
+    QByteArray empty = many;
+    for (long long k = 0; k <= kMaxFileTracks; ++k) {
+        many += "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg>";
+        empty += "<trkseg/>";
+    }
+    many += "</trk></gpx>";
+    empty += "<trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>";
+    QVERIFY(readTrackFile(write("many.gpx", many)).error.startsWith(QStringLiteral("more than 200000 lines")));
+    const TrackFile read = readTrackFile(write("empty.gpx", empty));
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.tracks.size(), std::size_t(1));
+
+    // A loose point on a line's end marks it and is not drawn again; others are kept.
+    QByteArray ends = "<kml>";
+    for (int k = 0; k < 2000; ++k) {
+        const QByteArray lon = QByteArray::number(100 + k * 0.01);
+        ends += "<Placemark><LineString><coordinates>1,1 " + lon + ",2</coordinates></LineString></Placemark>"
+                "<Placemark><Point><coordinates>" + lon + ",2</coordinates></Point></Placemark>"
+                "<Placemark><Point><coordinates>" + lon + ",3</coordinates></Point></Placemark>";
+    }
+    const TrackFile marked = readTrackFile(write("ends.kml", ends + "</kml>"));
+    QCOMPARE(marked.tracks.size(), std::size_t(2001));
+    QCOMPARE(marked.tracks.back().size(), std::size_t(2000));
+    QCOMPARE(marked.tracks.back().position(0).lat, 3.0);
+}
+
 void TestMap::areasOnFilledOffOutlined()
 {
     MapScene scene;
@@ -313,6 +408,12 @@ void TestMap::trackIsDrawnAndHovered()
             line |= near(image.pixelColor(onLine + QPoint(dx, dy)), trackColor(0), 40);
     QVERIFY(line);
     QVERIFY(speedColor(0.2) != speedColor(12) && speedColor(12) != speedColor(25));
+    // Zoomed as far as the map goes into a segment's middle: still drawn, through the view.
+    Viewport deep = view;
+    deep.center = unproject((project({33.95, 130.95}) + project({34.00, 131.00})) / 2);
+    deep.pixelsPerDegree = 5.0e6;
+    const QImage close = renderImage(deep, scene);
+    QVERIFY(near(close.pixelColor(QPoint(300, 300)), trackColor(0), 40));
 
     const PointRef hit = pointAt(scene, view, QPointF(middle) + QPointF(3, -2));
     QCOMPARE(hit.track, 0);
@@ -320,6 +421,91 @@ void TestMap::trackIsDrawnAndHovered()
     QCOMPARE(pointAt(scene, view, QPointF(middle) + QPointF(40, 0)).track, -1);
     QCOMPARE(pointText(t, 2), QStringLiteral("431000001 KANMON MARU 20110407\n23:50:00\n25.0 kn\n"
                                              "34.00000 N, 131.00000 E\nunder way using engine"));
+}
+
+void TestMap::fitKeepsClearOfTheLegendOnAnySize()
+{
+    // A day whose end lies at the top right of its box, where the legend goes.
+    MapScene scene;
+    scene.showAreas = false;
+    Track day;
+    day.name = QStringLiteral("431000001 KANMON MARU 20110407");
+    day.append({33.90, 130.90}, 3, u"00:00:00");
+    day.append({34.00, 131.00}, 3, u"23:59:00");
+    scene.tracks.push_back(std::make_shared<const Track>(day));
+    for (const QSizeF size : {QSizeF(1200, 900), QSizeF(900, 650), QSizeF(500, 400)}) {
+        const Viewport view = fitScene(scene, size);
+        const QRectF legend = legendRect(size, scene);
+        QVERIFY(!legend.isEmpty());
+        const QRectF endMark(view.toScreen({34.00, 131.00}) - QPointF(30, 30), QSizeF(60, 60));
+        QVERIFY2(!legend.intersects(endMark), qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+    }
+    // A small image gets no legend and a map of most of its size.
+    const Viewport small = fitScene(scene, {64, 64});
+    QVERIFY(legendRect({64, 64}, scene).isEmpty());
+    QVERIFY((small.toScreen({34.00, 131.00}) - small.toScreen({33.90, 130.90})).x() > 30);
+
+    // Thousands of lines: the legend names ten and counts the rest, and stays on the image.
+    for (int k = 0; k < 3000; ++k) {
+        Track t;
+        t.name = QStringLiteral("ship %1").arg(k);
+        t.append({33.0 + k * 0.0003, 130.0 + k * 0.0003});
+        scene.tracks.push_back(std::make_shared<const Track>(std::move(t)));
+    }
+    const QRectF legend = legendRect({1200, 900}, scene);
+    QVERIFY(!legend.isEmpty());
+    QVERIFY(legend.bottom() < 450);
+    const Viewport crowd = fitScene(scene, {1200, 900});
+    QVERIFY(!legend.contains(crowd.toScreen({34.00, 131.00})));
+    QCOMPARE(renderImage(crowd, scene).size(), QSize(1200, 900));
+}
+
+void TestMap::antimeridianPolesAndZeroLabels()
+{
+    // 45 km from 179.5 E to 179.5 W: one short line, not one around the world.
+    Track across;
+    across.append({-16.8, 179.8});
+    across.append({-16.9, -179.8});
+    QVERIFY(std::fabs(across.world(1).x() - 180.2) < 1e-9);
+    QCOMPARE(across.position(1).lon, -179.8);
+    MapScene scene;
+    scene.showAreas = false;
+    scene.tracks.push_back(std::make_shared<const Track>(across));
+    const Viewport view = fitScene(scene, {600, 400});
+    QVERIFY(view.pixelsPerDegree > 500);
+    const QImage image = renderImage(view, scene);
+    const QPoint middle = view.toScreen({-16.85, 180.0}).toPoint();
+    bool line = false;
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            line |= near(image.pixelColor(middle + QPoint(dx, dy)), trackColor(0), 40);
+    QVERIFY(line);
+    // Loose points near 180 stay together; spread ones stay within a turn.
+    Track loose;
+    loose.line = false;
+    for (double lon : {179.9, -179.9, 0.0, -170.0})
+        loose.append({0, lon});
+    QVERIFY(loose.bounds().east - loose.bounds().west <= 360);
+    QVERIFY(std::fabs(loose.world(1).x() - 180.1) < 1e-9);
+    // An area near 180 is drawn again a turn on.
+    scene.showAreas = true;
+    scene.areas[0] = {true, -16.85, -179.99, 0.01};
+    const QImage withArea = renderImage(view, scene);
+    QVERIFY(near(withArea.pixelColor(view.toScreen({-16.85, 180.01}).toPoint()), over(areaColors[0], 90, seaColor)));
+
+    // Nearer the poles than Mercator reaches: said, not silently moved.
+    QVERIFY(!mapNotes(scene).join(u'\n').contains(QStringLiteral("85.05")));
+    Track polar;
+    polar.append({89.5, 10});
+    polar.append({89.9, 20});
+    scene.tracks.push_back(std::make_shared<const Track>(polar));
+    QVERIFY(mapNotes(scene).join(u'\n').contains(QStringLiteral("beyond 85.05°")));
+
+    QCOMPARE(latitudeText(0, 10), QStringLiteral("0°"));
+    QCOMPARE(longitudeText(0, 0.5), QStringLiteral("0°"));
+    QCOMPARE(longitudeText(-180, 30), QStringLiteral("180°"));
+    QCOMPARE(latitudeText(-10, 10), QStringLiteral("10°S"));
+    QCOMPARE(longitudeText(179.5, 0.5), QStringLiteral("179°30'E"));
 }
 
 void TestMap::windowMovesAndSavesTheMap()

@@ -147,7 +147,15 @@ void TestMapFiles::mapCommandDrawsTheTrackAndAreas()
     QVERIFY2(r.status == 0, r.err.constData());
     QImage image(file("map.png"));
     QCOMPARE(image.size(), QSize(500, 400));
-    const Map::Viewport view = Map::fitBox({33.95, 130.94, 33.97, 130.98}, {500, 400}, 40);
+    // The same scene fitted the same way, clear of the legend.
+    Map::MapScene scene;
+    Map::Track track;
+    track.name = QStringLiteral("431000001 20110408");
+    track.append({33.95, 130.94});
+    track.append({33.97, 130.98});
+    scene.tracks.push_back(std::make_shared<const Map::Track>(track));
+    scene.areas[0] = {true, 33.96, 130.96, 0.005};
+    const Map::Viewport view = Map::fitScene(scene, {500, 400});
     // Area A is switched on, filled; the track's line crosses its middle.
     const QPoint inArea = view.toScreen({33.962, 130.958}).toPoint();
     const QColor a = image.pixelColor(inArea);
@@ -176,6 +184,28 @@ void TestMapFiles::mapCommandRefusesWhatItCannotRead()
     QVERIFY(r.err.contains("map takes --file and --ship together"));
     r = velkaisLog({"map", "--track", file("bad.kml"), "--out", file("x.png"), "--size", "10x10"});
     QCOMPARE(r.status, 2);
+
+    // A ship without a position on the globe and no area: nothing to draw, no image.
+    m_ws->writeLog("20110409_AIS_FMT.log", logRecord("08:00:00", "431000002", {}, "91", "181", "4") +
+                                               logRecord("09:00:00", "431000002", {}, "x", "y", "4"));
+    r = velkaisLog({"map", "--logs", m_ws->logs(), "--file", "20110409_AIS_FMT.log", "--ship", "431000002",
+                    "--out", file("none.png"), "--no-index"});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains("has no positions") && r.err.contains("nothing to draw"), r.err.constData());
+    QVERIFY(!QFile::exists(file("none.png")));
+    // With an area there is something: the area.
+    r = velkaisLog({"map", "--logs", m_ws->logs(), "--file", "20110409_AIS_FMT.log", "--ship", "431000002",
+                    "--area", "33.96,130.96,0.005", "--out", file("area.png"), "--no-index"});
+    QCOMPARE(r.status, 0);
+    QVERIFY(QFile::exists(file("area.png")));
+
+    // Points that are not numbers are counted; "--out -" is standard output.
+    m_ws->write("work/partly.gpx", "<gpx><trk><trkseg><trkpt lat=\"nan\" lon=\"1\"/><trkpt lat=\"1\" lon=\"2\"/>"
+                                   "<trkpt lat=\"1.1\" lon=\"2.1\"/></trkseg></trk></gpx>");
+    r = velkaisLog({"map", "--track", file("partly.gpx"), "--out", "-", "--size", "200x150"});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("partly.gpx: 1 point left out"), r.err.constData());
+    QCOMPARE(QImage::fromData(r.out, "PNG").size(), QSize(200, 150));
 }
 
 void TestMapFiles::hostileFilesForTheMapWindow()
@@ -193,5 +223,5 @@ void TestMapFiles::hostileFilesForTheMapWindow()
     QCOMPARE(browser({"--map"}).status, 2);
 }
 
-QTEST_GUILESS_MAIN(TestMapFiles)
+QTEST_MAIN(TestMapFiles)
 #include "test_mapfiles.moc"

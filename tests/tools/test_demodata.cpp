@@ -3,11 +3,13 @@
 #include "workspace.h"
 
 #include "engine/module1.h"
+#include "map_window/coastline.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QImage>
 #include <QMap>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -90,6 +92,59 @@ private slots:
 
     // One ship reports more than 150 times in an hour (the chart's overflow
     // label), and some photographs are larger than the browser's box.
+    // The first map a newcomer sees: every ship's position of a day on the
+    // water of the real coastline (full resolution, about 10 m a pixel).
+    void shipsKeepToTheWater()
+    {
+#ifndef VELK_TEST_COASTLINE
+        QSKIP("no coastline file was generated (libnetcdf or GSHHG missing at configure time)");
+#else
+        QTemporaryDir dir;
+        QString error;
+        DemoData::Options o = small(3);
+        o.mbPerDay = 2;
+        QVERIFY2(DemoData::writeDayLog(dir.path() + "/day.log", kDay, o, &error), qPrintable(error));
+        Map::Coastline coast;
+        QVERIFY2(coast.open(VELK_TEST_COASTLINE), qPrintable(coast.error()));
+        coast.setResolution('f');
+        Map::Viewport view;
+        view.center = {33.885, 131.0};
+        view.size = {4400, 2600};
+        view.pixelsPerDegree = 4400 / 0.46;
+        QImage land(view.size.toSize(), QImage::Format_Grayscale8);
+        land.fill(Qt::white);
+        QPainter painter(&land);
+        coast.setLandBrush(Qt::black);
+        coast.draw(painter, view);
+        painter.end();
+
+        QFile log(dir.path() + "/day.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        double lon = 0;
+        int positions = 0;
+        QStringList ashore;
+        // A record gives its longitude, then its latitude.
+        for (const QByteArray &line : log.readAll().split('\n')) {
+            if (line.startsWith("LONGITUDE"))
+                lon = line.mid(line.indexOf('=') + 1).trimmed().toDouble();
+            if (!line.startsWith("LATITUDE"))
+                continue;
+            const double lat = line.mid(line.indexOf('=') + 1).trimmed().toDouble();
+            const QPoint at = view.toScreen({lat, lon}).toPoint();
+            if (!land.rect().contains(at))
+                continue;
+            ++positions;
+            if (qGray(land.pixel(at)) < 128)
+                ashore << QStringLiteral("%1,%2").arg(lat).arg(lon);
+        }
+        QVERIFY(positions > 1000);
+        QVERIFY2(ashore.isEmpty(), qPrintable(QStringLiteral("%1 of %2 on land: %3")
+                                                  .arg(ashore.size())
+                                                  .arg(positions)
+                                                  .arg(ashore.mid(0, 10).join(u' '))));
+#endif
+    }
+
     void overflowHourAndPhotos()
     {
         QTemporaryDir dir;
