@@ -29,21 +29,11 @@ cmake --build "$build" --target velkais-log velkais-demo-data bench_passages >/d
 export QT_QPA_PLATFORM=offscreen
 V="$build/cli/velkais-log"
 
-data="$PWD/bench/data/year-${days}x${mb}mb"
-logs="$data/logs"
-stamp="seed 1, $days days to 20111231, $mb MB a day"
-if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ]; then
-    echo "generating $days day logs of $mb MB into $data ..."
-    rm -rf "$data"
-    "$build/tools/velkais-demo-data" --out "$data" --days "$days" --end 20111231 --mb-per-day "$mb" >/dev/null 2>&1
-    touch -d '1 day ago' "$logs"/*
-    echo "$stamp" >"$data/stamp"
-    sleep 2
-fi
+source bench/yeardata.sh
+year_logs "$build" "$days" "$mb"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-cat "$logs"/* >/dev/null # into the page cache
 source bench/pairs.sh
 
 period=(--logs "$logs" --from 2011 --to 2012)

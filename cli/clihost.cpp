@@ -2,6 +2,7 @@
 
 #include "engine/module1.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #ifdef _WIN32
@@ -90,4 +91,12 @@ void CliHost::reportSkippedFile(const QString &path, const QString &reason)
     // In the words of the window's details.
     std::fprintf(stderr, "%svelkais-log: %s\n", m_progressShown ? "\r\033[K" : "",
                  Module1::skippedFileText(path, reason).toUtf8().constData());
+}
+
+void startEngineOn(const QString &logs)
+{
+    Module1::resetState();
+    const QString folder = QDir::fromNativeSeparators(logs);
+    Module1::logFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    Module1::kmlFilePath.clear();
 }

@@ -10,6 +10,10 @@
 // plain fields set from the options, and what the windows would show is kept
 // for printing. Nothing here decides anything the window would decide
 // differently: the passes, matching and views are the engine's.
+// The engine's state reset for a new run over the day logs in `logs`.
+// Windows users type D:\archive\logs\; the engine joins names with '/'.
+void startEngineOn(const QString &logs);
+
 // True when standard error is a terminal, where progress lines belong.
 bool stderrIsTerminal();
 

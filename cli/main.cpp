@@ -464,11 +464,7 @@ int run(const QStringList &args)
         return Unreadable;
     }
 
-    Module1::resetState();
-    // Windows users type D:\archive\logs\; the engine joins names with '/'.
-    const QString folder = QDir::fromNativeSeparators(logs);
-    Module1::logFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    Module1::kmlFilePath.clear();
+    startEngineOn(logs);
     CliHost host;
     host.quiet = o.quiet;
     Module1::setHost(&host);

@@ -207,10 +207,7 @@ int reportCommand(const ReportArgs &a)
         }
     }
 
-    Module1::resetState();
-    const QString folder = QDir::fromNativeSeparators(logs);
-    Module1::logFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    Module1::kmlFilePath.clear();
+    startEngineOn(logs);
     CliHost host;
     host.quiet = a.quiet;
     Module1::setHost(&host);

@@ -52,6 +52,20 @@ void deliver(const FinishedFile &file, DaySummary &&summary)
 }
 
 // "Report": every file is summarised, answered from the index when it can.
+// The record's state that a file answered from its summary leaves for the next
+// file, as reading it would have left it.
+void leaveStateOf(const DaySummary &summary)
+{
+    if (summary.setsTime) {
+        record.recTime = summary.lastTime;
+        g_timeReplaced = summary.lastTimeReplaced;
+    }
+    record.recName = summary.name;
+    record.recLongitude = summary.longitude;
+    record.recLatitude = summary.latitude;
+    record.recSpeed = summary.speed;
+}
+
 IndexAnswer answerReport(const QString &fileName, bool &userStop)
 {
     // A day's figures hang on its file alone, never on what the file before left.
@@ -60,16 +74,7 @@ IndexAnswer answerReport(const QString &fileName, bool &userStop)
     if (g_index)
         found = g_index->lookup(logFolder, fileName);
     if (found.summary) {
-        // The state the file leaves for the next one, as reading it would.
-        const DaySummary &summary = *found.summary;
-        if (summary.setsTime) {
-            record.recTime = summary.lastTime;
-            g_timeReplaced = summary.lastTimeReplaced;
-        }
-        record.recName = summary.name;
-        record.recLongitude = summary.longitude;
-        record.recLatitude = summary.latitude;
-        record.recSpeed = summary.speed;
+        leaveStateOf(*found.summary);
         deliver({false, logFolder, fileName, false, true}, std::move(*found.summary));
         if (g_host->processEvents())
             userStop = true;
@@ -294,15 +299,7 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
     if (!answered)
         return summary.hasItems ? IndexAnswer::ReadAfterTurn : IndexAnswer::Read;
 
-    // The state the file leaves for the next one.
-    if (summary.setsTime) {
-        record.recTime = summary.lastTime;
-        g_timeReplaced = summary.lastTimeReplaced;
-    }
-    record.recName = summary.name;
-    record.recLongitude = summary.longitude;
-    record.recLatitude = summary.latitude;
-    record.recSpeed = summary.speed;
+    leaveStateOf(summary);
     return IndexAnswer::Answered;
 }
 

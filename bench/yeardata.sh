@@ -1,0 +1,20 @@
+# Sourced by the year benchmarks: the generated year of day logs they share.
+#   year_logs BUILD DAYS MB   sets $data and $logs, generating them when the stamp differs
+# The logs are made once into bench/data/year-<DAYS>x<MB>mb/ and reused while
+# their stamp matches, then read once into the page cache.
+year_logs() {
+    local build=$1 days=$2 mb=$3
+    data="$PWD/bench/data/year-${days}x${mb}mb"
+    logs="$data/logs"
+    local stamp="seed 1, $days days to 20111231, $mb MB a day"
+    if [ "$(cat "$data/stamp" 2>/dev/null)" != "$stamp" ]; then
+        echo "generating $days day logs of $mb MB into $data ..."
+        rm -rf "$data"
+        "$build/tools/velkais-demo-data" --out "$data" --days "$days" --end 20111231 --mb-per-day "$mb" >/dev/null 2>&1
+        # Summaries are only made of files that have not changed for a while.
+        touch -d '1 day ago' "$logs"/*
+        echo "$stamp" >"$data/stamp"
+        sleep 2 # the change times settle too
+    fi
+    cat "$logs"/* >/dev/null
+}
