@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -63,7 +62,8 @@ int main(int argc, char *argv[])
     // (a file manager's "Open with") started the program.
     std::vector<Map::Track> tracks;
     QStringList errors;
-    if (request.action == Startup::Action::Map) {
+    // No files at all is the map's own menu entry: it opens empty.
+    if (request.action == Startup::Action::Map && !request.mapFiles.isEmpty()) {
         errors = Map::readTrackFiles(request.mapFiles, &tracks);
         for (const QString &e : errors)
             std::fprintf(stderr, "velkais-log-browser: %s\n", e.toLocal8Bit().constData());
@@ -82,13 +82,7 @@ int main(int argc, char *argv[])
         for (Map::Track &t : tracks)
             map.addTrack(std::move(t));
         map.show();
-        if (!errors.isEmpty()) {
-            auto *box = new QMessageBox(QMessageBox::Warning, map.windowTitle(),
-                                        QStringLiteral("Not shown:\n%1").arg(errors.join(QLatin1Char('\n'))),
-                                        QMessageBox::Ok, &map);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
-        }
+        map.showUnreadable(errors);
         return app.exec();
     }
     // Summaries of the day logs, shared with velkais-log, spare reading files

@@ -15,14 +15,13 @@ Request parse(const QStringList &given)
         return r;
     };
     // Everything after --map is a file to show, whatever its name: a desktop
-    // hands over file names as they are.
+    // hands over file names as they are. None opens the map empty, for the
+    // menu entry; its Open... adds files then.
     const qsizetype map = args.indexOf(QStringLiteral("--map"));
     if (map >= 0) {
         if (map > 0)
             return fail(QStringLiteral("a working folder does not go with --map"));
         r.mapFiles = args.mid(1);
-        if (r.mapFiles.isEmpty())
-            return fail(QStringLiteral("--map needs at least one file"));
         r.action = Action::Map;
         return r;
     }
@@ -82,7 +81,7 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: velkais-log-browser [--index-dir DIR | --no-index] [WORKDIR]\n"
-        "  or:  velkais-log-browser --map FILE...\n"
+        "  or:  velkais-log-browser --map [FILE...]\n"
         "Browse the daily text logs of a shore-side AIS receiving station: search a period\n"
         "of day logs for ships by MMSI and area, and view a ship's day as a chart of\n"
         "reports per hour, a list of voyage and status changes, or a KML track.\n"
@@ -96,11 +95,12 @@ QString helpText()
         "the user's cache folder, ~/.cache/velkais-log-browser/.\n"
         "\n"
         "With --map it opens only the map, with the tracks and points of the KML, GPX\n"
-        "and GeoJSON files given (those velkais-log writes, and plain ones of others).\n"
+        "and GeoJSON files given (those velkais-log writes, and plain ones of others);\n"
+        "without files it opens the map empty, and its Open... (Ctrl+O) adds files.\n"
         "\n"
         "Options:\n"
         "      --index-dir DIR  keep the day index in DIR\n"
-        "      --map FILE...    show the files on the map, without the main window\n"
+        "      --map [FILE...]  show the files on the map, without the main window\n"
         "      --no-index       read every day log; neither use nor update the day index\n"
         "  -h, --help           print this help and exit\n"
         "      --version        print the version and exit\n"

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // The window's command line: velkais-log-browser [--index-dir DIR | --no-index]
-// [WORKDIR] | --map FILE... | --help | --version.
+// [WORKDIR] | --map [FILE...] | --help | --version.
 // It is read before any window or display connection exists, so that --help
 // and usage errors work on a terminal without a desktop.
 namespace Startup {

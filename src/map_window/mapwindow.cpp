@@ -249,6 +249,7 @@ MapWindow::MapWindow(QWidget *parent)
 
     m_canvas = new MapCanvas(m_scene, this);
     auto *bar = new QToolBar(this);
+    bar->addAction(QStringLiteral("Open..."), this, &MapWindow::open)->setToolTip(QStringLiteral("Add KML, GPX or GeoJSON files (Ctrl+O)"));
     bar->addAction(QStringLiteral("Fit"), m_canvas, &MapCanvas::fitAll)->setToolTip(QStringLiteral("Fit what is shown (Home)"));
     m_areaAction = bar->addAction(QStringLiteral("Draw area"));
     m_areaAction->setCheckable(true);
@@ -269,6 +270,7 @@ MapWindow::MapWindow(QWidget *parent)
     connect(m_canvas, &MapCanvas::stationPicked, this, &MapWindow::stationPicked);
     // The tool draws one area, then the map pans again.
     connect(m_canvas, &MapCanvas::areaToolUsed, m_areaAction, [this] { m_areaAction->setChecked(false); });
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &MapWindow::open);
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, &MapWindow::save);
     connect(new QShortcut(QKeySequence::Copy, this), &QShortcut::activated, this, &MapWindow::copyImage);
     resize(900, 650);
@@ -350,6 +352,37 @@ bool MapWindow::saveImage(const QString &path)
 void MapWindow::copyImage()
 {
     QApplication::clipboard()->setImage(image());
+}
+
+QStringList MapWindow::addFiles(const QStringList &paths)
+{
+    std::vector<Track> tracks;
+    const QStringList errors = readTrackFiles(paths, &tracks);
+    for (Track &t : tracks)
+        addTrack(std::move(t));
+    m_canvas->update();
+    showUnreadable(errors);
+    return errors;
+}
+
+void MapWindow::showUnreadable(const QStringList &errors)
+{
+    if (errors.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                QStringLiteral("Not shown:\n%1").arg(errors.join(QLatin1Char('\n'))), QMessageBox::Ok,
+                                this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MapWindow::open()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("Open tracks"), QString(),
+        QStringLiteral("Tracks and points (*.kml *.gpx *.geojson *.json);;All files (*)"));
+    if (!paths.isEmpty())
+        addFiles(paths);
 }
 
 void MapWindow::save()

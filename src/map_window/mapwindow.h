@@ -102,6 +102,12 @@ public:
     // The station report's range outline and station (an empty layer for none).
     void setRange(RangeLayer layer);
 
+    // Reads KML, GPX and GeoJSON files onto the map, as Open... does once its
+    // dialog has chosen them; what could not be read (or only in part) is
+    // returned and said in a message box that does not wait.
+    QStringList addFiles(const QStringList &paths);
+    void showUnreadable(const QStringList &errors);
+
     // Another coastline file than the installed one (the benchmark's).
     bool openCoastline(const QString &path);
 
@@ -118,6 +124,7 @@ signals:
     void stationPicked(double latitude, double longitude);
 
 private:
+    void open();
     void save();
     void about();
 

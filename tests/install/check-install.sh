@@ -53,6 +53,7 @@ grep -qx "Exec=velkais-log-browser %f" "$entry" || fail "$entry does not start v
 grep -qx "Icon=$id" "$entry" || fail "$entry does not name the installed icon"
 map=share/applications/$id.Map.desktop
 grep -qx "Exec=velkais-log-browser --map %F" "$map" || fail "$map does not start the map with files"
+! grep -q '^NoDisplay=' "$map" || fail "$map is hidden from the menu, yet the map starts without files"
 for type in application/vnd.google-earth.kml+xml application/gpx+xml application/geo+json; do
     grep -q "^MimeType=.*$type;" "$map" || fail "$map does not take $type"
 done

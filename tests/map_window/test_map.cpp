@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QWheelEvent>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -55,6 +56,7 @@ private slots:
     void fitKeepsClearOfTheLegendOnAnySize();
     void antimeridianPolesAndZeroLabels();
     void windowMovesAndSavesTheMap();
+    void emptyWindowOpensFilesLater();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -542,6 +544,39 @@ void TestMap::windowMovesAndSavesTheMap()
     QCOMPARE(QImage(path).size(), QSize(600, 400));
     window.copyImage();
     QCOMPARE(QApplication::clipboard()->image().size(), QSize(600, 400));
+}
+
+void TestMap::emptyWindowOpensFilesLater()
+{
+    // Started alone without files: the default view, nothing to fit.
+    MapWindow window;
+    window.canvas()->setFixedSize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const Viewport empty = window.canvas()->viewport();
+    QCOMPARE(empty.center.lat, fitScene(window.scene(), QSizeF(600, 400)).center.lat);
+
+    // Open... with a readable file among unreadable ones: the good one is
+    // shown and fitted, the others said in a box that does not block.
+    const QString good = write("good.gpx", "<gpx><trk><trkseg><trkpt lat=\"60.0\" lon=\"5.0\"/>"
+                                           "<trkpt lat=\"60.1\" lon=\"5.1\"/></trkseg></trk></gpx>");
+    const QString bad = write("bad.kml", "<kml><Document><Placemark><LineString><coord");
+    const QStringList errors = window.addFiles({good, bad, m_dir->filePath("missing.geojson")});
+    QCOMPARE(errors.size(), 2);
+    QCOMPARE(window.trackCount(), std::size_t(1));
+    const Viewport &view = window.canvas()->viewport();
+    QVERIFY(!QRectF(0, 0, 600, 400).contains(empty.toScreen({60.0, 5.0})));
+    for (const LatLon end : {LatLon{60.0, 5.0}, LatLon{60.1, 5.1}})
+        QVERIFY(QRectF(0, 0, 600, 400).contains(view.toScreen(end)));
+    auto *box = window.findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY(box->text().contains("bad.kml: not well-formed XML") && box->text().contains("missing.geojson: no such file"));
+    box->close();
+
+    // All read: no box.
+    QVERIFY(window.addFiles({good}).isEmpty());
+    QCOMPARE(window.trackCount(), std::size_t(2));
+    QVERIFY(!window.findChild<QMessageBox *>() || !window.findChild<QMessageBox *>()->isVisible());
 }
 
 QTEST_MAIN(TestMap)

@@ -147,7 +147,7 @@ check "Installed apps: the size" size_ok
 # The shortcuts: the target is stored as the plain path in the link.
 lnk_target() { strings -n 6 "$1" | grep -iE '^[a-z]:\\.*\.exe$' | head -n 1; }
 menu="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Log Browser for VELK-AIS"
-for link in "$menu/Log Browser for VELK-AIS.lnk" "$menu/Log Browser - station.lnk" \
+for link in "$menu/Log Browser for VELK-AIS.lnk" "$menu/Log Browser Map.lnk" "$menu/Log Browser - station.lnk" \
             "$WINEPREFIX/drive_c/users/$user/Desktop/Log Browser - station.lnk"; do
     target=$(lnk_target "$link" 2>/dev/null || true)
     check "shortcut $(basename "$(dirname "$link")")/$(basename "$link") starts the installed browser" \
@@ -155,6 +155,7 @@ for link in "$menu/Log Browser for VELK-AIS.lnk" "$menu/Log Browser - station.ln
 done
 check "the station shortcut opens its working folder" \
     grep -qF "\"$(winpath "$station/work")\"" <(strings -el "$menu/Log Browser - station.lnk")
+check "the map's shortcut starts the map alone" grep -qxF -- --map <(strings -el -n 5 "$menu/Log Browser Map.lnk")
 
 # Running a setup again, as a newer version's would: the installed one goes
 # by its own uninstaller, the same folder is used, the station shortcut kept.
@@ -195,6 +196,8 @@ check "the installed browser starts in the station's working folder" \
     still_running 10 "$installed/velkais-log-browser.exe" "$(winpath "$station/work")"
 check "the map starts from Open with on a GPX file" \
     still_running 10 "$installed/velkais-log-browser.exe" --map "$(winpath "$station/work/day.gpx")"
+check "the map starts alone, empty, as its shortcut starts it" \
+    still_running 10 "$installed/velkais-log-browser.exe" --map
 cache="$WINEPREFIX/drive_c/users/$user/AppData/Local/cache/velkais-log-browser"
 check "the searches filled the day index's cache" [ -d "$cache" ]
 installed_at=$SECONDS

@@ -33,6 +33,8 @@ ManifestSupportedOS Win10
 !define PROGID "VelkaisLogBrowser.Track"
 !define APP_KEY "Software\Classes\Applications\${EXE}"
 !define FOLDER_NAME "velkais-log-browser"
+; Named as the map's desktop entry on Linux.
+!define MAP_LINK "Log Browser Map.lnk"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -260,6 +262,9 @@ Section "Install"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0 \
         SW_SHOWNORMAL "" "Search an AIS station's day logs for ships"
+    ; The map alone, empty: its Open... adds track files.
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\${MAP_LINK}" "$INSTDIR\${EXE}" "--map" "$INSTDIR\${EXE}" 0 \
+        SW_SHOWNORMAL "" "Show KML, GPX and GeoJSON tracks on an offline sea map"
 
     ${If} $WorkDir != ""
         Push $WorkDir
@@ -354,6 +359,7 @@ Section "Uninstall"
         Delete "$SMPROGRAMS\${PRODUCT}\$1"
     ${EndIf}
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT}\${MAP_LINK}"
     RMDir "$SMPROGRAMS\${PRODUCT}"
 
     !macro un.OpenWith ext
