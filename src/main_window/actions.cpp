@@ -77,6 +77,8 @@ QString FormActions::helpText() const
         "  Map: the ship's day tracks on the sea map, the areas, and squares drawn to become areas.\n"
         "  Passages: when each ship entered and left each active area, how fast and which way, as a\n"
         "    table and a chart per day; a double click shows the passage on the map.\n"
+        "  Station report: what the station heard over the period: records per 10 minutes, silences,\n"
+        "    ships per day and the range by bearing; its outline is drawn on the map.\n"
         "  Unread days: the log files a pass could not read or was stopped before.\n");
     return text;
 }
