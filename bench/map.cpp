@@ -12,6 +12,7 @@
 // 4. Files of many small lines: read, added to the window one by one, painted.
 // The coastline is the installed one (Coastline::defaultPath) unless --coastline
 // names another; without one the figures are for the map without land.
+#include "resident.h"
 #include "engine/export.h"
 #include "engine/module1.h"
 #include "engine/plainhost.h"
@@ -36,15 +37,6 @@
 #include <time.h>
 
 namespace {
-
-double residentMb()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
-}
 
 double peakMb()
 {

@@ -6,6 +6,7 @@
 // gives, are put into the window, which is shown offscreen. Timed: filling the
 // table, sorting by each column (ascending, then descending), the area filter,
 // and the resident memory after all of it, against that before the window.
+#include "resident.h"
 #include "engine/passages.h"
 #include "passages_window/passagemodel.h"
 #include "passages_window/passageswindow.h"
@@ -21,15 +22,6 @@
 #include <random>
 
 namespace {
-
-double residentMb()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
-}
 
 std::vector<Module1::Passage> passages(int n)
 {

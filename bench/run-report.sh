@@ -26,13 +26,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-build="$PWD/build/release"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target velkais-log velkais-demo-data >/dev/null
-export QT_QPA_PLATFORM=offscreen
-V="$build/cli/velkais-log"
-
 source bench/yeardata.sh
+year_build
 year_logs "$build" "$days" "$mb"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

@@ -27,13 +27,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-build="$PWD/build/release"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target velkais-log velkais-demo-data bench_year >/dev/null
-export QT_QPA_PLATFORM=offscreen
-V="$build/cli/velkais-log"
-
 source bench/yeardata.sh
+year_build bench_year
 year_logs "$build" "$days" "$mb"
 
 tmp=$(mktemp -d)

@@ -1,7 +1,17 @@
-# Sourced by the year benchmarks: the generated year of day logs they share.
+# Sourced by the year benchmarks: the Release build and the generated year of
+# day logs they share.
+#   year_build [TARGET...]    builds velkais-log, the generator and TARGETs; sets $build and $V
 #   year_logs BUILD DAYS MB   sets $data and $logs, generating them when the stamp differs
 # The logs are made once into bench/data/year-<DAYS>x<MB>mb/ and reused while
 # their stamp matches, then read once into the page cache.
+year_build() {
+    build="$PWD/build/release"
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" --target velkais-log velkais-demo-data "$@" >/dev/null
+    export QT_QPA_PLATFORM=offscreen
+    V="$build/cli/velkais-log"
+}
+
 year_logs() {
     local build=$1 days=$2 mb=$3
     data="$PWD/bench/data/year-${days}x${mb}mb"
