@@ -3,9 +3,13 @@
 
 #include "engine/numbers.h"
 #include "engine/text.h"
+#include "engine/readahead.h"
 #include "platform/files.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
 
 namespace Module1 {
 
@@ -23,6 +27,45 @@ QStringList unreadFrom(const QStringList &names, qsizetype stopped, const QStrin
     return paths;
 }
 
+// The workers of a period pass that reads with more than one thread, and the
+// files of the period they are given: the pass's file and those after it, as
+// many as keep every worker busy, leaving out those the index will answer.
+class PassWorkers
+{
+public:
+    PassWorkers(detail::Pass pass, int jobs) : m_pass(pass), m_ahead(jobs, pass == detail::Pass::Export)
+    {
+        detail::g_readAhead = &m_ahead;
+    }
+    ~PassWorkers()
+    {
+        detail::g_readAhead = nullptr;
+        m_ahead.cancel();
+        detail::forgetEarlyLookups();
+    }
+    PassWorkers(const PassWorkers &) = delete;
+    PassWorkers &operator=(const PassWorkers &) = delete;
+
+    void feed(const QStringList &names, qsizetype from, const QString &first, const QString &last)
+    {
+        m_next = std::max(m_next, from);
+        // Lookups ahead hold summaries: a warm index must not have the whole
+        // year's in memory at once.
+        const qsizetype horizon = from + 4 * m_ahead.jobs() + 4;
+        while (m_next < names.size() && m_next < horizon && m_ahead.outstanding() <= m_ahead.jobs()) {
+            const QString &name = names[m_next++];
+            const QString date = leftChars(name, 8);
+            if (first <= date && date <= last && !detail::indexHolds(m_pass, name))
+                m_ahead.request(name, logFolder + name);
+        }
+    }
+
+private:
+    detail::Pass m_pass;
+    detail::ReadAhead m_ahead;
+    qsizetype m_next = 0;
+};
+
 } // namespace
 
 bool periodPass(const QString &mode)
@@ -30,6 +73,11 @@ bool periodPass(const QString &mode)
     Host &host = *Module1::host();
     const detail::StoreSummariesLater storeLater;
     const QStringList names = Platform::listFiles(logFolder, kLogSuffix);
+    const detail::Pass pass = detail::passOf(mode);
+    const int jobs = readJobs();
+    std::optional<PassWorkers> workers;
+    if (jobs > 1 && pass != detail::Pass::List2)
+        workers.emplace(pass, jobs);
     bool inPeriod = false;
     for (qsizetype i = 0; i < names.size(); ++i) {
         // Read afresh for every name: an edit made during the pass applies to
@@ -39,6 +87,8 @@ bool periodPass(const QString &mode)
         const QString date = leftChars(names[i], 8);
         if (first <= date && date <= last) {
             inPeriod = true;
+            if (workers)
+                workers->feed(names, i, first, last);
             const std::size_t stops = passReport.stops.size();
             if (readLogFile(names[i], mode)) {
                 if (passReport.stops.size() > stops)

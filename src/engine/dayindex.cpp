@@ -5,6 +5,7 @@
 #include "engine/summarybuilder.h"
 
 #include <algorithm>
+#include <deque>
 #include <cstdint>
 
 namespace Module1 {
@@ -37,6 +38,27 @@ bool g_storeLater = false;
 // What the file being read is summarised for: the index, a report, or both.
 bool g_storeWanted = false;
 bool g_collectWanted = false;
+
+// Lookups made ahead of a file's turn, while workers read the files before it
+// (indexHolds), in the period's order.
+struct EarlyLookup
+{
+    QString folder, fileName;
+    DayIndex::Lookup found;
+};
+std::deque<EarlyLookup> g_early;
+
+// The index's word on a file: the one asked for ahead of time, if any.
+DayIndex::Lookup lookupFile(const QString &fileName)
+{
+    while (!g_early.empty()) {
+        EarlyLookup early = std::move(g_early.front());
+        g_early.pop_front();
+        if (early.folder == logFolder && early.fileName == fileName)
+            return std::move(early.found);
+    }
+    return g_index->lookup(logFolder, fileName);
+}
 
 void deliver(const FinishedFile &file, DaySummary &&summary)
 {
@@ -72,7 +94,7 @@ IndexAnswer answerReport(const QString &fileName, bool &userStop)
     emptyRecord();
     DayIndex::Lookup found;
     if (g_index)
-        found = g_index->lookup(logFolder, fileName);
+        found = lookupFile(fileName);
     if (found.summary) {
         leaveStateOf(*found.summary);
         deliver({false, logFolder, fileName, false, true}, std::move(*found.summary));
@@ -268,7 +290,7 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
     // and hold for a file read from an empty record only.
     if (!g_index || (pass != Pass::Search && pass != Pass::List1 && pass != Pass::Passages) || !recordIsEmpty())
         return IndexAnswer::Read;
-    DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
+    DayIndex::Lookup found = lookupFile(fileName);
     if (!found.summary) {
         if (found.wantSummary) {
             g_builder.start();
@@ -301,6 +323,21 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
 
     leaveStateOf(summary);
     return IndexAnswer::Answered;
+}
+
+bool indexHolds(Pass pass, const QString &fileName)
+{
+    if (!g_index || (pass != Pass::Search && pass != Pass::List1 && pass != Pass::Passages && pass != Pass::Report))
+        return false;
+    DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
+    const bool holds = found.summary != nullptr;
+    g_early.push_back({logFolder, fileName, std::move(found)});
+    return holds;
+}
+
+void forgetEarlyLookups()
+{
+    g_early.clear();
 }
 
 bool g_buildingSummary = false;

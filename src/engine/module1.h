@@ -138,6 +138,18 @@ void accumulateView();
 // Returns true when it stopped early.
 bool periodPass(const QString &mode);
 
+// Day logs a period pass reads at once, each on a worker thread, while the
+// pass's own thread applies them in the period's order; 1 reads them one
+// after the other on the pass's thread. Views and single files are always
+// read by the thread that asks. Until set (0): VELKAIS_JOBS when it holds a
+// number of 1 or more, else the number of cores.
+void setReadJobs(int jobs);
+int readJobs();
+inline constexpr int kMaxReadJobs = 64;
+// VELKAIS_JOBS as a number of jobs: 0 when unset, -1 when not a number from 1
+// to kMaxReadJobs.
+int readJobsFromEnvironment();
+
 // The commands of the main window.
 void searchCommand();   // Command1
 void shipSelection();   // a ship selected in List1

@@ -1,6 +1,7 @@
 #include "engine/internal.h"
 #include "engine/module1.h"
 #include "engine/numbers.h"
+#include "engine/readahead.h"
 #include "engine/text.h"
 #include "engine/itemrules.h"
 #include "platform/itemreader.h"
@@ -76,6 +77,91 @@ void reportSkipped(const QString &path, const QString &reason, const QString &mo
     g_host->reportSkippedFile(path, reason);
 }
 
+// How a worker's read of a file ended, as far as the pass replayed it.
+struct ReadEnd
+{
+    bool seen = false; // the worker read to the file's end or a read error
+    std::uint8_t flags = 0;
+    QString error;
+};
+
+// Replays the steps a worker wrote down for the file (readahead.h) on the
+// current record, with the matcher and the event-loop turns of the loop in
+// readLogFile. `stop` and `userStop` as there.
+ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTaken, bool &stop, bool &userStop)
+{
+    ReadEnd end;
+    Host &host = *g_host;
+    EventTurns &turns = eventTurns();
+    if (!turnTaken)
+        turns.forceNext();
+    const auto turn = [&] {
+        if (host.processEvents()) {
+            stop = true;
+            userStop = true;
+            return false;
+        }
+        refreshControls();
+        return true;
+    };
+    const auto set = [](std::string &field, std::string_view text) {
+        field.clear();
+        field.append(text.data(), text.size());
+    };
+    std::string chunk;
+    for (;;) {
+        bool timedOut = false;
+        if (!job.nextChunk(chunk, 10, timedOut)) {
+            if (!timedOut)
+                return end;
+            // The worker is still reading: the window stays alive meanwhile.
+            if (turns.dueByClock() && !turn())
+                return end;
+            continue;
+        }
+        StepCursor step(chunk);
+        while (!step.atEnd()) {
+            const std::uint8_t op = step.op();
+            switch (op) {
+            case Step::kMatch:
+                // The separator of the same item follows; a stop comes before it.
+                if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
+                    stop = true;
+                    return end;
+                }
+                continue;
+            case Step::kEnd:
+                end.seen = true;
+                end.flags = step.byte();
+                end.error = toQString(step.text());
+                continue;
+            case Step::kSeparator: {
+                const std::uint8_t flags = step.byte();
+                const std::uint64_t size = step.u64();
+                set(record.recTime, step.text());
+                g_timeReplaced = (flags & 1) != 0;
+                noteSeparator((flags & 2) != 0, static_cast<std::size_t>(size));
+                break;
+            }
+            case Step::kFirstItem: break;
+            case 2: set(record.recMmsi, step.text()); break;
+            case 3: set(record.recName, step.text()); break;
+            case 4: set(record.recLongitude, step.text()); break;
+            case 5: set(record.recLatitude, step.text()); break;
+            case 6: set(record.recSpeed, step.text()); break;
+            case 7: set(record.recDestination, step.text()); break;
+            case 8: set(record.recEta, step.text()); break;
+            case 9: set(record.recDraught, step.text()); break;
+            case 10: set(record.recNavStatus, step.text()); break;
+            case 11: set(record.recText, step.text()); break;
+            default: break;
+            }
+            if (turns.due() && !turn())
+                return end;
+        }
+    }
+}
+
 } // namespace
 
 bool readLogFile(const QString &fileName, const QString &mode)
@@ -91,13 +177,32 @@ bool readLogFile(const QString &fileName, const QString &mode)
 
     bool stop = false;
     bool userStop = false;
+    // A worker of the period pass may be reading the file already.
+    std::shared_ptr<ReadJob> job = g_readAhead ? g_readAhead->take(fileName) : nullptr;
     // The day index may answer for the file without reading it.
     const IndexAnswer answer = answerFromIndex(pass, fileName, userStop);
     stop = userStop;
+    // The worker read from a record without an MMSI, which every file but the
+    // one a pass stopped in leaves behind.
+    if (job && (answer == IndexAnswer::Answered || !record.recMmsi.empty())) {
+        job->abandon();
+        job.reset();
+    }
     Platform::ItemReader reader;
     const QString path = logFolder + fileName;
     if (answer == IndexAnswer::Answered) {
         // The summary stood for the whole file: nothing to read.
+    } else if (job) {
+        const ReadEnd end = replayRead(*job, pass, fileName, answer == IndexAnswer::ReadAfterTurn, stop, userStop);
+        job->abandon();
+        if (end.flags & Step::kOpenFailed) {
+            reportSkipped(path, end.error, mode);
+            finishFile(fileName, false, false);
+        } else {
+            if (end.flags & Step::kReadFailed)
+                reportSkipped(path, end.error, mode);
+            finishFile(fileName, !stop && end.seen && !(end.flags & Step::kReadFailed), end.flags & Step::kHasItems);
+        }
     } else if (!reader.open(path)) {
         reportSkipped(path, reader.errorString(), mode);
         finishFile(fileName, false, false);

@@ -3,6 +3,10 @@
 #include "engine/numbers.h"
 #include "engine/text.h"
 
+#include <QThread>
+
+#include <algorithm>
+
 namespace Module1 {
 
 CurrentRecord record;
@@ -56,6 +60,35 @@ double numberOf(const std::string &text)
 }
 
 } // namespace detail
+
+namespace {
+int g_readJobs = 0;
+}
+
+void setReadJobs(int jobs)
+{
+    g_readJobs = jobs;
+}
+
+int readJobsFromEnvironment()
+{
+    const QByteArray text = qgetenv("VELKAIS_JOBS");
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const int jobs = text.trimmed().toInt(&ok);
+    return ok && jobs >= 1 && jobs <= kMaxReadJobs ? jobs : -1;
+}
+
+int readJobs()
+{
+    if (g_readJobs > 0)
+        return g_readJobs;
+    const int fromEnvironment = readJobsFromEnvironment();
+    if (fromEnvironment > 0)
+        return fromEnvironment;
+    return std::clamp(QThread::idealThreadCount(), 1, kMaxReadJobs);
+}
 
 void setHost(Host *host)
 {

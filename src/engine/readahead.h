@@ -1,0 +1,139 @@
+#pragma once
+
+// Day logs read ahead on worker threads for a period pass.
+//
+// A worker reads one day log from an empty record and writes down, in order,
+// what the reader would do to the current record: the fields it assigns, each
+// separator's time, and the moments it hands the record to the matcher. The
+// pass's own thread replays those steps on the real record and calls the real
+// matcher, in the period's day order, so everything that depends on the order
+// (the ship list, names, the limit, the day summaries, the state a file leaves
+// for the next) comes out exactly as when that thread reads the files itself.
+// What the worker spares it is the reading: finding items and classifying them,
+// the larger part of a pass.
+//
+// Steps travel in chunks of a bounded size, and a worker waits while the chunks
+// it has written and the pass has not yet replayed reach a bound: a day of
+// 300 MB never sits in memory whole.
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace Module1::detail {
+
+// One step as the worker writes it: an opcode byte, then its data.
+namespace Step {
+// Opcodes 2 to 11 assign the field of that key: a 4-byte length, the bytes.
+inline constexpr std::uint8_t kMatch = 20;      // hand the record to the matcher
+// flags (1 byte: bit 0 the stand-in time, bit 1 the file's first item), the
+// item's size (8 bytes), the time's length (4 bytes) and the time.
+inline constexpr std::uint8_t kSeparator = 21;
+// The file's first item when it gave no other step: the place of the first
+// event-loop turn.
+inline constexpr std::uint8_t kFirstItem = 22;
+// How the read ended, before the match of a record left at the file's end:
+// flags (bit 0 the file did not open, bit 1 reading failed, bit 2 the file
+// had items) and the reader's error as a text.
+inline constexpr std::uint8_t kEnd = 23;
+inline constexpr std::uint8_t kOpenFailed = 1, kReadFailed = 2, kHasItems = 4;
+} // namespace Step
+
+// One day log being read ahead.
+class ReadJob
+{
+public:
+    ReadJob(QString fileName, QString path) : m_fileName(std::move(fileName)), m_path(std::move(path)) {}
+
+    const QString &fileName() const { return m_fileName; }
+
+    // The next chunk of steps for the pass: true with `chunk` filled, or false
+    // when the steps are all delivered. Waits at most `timeoutMs` for the
+    // worker; `timedOut` says it did.
+    bool nextChunk(std::string &chunk, int timeoutMs, bool &timedOut);
+
+    // The pass no longer wants the steps: the worker stops, the chunks go.
+    void abandon();
+
+private:
+    friend class ReadAhead;
+
+    // The worker's side.
+    void run(bool allKeys, const std::atomic<bool> &cancelled);
+    bool deliver(std::string &chunk, const std::atomic<bool> &cancelled);
+    void markDone();
+
+    const QString m_fileName;
+    const QString m_path;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_chunks;
+    bool m_done = false;
+    bool m_abandoned = false; // the pass no longer wants it
+};
+
+class ReadAhead
+{
+public:
+    // `jobs` workers; `allKeys` as the pass reads (every key, or up to the speed).
+    ReadAhead(int jobs, bool allKeys);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead &) = delete;
+    ReadAhead &operator=(const ReadAhead &) = delete;
+
+    int jobs() const { return m_jobs; }
+    // Files asked for and not yet taken by the pass.
+    int outstanding();
+    // Queues a day log of the period, in the period's order, for the next free worker.
+    void request(const QString &fileName, const QString &path);
+    // The pass reaches the file: its job if it was asked for, and then every
+    // job asked for before it is abandoned, as the pass is past it.
+    std::shared_ptr<ReadJob> take(const QString &fileName);
+    // Every worker stops within a few microseconds of reading.
+    void cancel();
+
+private:
+    void work();
+
+    const int m_jobs;
+    const bool m_allKeys;
+    std::atomic<bool> m_cancelled{false};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<ReadJob>> m_waiting;  // asked for, no worker yet
+    std::deque<std::shared_ptr<ReadJob>> m_asked;    // asked for, not yet taken by the pass
+    bool m_quit = false;
+    std::vector<std::thread> m_threads;
+};
+
+// The read-ahead of the period pass running now, or null: views, single files
+// and one-thread passes read for themselves.
+extern ReadAhead *g_readAhead;
+
+// Steps decoded from a chunk.
+class StepCursor
+{
+public:
+    explicit StepCursor(std::string_view chunk) : m_p(chunk.data()), m_end(chunk.data() + chunk.size()) {}
+    bool atEnd() const { return m_p >= m_end; }
+    std::uint8_t op() { return static_cast<std::uint8_t>(*m_p++); }
+    std::uint8_t byte() { return static_cast<std::uint8_t>(*m_p++); }
+    std::uint64_t u64();
+    std::string_view text();
+
+private:
+    const char *m_p;
+    const char *m_end;
+};
+
+} // namespace Module1::detail
