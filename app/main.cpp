@@ -1,4 +1,5 @@
 #include "engine/dayindex.h"
+#include "engine/module1.h"
 #include "index/sqlitedayindex.h"
 #include "main_window/form1.h"
 #include "map_window/mapwindow.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QThread>
 
 #include <cstdio>
 
@@ -88,6 +90,12 @@ int main(int argc, char *argv[])
     // Summaries of the day logs, shared with velkais-log, spare reading files
     // that cannot change a Search or a ship selection.
     Index::SqliteDayIndex dayIndex(request.indexDir);
+    // A wrong VELKAIS_JOBS costs nothing but speed: said, and the cores used.
+    if (Module1::readJobsFromEnvironment() < 0) {
+        std::fprintf(stderr, "velkais-log-browser: VELKAIS_JOBS takes a number from 1 to %d; reading with one thread a core\n",
+                     Module1::kMaxReadJobs);
+        Module1::setReadJobs(QThread::idealThreadCount());
+    }
     if (!request.noIndex)
         Module1::setDayIndex(&dayIndex);
     Form1 form;

@@ -105,6 +105,11 @@ QString helpText()
         "  -h, --help           print this help and exit\n"
         "      --version        print the version and exit\n"
         "\n"
+        "Environment:\n"
+        "  VELKAIS_JOBS         day logs a search reads at once, one a thread (default: one\n"
+        "                       per core; 1 reads them one after the other)\n"
+        "  VELKAIS_INDEX_DIR    where the day index is kept (see above)\n"
+        "\n"
         "Exit status:\n"
         "  2  usage error: no window opens; a WORKDIR that is not a folder is shown in\n"
         "     a message box too when a desktop is there\n");

@@ -73,7 +73,9 @@ const OptionHelp kOptions[] = {
     {"quiet", "--quiet",
      "no line for each log file that could not be read (the summary line and the exit status stay); index: nothing "
      "on standard output either, for cron (problems still on standard error)"},
-    {"jobs", "--jobs N", "index: files read at once, in as many processes (default: one per core)"},
+    {"jobs", "--jobs N",
+     "day logs a period is read with at once, one a thread (index: in as many processes); 1 reads them one after "
+     "the other; a single day is always read by one (default: $VELKAIS_JOBS, else one per core)"},
     {"station", "--station LAT,LON", "report: the receiving station's position in decimal degrees, for the range (default: $VELKAIS_STATION)"},
     {"compare", "--compare FROM,TO", "report: a second period, reported beside the first with the differences"},
     {"outline", "--outline FILE", "report: write the range outline (maximum and 95th percentile per 5-degree sector) as GeoJSON (.geojson, .json) or KML (.kml)"},
@@ -97,7 +99,7 @@ struct CommandHelp
     QStringList options;
 };
 
-const QStringList kCommon = {"logs", "quiet", "index-dir", "no-index", "help"};
+const QStringList kCommon = {"logs", "quiet", "index-dir", "no-index", "jobs", "help"};
 
 // What each subcommand takes and prints; the whole --help and each
 // subcommand's own are made from it.
@@ -147,7 +149,7 @@ const CommandHelp kCommands[] = {
      {"from", "to", "station", "compare", "format", "out", "outline", "rejected", "silence", "max-range", "check", "last",
       "now"}},
     {"index", "[--logs DIR] [--from TEXT] [--to TEXT] [--jobs N]",
-     "one line of what it did, after building the day index of the period ahead", {"from", "to", "jobs"}},
+     "one line of what it did, after building the day index of the period ahead", {"from", "to"}},
 };
 
 const CommandHelp *findCommand(const QString &name)
@@ -376,13 +378,27 @@ int run(const QStringList &args)
     }
     if (!parse(args, o, error))
         return usageError(error, o.command);
+    // Threads for the period passes: the option, else the environment, else the cores.
+    int jobs = Module1::readJobsFromEnvironment();
+    if (o.values.contains("jobs")) {
+        bool ok = false;
+        jobs = o.values.value("jobs").toInt(&ok);
+        if (!ok || jobs < 1 || jobs > Module1::kMaxReadJobs)
+            return usageError(QStringLiteral("--jobs takes a number from 1 to %1").arg(Module1::kMaxReadJobs), o.command);
+    } else if (jobs < 0) {
+        return usageError(QStringLiteral("VELKAIS_JOBS takes a number from 1 to %1, not '%2'")
+                              .arg(Module1::kMaxReadJobs)
+                              .arg(qEnvironmentVariable("VELKAIS_JOBS")),
+                          o.command);
+    }
+    Module1::setReadJobs(jobs);
     if (o.command == QLatin1String("report"))
         return reportCommand({o.values, o.flags.contains("rejected"), o.flags.contains("check"), o.quiet, o.noIndex});
     if (!o.flags.isEmpty())
         return usageError(QStringLiteral("--%1 goes with report").arg(o.flags.first()), o.command);
 
     const QStringList criteria = {"mmsi", "area"};
-    const QStringList common = {"logs", "index-dir"};
+    const QStringList common = {"logs", "index-dir", "jobs"};
     if (o.command == QLatin1String("search"))
         (void)requireOptions(o, {"from", "to"}, common + criteria, error);
     else if (o.command == QLatin1String("days"))
@@ -409,7 +425,7 @@ int run(const QStringList &args)
         }
     }
     else if (o.command == QLatin1String("index")) {
-        if (requireOptions(o, {}, common + QStringList{"from", "to", "jobs", "worker"}, error) && o.noIndex)
+        if (requireOptions(o, {}, common + QStringList{"from", "to", "worker"}, error) && o.noIndex)
             error = QStringLiteral("--no-index does not go with index");
     }
     else
@@ -480,10 +496,7 @@ int run(const QStringList &args)
         run.to = o.values.value("to");
         run.indexDir = o.values.value("index-dir");
         run.worker = o.values.contains("worker");
-        bool jobsOk = true;
-        run.jobs = o.values.contains("jobs") ? o.values.value("jobs").toInt(&jobsOk) : QThread::idealThreadCount();
-        if (!jobsOk || run.jobs < 1)
-            return usageError(QStringLiteral("--jobs takes a number of 1 or more"), o.command);
+        run.jobs = Module1::readJobs();
         return indexCommand(run, *index, host);
     }
 

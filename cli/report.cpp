@@ -185,7 +185,7 @@ bool writeTo(const QString &path, const QByteArray &bytes, const CliHost &host)
 int reportCommand(const ReportArgs &a)
 {
     for (const QString &key : a.values.keys()) {
-        static const QStringList allowed = {"logs", "index-dir", "from", "to", "station", "compare", "format", "out",
+        static const QStringList allowed = {"logs", "index-dir", "jobs", "from", "to", "station", "compare", "format", "out",
                                             "outline", "silence", "max-range", "last", "now"};
         if (!allowed.contains(key))
             return usage(a, QStringLiteral("--%1 does not go with report").arg(key));

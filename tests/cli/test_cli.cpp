@@ -192,7 +192,7 @@ private slots:
         QVERIFY(track.out.startsWith("Usage: velkais-log track [--logs DIR] --file NAME --ship MMSI"));
         QCOMPARE(track.out.count("Usage:"), 1);
         QVERIFY(track.out.contains("  --utc-offset +HH:MM"));
-        QVERIFY(!track.out.contains("--area") && !track.out.contains("--jobs"));
+        QVERIFY(!track.out.contains("--area") && !track.out.contains("--gap"));
         QCOMPARE(velkaisLog({"--ship", "1", "records", "--help"}).out.count("--altitude"), 0);
     }
 
