@@ -1,0 +1,206 @@
+// Period passes whose day logs are read ahead by worker threads give exactly
+// what one thread gives: every pass kind, with the day index off, cold and
+// warm, over random logs whose records run across file ends, with stand-in
+// times, an unreadable file in the middle, the result limit and Escape.
+#include "engine/dayindex.h"
+#include "engine/export.h"
+#include "engine/module1.h"
+#include "engine/passageformat.h"
+#include "engine/passages.h"
+#include "engine/report.h"
+#include "fakehost.h"
+#include "settledindex.h"
+#include "workspace.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Module1;
+
+namespace {
+
+// A day of random records near and in the squares below, in every shape the
+// reader meets: fields before the first separator (they join the record the
+// file before left), a record without MMSI at the end (carried into the next
+// file), separators without a readable time, CR LF and LF.
+QByteArray randomDay(QRandomGenerator &r, int ships)
+{
+    const char *const lats[] = {"33.9", "34", "34.1", "34.05", "33.95", "", "abc", "40"};
+    const char *const lons[] = {"130.9", "131", "131.1", "131.05", "131.02", "", "x"};
+    const char *const names[] = {"", "", "ALPHA", "BRAVO", "CHARLIE"};
+    const QByteArray eol = r.bounded(2) ? "\r\n" : "\n";
+    QByteArray log;
+    if (r.bounded(3) == 0)
+        log += "NAME                = EARLY" + eol + "LATITUDE            = 34.02" + eol;
+    int seconds = int(r.bounded(600));
+    const int records = int(r.bounded(60)) + ships / 8;
+    for (int i = 0; i < records; ++i) {
+        seconds = std::min(86399, seconds + int(r.bounded(3000)));
+        const QByteArray time = QTime(0, 0).addSecs(seconds).toString("HH:mm:ss").toLatin1();
+        log += (r.bounded(10) == 0 ? QByteArray("--------------------") : "-------------------- " + time) + eol;
+        if (r.bounded(15) != 0)
+            log += "MMSI NUMBER         = " + QByteArray::number(431000000 + r.bounded(ships)) + eol;
+        if (const QByteArray n = names[r.bounded(5)]; !n.isEmpty())
+            log += "NAME                = " + n + eol;
+        log += "LONGITUDE           = " + QByteArray(lons[r.bounded(7)]) + eol;
+        log += "LATITUDE            = " + QByteArray(lats[r.bounded(8)]) + eol;
+        if (r.bounded(2))
+            log += "SPEED OVER GROUND   = " + QByteArray::number(r.bounded(150) / 10.0) + " [knots]" + eol;
+        if (r.bounded(4) == 0)
+            log += "DESTINATION         = PORT " + QByteArray::number(r.bounded(3)) + eol;
+    }
+    if (r.bounded(3) == 0)
+        log += "--------------------" + eol + "NAME                = LATE" + eol + "LONGITUDE           = 131.01" + eol;
+    return log;
+}
+
+void writeDays(Workspace &ws, quint32 seed, int days, int ships)
+{
+    QRandomGenerator r(seed);
+    for (int d = 1; d <= days; ++d) {
+        const QString name = QString("201104%1_AIS_FMT.log").arg(d, 2, 10, QLatin1Char('0'));
+        if (d == days / 2) {
+            // Listed as a file, fails at its first read.
+            QFile::link("/proc/self/mem", ws.logs() + "/" + name);
+            continue;
+        }
+        if (r.bounded(8) != 0)
+            ws.write("logs/" + name, randomDay(r, ships));
+    }
+}
+
+class CollectingSink : public RecordSink
+{
+public:
+    QStringList lines;
+    bool take(const CurrentRecord &rec, const QString &fileName) override
+    {
+        lines << fileName + ' ' + QString::fromStdString(rec.recTime + ' ' + rec.recMmsi + ' ' + rec.recName + ' ' +
+                                                         rec.recLatitude + ' ' + rec.recLongitude + ' ' +
+                                                         rec.recSpeed + ' ' + rec.recDestination);
+        return false;
+    }
+};
+
+struct Setup
+{
+    int jobs = 1;
+    DayIndex *index = nullptr;
+    // The file whose first event-loop turn the user presses Escape in, for
+    // the Search; empty: never.
+    QString escapeIn;
+};
+
+// Everything a session of passes shows: the Search with the ship selection
+// it runs, the records, the passages and the report, with what each left unread.
+QStringList session(const Setup &s)
+{
+    FakeHost h;
+    h.text1[7] = "20110401";
+    h.text1[8] = "20110430";
+    h.check1[0] = true;
+    h.text1[4] = "34";
+    h.text1[5] = "131";
+    h.text1[6] = "0.05";
+    resetState();
+    setHost(&h);
+    setDayIndex(s.index);
+    setReadJobs(s.jobs);
+    QStringList out;
+    const auto note = [&](const QString &what) {
+        out << what << h.ships << QString("files:") << h.files << passDetails(passReport)
+            << QString("limit %1").arg(h.limitMessages);
+        passReport = PassReport{};
+    };
+
+    h.onEvents = [&] { h.stopOnEvents = !s.escapeIn.isEmpty() && h.status.endsWith(s.escapeIn); };
+    searchCommand();
+    h.onEvents = nullptr;
+    h.stopOnEvents = false;
+    note("search");
+    if (h.ships.size() > 1) {
+        h.selectShip(1);
+        note("selection");
+    }
+
+    CollectingSink sink;
+    exportPeriod(sink);
+    out << sink.lines;
+    note("records");
+
+    PassageOptions options;
+    for (const Passage &p : passagesPeriod(options))
+        out << passageValues(p, std::nullopt).join(',');
+    note("passages");
+
+    PeriodFigures figures;
+    figures.first = QDate(2011, 4, 1);
+    figures.last = QDate(2011, 4, 30);
+    figures.now = QDateTime(QDate(2012, 1, 1), QTime(0, 0));
+    stationPass(figures);
+    out << QString::fromUtf8(reportText(computeReport(figures, {}), nullptr, true));
+    note("report");
+
+    setReadJobs(0);
+    setDayIndex(nullptr);
+    setHost(nullptr);
+    return out;
+}
+
+} // namespace
+
+class TestParallel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyPassGivesWhatOneThreadGives_data();
+    void everyPassGivesWhatOneThreadGives();
+};
+
+void TestParallel::everyPassGivesWhatOneThreadGives_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("ships");
+    QTest::addColumn<QString>("escapeIn");
+    QTest::newRow("few ships") << 1u << 12 << QString();
+    QTest::newRow("few ships, other logs") << 2u << 30 << QString();
+    // More ships than the list's limit of 1000: the Search stops partway.
+    QTest::newRow("limit") << 3u << 4000 << QString();
+    QTest::newRow("Escape in the first day") << 4u << 30 << "20110401_AIS_FMT.log";
+    QTest::newRow("Escape in the middle") << 4u << 30 << "20110420_AIS_FMT.log";
+    QTest::newRow("Escape in the last day") << 4u << 30 << "20110430_AIS_FMT.log";
+}
+
+void TestParallel::everyPassGivesWhatOneThreadGives()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, ships);
+    QFETCH(QString, escapeIn);
+    Workspace ws;
+    writeDays(ws, seed, 30, ships);
+    const QStringList expected = session({1, nullptr, escapeIn});
+    QVERIFY(expected.contains(QStringLiteral("records")));
+    if (ships > 1000)
+        QVERIFY(!expected.contains(QStringLiteral("limit 0")));
+    if (!escapeIn.isEmpty())
+        QVERIFY(expected.join('\n').contains(QStringLiteral("stopped at ") + escapeIn));
+
+    for (const int jobs : {1, 2, 8}) {
+        QTemporaryDir dir;
+        SettledIndex index(dir.path());
+        for (const char *run : {"no index", "cold", "warm"}) {
+            const QStringList got = session({jobs, QByteArray(run) == "no index" ? nullptr : &index, escapeIn});
+            if (got != expected) {
+                for (qsizetype i = 0; i < std::min(got.size(), expected.size()); ++i)
+                    QVERIFY2(got[i] == expected[i], qPrintable(QString("%1 jobs, %2: line %3: %4 | %5")
+                                                                   .arg(jobs).arg(run).arg(i).arg(got[i], expected[i])));
+                QCOMPARE(got.size(), expected.size());
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestParallel)
+#include "test_parallel.moc"
