@@ -33,13 +33,16 @@ QStringList unreadFrom(const QStringList &names, qsizetype stopped, const QStrin
 class PassWorkers
 {
 public:
-    PassWorkers(detail::Pass pass, int jobs) : m_pass(pass), m_ahead(jobs, pass == detail::Pass::Export)
+    PassWorkers(detail::Pass pass, int jobs)
+        : m_pass(pass), m_ahead(jobs, pass == detail::Pass::Export), m_outer(detail::g_readAhead)
     {
         detail::g_readAhead = &m_ahead;
     }
     ~PassWorkers()
     {
-        detail::g_readAhead = nullptr;
+        // A pass started from a window during another's event-loop turn hands
+        // the workers back; the outer pass then finds its files' steps again.
+        detail::g_readAhead = m_outer;
         m_ahead.cancel();
         detail::forgetEarlyLookups();
     }
@@ -63,6 +66,7 @@ public:
 private:
     detail::Pass m_pass;
     detail::ReadAhead m_ahead;
+    detail::ReadAhead *m_outer;
     qsizetype m_next = 0;
 };
 
