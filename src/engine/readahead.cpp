@@ -234,13 +234,18 @@ std::shared_ptr<ReadJob> ReadAhead::take(const QString &fileName)
     std::vector<std::shared_ptr<ReadJob>> passed;
     {
         const std::lock_guard lock(m_mutex);
-        const auto it = std::find_if(m_asked.begin(), m_asked.end(),
-                                     [&](const std::shared_ptr<ReadJob> &job) { return job->fileName() == fileName; });
-        if (it == m_asked.end())
-            return nullptr;
-        found = *it;
+        // Jobs are asked for in the folder's order of names: those before this
+        // file are behind the pass, whether or not this one was asked for.
+        const QByteArray name = fileName.toUtf8();
+        auto it = m_asked.begin();
+        while (it != m_asked.end() && (*it)->fileName().toUtf8() < name)
+            ++it;
         passed.assign(m_asked.begin(), it);
-        m_asked.erase(m_asked.begin(), it + 1);
+        if (it != m_asked.end() && (*it)->fileName() == fileName) {
+            found = *it;
+            ++it;
+        }
+        m_asked.erase(m_asked.begin(), it);
         // A job no worker has started is simply dropped.
         for (const auto &job : passed)
             std::erase(m_waiting, job);

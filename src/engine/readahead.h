@@ -96,8 +96,8 @@ public:
     int outstanding();
     // Queues a day log of the period, in the period's order, for the next free worker.
     void request(const QString &fileName, const QString &path);
-    // The pass reaches the file: its job if it was asked for, and then every
-    // job asked for before it is abandoned, as the pass is past it.
+    // The pass reaches the file: its job if it was asked for. Every job of a
+    // file before it in the folder's order is abandoned, as the pass is past it.
     std::shared_ptr<ReadJob> take(const QString &fileName);
     // Every worker stops within a few microseconds of reading.
     void cancel();

@@ -91,6 +91,9 @@ struct Setup
     // The file whose first event-loop turn the user presses Escape in, for
     // the Search; empty: never.
     QString escapeIn;
+    // The file in whose turns the user ends the period on the 20th, as the
+    // workers read the days after it.
+    QString shortenIn;
 };
 
 // Everything a session of passes shows: the Search with the ship selection
@@ -115,7 +118,11 @@ QStringList session(const Setup &s)
         passReport = PassReport{};
     };
 
-    h.onEvents = [&] { h.stopOnEvents = !s.escapeIn.isEmpty() && h.status.endsWith(s.escapeIn); };
+    h.onEvents = [&] {
+        h.stopOnEvents = !s.escapeIn.isEmpty() && h.status.endsWith(s.escapeIn);
+        if (!s.shortenIn.isEmpty() && h.status.endsWith(s.shortenIn))
+            h.text1[8] = "20110420";
+    };
     searchCommand();
     h.onEvents = nullptr;
     h.stopOnEvents = false;
@@ -164,13 +171,15 @@ void TestParallel::everyPassGivesWhatOneThreadGives_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("ships");
     QTest::addColumn<QString>("escapeIn");
-    QTest::newRow("few ships") << 1u << 12 << QString();
-    QTest::newRow("few ships, other logs") << 2u << 30 << QString();
+    QTest::addColumn<QString>("shortenIn");
+    QTest::newRow("few ships") << 1u << 12 << QString() << QString();
+    QTest::newRow("few ships, other logs") << 2u << 30 << QString() << QString();
     // More ships than the list's limit of 1000: the Search stops partway.
-    QTest::newRow("limit") << 3u << 4000 << QString();
-    QTest::newRow("Escape in the first day") << 4u << 30 << "20110401_AIS_FMT.log";
-    QTest::newRow("Escape in the middle") << 4u << 30 << "20110420_AIS_FMT.log";
-    QTest::newRow("Escape in the last day") << 4u << 30 << "20110430_AIS_FMT.log";
+    QTest::newRow("limit") << 3u << 4000 << QString() << QString();
+    QTest::newRow("Escape in the first day") << 4u << 30 << "20110401_AIS_FMT.log" << QString();
+    QTest::newRow("Escape in the middle") << 4u << 30 << "20110420_AIS_FMT.log" << QString();
+    QTest::newRow("Escape in the last day") << 4u << 30 << "20110430_AIS_FMT.log" << QString();
+    QTest::newRow("period shortened") << 5u << 30 << QString() << "20110418_AIS_FMT.log";
 }
 
 void TestParallel::everyPassGivesWhatOneThreadGives()
@@ -178,12 +187,15 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
     QFETCH(quint32, seed);
     QFETCH(int, ships);
     QFETCH(QString, escapeIn);
+    QFETCH(QString, shortenIn);
     Workspace ws;
     writeDays(ws, seed, 30, ships);
-    const QStringList expected = session({1, nullptr, escapeIn});
+    const QStringList expected = session({1, nullptr, escapeIn, shortenIn});
     QVERIFY(expected.contains(QStringLiteral("records")));
     if (ships > 1000)
         QVERIFY(!expected.contains(QStringLiteral("limit 0")));
+    if (!shortenIn.isEmpty())
+        QVERIFY(!expected.join('\n').contains(QStringLiteral("20110425")));
     if (!escapeIn.isEmpty())
         QVERIFY(expected.join('\n').contains(QStringLiteral("stopped at ") + escapeIn));
 
@@ -191,7 +203,8 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
         QTemporaryDir dir;
         SettledIndex index(dir.path());
         for (const char *run : {"no index", "cold", "warm"}) {
-            const QStringList got = session({jobs, QByteArray(run) == "no index" ? nullptr : &index, escapeIn});
+            const QStringList got =
+                session({jobs, QByteArray(run) == "no index" ? nullptr : &index, escapeIn, shortenIn});
             if (got != expected) {
                 for (qsizetype i = 0; i < std::min(got.size(), expected.size()); ++i)
                     QVERIFY2(got[i] == expected[i], qPrintable(QString("%1 jobs, %2: line %3: %4 | %5")
