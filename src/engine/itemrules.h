@@ -220,9 +220,11 @@ inline bool hasRunOf20(std::uint64_t hyphens)
     const char *data = item.data();
     const std::uint64_t inItem = ~std::uint64_t(0) >> (64 - n);
     // A run of twenty hyphens covers one of the bytes 19, 39 and 59: only an
-    // item with a hyphen there needs its hyphens counted.
-    const bool hyphenAt = (data[19] == '-') | ((n > 39) & (data[39] == '-')) | ((n > 59) & (data[59] == '-'));
-    if (hyphenAt && hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem)) {
+    // item with a hyphen there needs its hyphens counted. Those bytes may lie
+    // past the item; a hyphen there costs the count, which stops at the item's
+    // end, and nothing else.
+    const bool hyphenAt = (data[19] == '-') | (data[39] == '-') | (data[59] == '-');
+    if (hyphenAt && hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem)) [[unlikely]] {
         c.key = kSeparatorKey;
         return c;
     }
