@@ -74,8 +74,10 @@ bool ItemReader::refill()
         m_atEnd = true;
         return false;
     }
-    m_pos = 0;
     m_end = static_cast<std::size_t>(n);
+    m_buffer[m_end] = '\0';
+    // The LF of a CR LF split between two reads.
+    m_pos = m_crBefore && m_buffer[0] == '\n' ? 1 : 0;
     m_scanned = 0;
     m_nextEnd = m_endCount = 0;
     return true;
@@ -131,7 +133,7 @@ bool ItemReader::collect(std::string_view &item)
         std::memcpy(m_carry.data() + m_carryLength, m_buffer.get(), take);
         m_carryLength += take;
         if (ends) {
-            m_pos = len + 1;
+            m_pos = startAfter(len);
             item = std::string_view(m_carry.data(), m_carryLength);
             return true;
         }

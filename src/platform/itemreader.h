@@ -16,8 +16,8 @@ namespace Platform {
 
 // Reads a text file as "delimited items": an item is the text of a line up to the
 // next comma or line end. Comma, LF and CR all end an item, and CR LF ends one
-// (the LF right after a CR ends nothing), so the three line-end conventions read
-// alike. Items are raw bytes: no trimming, quotes are ordinary characters, no
+// (the LF right after a CR ends nothing and belongs to no item), so the three
+// line-end conventions read alike. Items are raw bytes: no trimming, quotes are ordinary characters, no
 // decoding. Every consumer ignores empty items (two commas in a row, a blank
 // line).
 class ItemReader
@@ -53,7 +53,7 @@ public:
         const std::size_t at = m_ends[m_nextEnd++];
         const std::size_t len = at - m_pos;
         item = std::string_view(m_buffer.get() + m_pos, len < kMaxItem ? len : kMaxItem);
-        m_pos = at + 1;
+        m_pos = startAfter(at);
         return true;
     }
 
@@ -67,6 +67,15 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Where the item after the one ending at `at` starts: past the LF of a
+    // CR LF too. The byte after the buffer's last is never an LF (refill()
+    // puts a NUL there); an LF that starts the next read is passed by refill().
+    std::size_t startAfter(std::size_t at) const
+    {
+        const char *end = m_buffer.get() + at;
+        return at + 1 + std::size_t((end[0] == '\r') & (end[1] == '\n'));
+    }
+
     bool refill();
     bool nextSlow(std::string_view &item);
     bool collect(std::string_view &item);
