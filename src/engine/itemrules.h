@@ -262,15 +262,21 @@ inline std::string_view valueOf(std::string_view item, std::size_t firstEquals)
 // The item's last `count` characters, decoded as every stored text is. When
 // those bytes are ASCII they are the last `count` characters whatever precedes
 // them, which spares decoding the item for the usual line.
-inline void assignLastChars(std::string &out, std::string_view item, std::size_t count)
+[[gnu::always_inline]] inline void assignLastChars(std::string &out, std::string_view item, std::size_t count)
 {
     const std::size_t n = item.size();
     // The usual item (a separator's time, an MMSI) has its last sixteen bytes
-    // in one load.
+    // in one load, and the field it replaces is as long: overwritten in place,
+    // a copy of a known size is a move or two.
     if (count <= 16 && n >= 16) {
         if (Platform::ByteScan::highBits16(item.data() + n - 16, 16) >> (16 - count) == 0) {
-            out.clear();
-            out.append(item.data() + n - count, count);
+            const char *tail = item.data() + n - count;
+            if (out.size() == count) {
+                std::memcpy(out.data(), tail, count);
+            } else {
+                out.clear();
+                out.append(tail, count);
+            }
             return;
         }
     } else if (n >= count && isAscii(item.substr(n - count))) {
