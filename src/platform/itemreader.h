@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QString>
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
@@ -72,9 +74,11 @@ private:
     // puts a NUL there); an LF that starts the next read is passed by refill().
     std::size_t startAfter(std::size_t at) const
     {
-        const char *end = m_buffer.get() + at;
-        return at + 1 + std::size_t((end[0] == '\r') & (end[1] == '\n'));
+        std::uint16_t pair;
+        std::memcpy(&pair, m_buffer.get() + at, 2);
+        return at + 1 + std::size_t(pair == kCrLf);
     }
+    static constexpr std::uint16_t kCrLf = std::endian::native == std::endian::little ? 0x0A0D : 0x0D0A;
 
     bool refill();
     bool nextSlow(std::string_view &item);
