@@ -207,7 +207,7 @@ inline bool hasRunOf20(std::uint64_t hyphens)
 // buffers stay readable for 64 bytes past an item, so an item of up to 64 bytes
 // (nearly every one) is searched with four 16-byte loads and no loop: its "="
 // and its hyphens become bit masks, and the usual line, a label column and its
-// "=", is settled by one look-up without a branch on the outcome.
+// "=", is settled by one look-up in the label table.
 [[gnu::always_inline]] inline Classified classify(std::string_view item, bool allKeys)
 {
     static_assert(Platform::ItemReader::kReadable >= 64);

@@ -28,10 +28,6 @@ inline int lowestBit(std::uint64_t mask)
 #endif
 }
 
-// Buffers handed to the padded searches stay readable for kPadding bytes past
-// their end: whole 16-byte loads, hits past the end masked off.
-inline constexpr std::size_t kPadding = 16;
-
 // Bit i set when byte i of the 16 at `p` is a. Needs 16 readable bytes.
 inline unsigned mask16(const char *p, char a)
 {

@@ -19,9 +19,9 @@ namespace Platform {
 // Reads a text file as "delimited items": an item is the text of a line up to the
 // next comma or line end. Comma, LF and CR all end an item, and CR LF ends one
 // (the LF right after a CR ends nothing and belongs to no item), so the three
-// line-end conventions read alike. Items are raw bytes: no trimming, quotes are ordinary characters, no
-// decoding. Every consumer ignores empty items (two commas in a row, a blank
-// line).
+// line-end conventions read alike. Items are raw bytes: no trimming, quotes are
+// ordinary characters, no decoding. Every consumer ignores empty items (two
+// commas in a row, a blank line).
 class ItemReader
 {
 public:
