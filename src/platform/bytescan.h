@@ -42,22 +42,30 @@ inline unsigned mask16(const char *p, char a)
 #endif
 }
 
+// Bit i set when byte i of the 16 * Blocks at `p` is a (Blocks 1 to 4). Needs
+// that many readable bytes.
+template<int Blocks>
+inline std::uint64_t maskBlocks(const char *p, char a)
+{
+    static_assert(Blocks >= 1 && Blocks <= 4);
+    std::uint64_t mask = 0;
+#ifdef VELK_HAVE_SSE2
+    const __m128i va = _mm_set1_epi8(a);
+    for (int k = 0; k < Blocks; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, va)))) << (16 * k);
+    }
+#else
+    for (int i = 0; i < 16 * Blocks; ++i)
+        mask |= static_cast<std::uint64_t>(p[i] == a) << i;
+#endif
+    return mask;
+}
+
 // Bit i set when byte i of the 64 at `p` is a. Needs 64 readable bytes.
 inline std::uint64_t mask64(const char *p, char a)
 {
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a);
-    const auto part = [&](int k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
-        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, va))));
-    };
-    return part(0) | part(1) << 16 | part(2) << 32 | part(3) << 48;
-#else
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i)
-        mask |= static_cast<std::uint64_t>(p[i] == a) << i;
-    return mask;
-#endif
+    return maskBlocks<4>(p, a);
 }
 
 // Bit i set when byte i of the `length` (at most 16) at `p` is not ASCII. Needs
