@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The reader on one core: two builds of velkais-log side by side in one run,
 # on the passes that read every file (search --no-index over the year, with
-# area C, without an area, with an MMSI) and on the single-file views (hours,
-# changes, kml of one 100 MB day), with ripgrep counting a literal over the
+# area C, without an area, with an MMSI, and over the day's folder) and on the
+# single-file views (hours, changes, kml of one 100 MB day), with ripgrep counting a literal over the
 # same files in the same rounds. Each round runs every command in an order
 # that rotates, so that a busy moment on the shared machine falls on all of
 # them; figures are medians of the rounds' wall times and their ratio to the
@@ -78,6 +78,8 @@ ship=$("$new" search "${period[@]}" | sed -n 3p | cut -c1-9)
 runcase "search --mmsi $ship" -- search "${period[@]}" --mmsi "$ship"
 if [ -f "$day" ]; then
     dir=$(dirname "$day") file=$(basename "$day")
+    echo "the folder of the day: $(ls "$dir" | wc -l) day logs, $(du -sm "$dir" | cut -f1) MB"
+    runcase "search --area C" -- search --logs "$dir" --from 0 --to 99999999 --no-index --area 33.9683,130.9747,0.02
     ship=$("$new" search --logs "$dir" --from "${file:0:8}" --to "${file:0:8}" --no-index | sed -n 3p | cut -c1-9)
     echo "single-file views: $file, $(du -m "$day" | cut -f1) MB, ship $ship"
     for view in hours changes kml; do
