@@ -1,5 +1,6 @@
 #include "platform/bytescan.h"
 
+#include <atomic>
 #include <cstdlib>
 
 namespace Platform::ByteScan {
@@ -56,38 +57,48 @@ bool cpuHasAvx2()
 #endif
 }
 
-const bool g_avx2 = cpuHasAvx2();
-
-ItemEnds initialScan()
+bool avx2()
 {
-    const char *baseline = std::getenv("VELKAIS_BASELINE_SCAN");
-    if (g_avx2 && !(baseline && *baseline && *baseline != '0'))
-        return detail::itemEndsAvx2;
-    return detail::itemEndsBaseline;
+    static const bool has = cpuHasAvx2();
+    return has;
 }
 
-ItemEnds g_itemEnds = initialScan();
+// Read by every reading thread, switched only by tests and benchmarks; chosen
+// on first use, so that no static initializer elsewhere finds it unset.
+std::atomic<ItemEnds> g_itemEnds{nullptr};
+
+ItemEnds chosenScan()
+{
+    ItemEnds scan = g_itemEnds.load(std::memory_order_relaxed);
+    if (!scan) [[unlikely]] {
+        const char *baseline = std::getenv("VELKAIS_BASELINE_SCAN");
+        const bool wide = avx2() && !(baseline && *baseline && *baseline != '0');
+        scan = wide ? detail::itemEndsAvx2 : detail::itemEndsBaseline;
+        g_itemEnds.store(scan, std::memory_order_relaxed);
+    }
+    return scan;
+}
 
 } // namespace
 
 std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore)
 {
-    return g_itemEnds(p, length, base, ends, crBefore);
+    return chosenScan()(p, length, base, ends, crBefore);
 }
 
 bool wideScanAvailable()
 {
-    return g_avx2;
+    return avx2();
 }
 
 bool wideScanUsed()
 {
-    return g_itemEnds == detail::itemEndsAvx2;
+    return chosenScan() == detail::itemEndsAvx2;
 }
 
 void useWideScan(bool on)
 {
-    g_itemEnds = on && g_avx2 ? detail::itemEndsAvx2 : detail::itemEndsBaseline;
+    g_itemEnds.store(on && avx2() ? detail::itemEndsAvx2 : detail::itemEndsBaseline, std::memory_order_relaxed);
 }
 
 } // namespace Platform::ByteScan
