@@ -6,7 +6,10 @@
 
 #include "engine/text.h"
 #include "platform/bytescan.h"
+#include "platform/itemreader.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -55,26 +58,85 @@ inline bool hasSeparator(std::string_view item)
     return false;
 }
 
+namespace labels {
+
+// The ten labels told apart by their first eight bytes, hashed into sixteen
+// slots: one multiplication and a table look-up instead of a chain of
+// comparisons whose outcome changes from line to line.
+constexpr std::uint64_t kLabelMagic = 0x7e43ccca2d61702bull;
+
+constexpr std::uint64_t firstEight(std::string_view label)
+{
+    std::uint64_t w = 0;
+    for (int i = 7; i >= 0; --i)
+        w = w << 8 | static_cast<unsigned char>(label[static_cast<std::size_t>(i)]);
+    return w;
+}
+
+constexpr unsigned labelSlot(std::uint64_t firstEight)
+{
+    return static_cast<unsigned>((firstEight * kLabelMagic) >> 60);
+}
+
+struct LabelSlot
+{
+    char label[20];
+    int order;
+};
+
+struct LabelTable
+{
+    LabelSlot entries[16]; // not "slots": Qt defines that word away
+};
+
+constexpr LabelTable makeLabelTable()
+{
+    LabelTable t{};
+    for (LabelSlot &s : t.entries)
+        s.order = kNoKey; // twenty NUL bytes match no label
+    for (const Key &k : kKeys) {
+        LabelSlot &s = t.entries[labelSlot(firstEight(k.label))];
+        for (std::size_t i = 0; i < 20; ++i)
+            s.label[i] = k.label[i];
+        s.order = k.order;
+    }
+    return t;
+}
+
+constexpr bool labelsHashApart()
+{
+    unsigned used = 0;
+    for (const Key &k : kKeys) {
+        const unsigned bit = 1u << labelSlot(firstEight(k.label));
+        if (used & bit)
+            return false;
+        used |= bit;
+    }
+    return true;
+}
+static_assert(labelsHashApart(), "two labels share a slot: choose another kLabelMagic");
+
+inline constexpr LabelTable kLabelTable = makeLabelTable();
+
+} // namespace labels
+
 // The key whose label column starts at `label` (20 readable characters), or
-// kNoKey. The first and third characters tell the ten labels apart, so one
-// comparison settles it.
+// kNoKey. One multiplication finds the only label it can be, and three words
+// compare it.
 inline int keyAt(const char *label)
 {
-    int index;
-    switch ((label[0] << 8) | label[2]) {
-    case ('M' << 8) | 'S': index = 0; break;  // MMSI NUMBER
-    case ('N' << 8) | 'M': index = 1; break;  // NAME
-    case ('L' << 8) | 'N': index = 2; break;  // LONGITUDE
-    case ('L' << 8) | 'T': index = 3; break;  // LATITUDE
-    case ('S' << 8) | 'E': index = 4; break;  // SPEED OVER GROUND
-    case ('D' << 8) | 'S': index = 5; break;  // DESTINATION
-    case ('E' << 8) | 'T': index = 6; break;  // ESTIMATED TIME
-    case ('S' << 8) | 'A': index = 7; break;  // STATIC DRAUGHT
-    case ('N' << 8) | 'V': index = 8; break;  // NAVIGATIONAL STATUS
-    case ('T' << 8) | 'X': index = 9; break;  // TEXT STRING
-    default: return kNoKey;
-    }
-    return std::memcmp(label, kKeys[index].label.data(), 20) == 0 ? kKeys[index].order : kNoKey;
+    std::uint64_t a[2], b[2];
+    std::uint32_t c, d;
+    std::memcpy(a, label, 16);
+    std::memcpy(&c, label + 16, 4);
+    std::uint64_t first = a[0];
+    if constexpr (std::endian::native == std::endian::big)
+        first = __builtin_bswap64(first);
+    const labels::LabelSlot &s = labels::kLabelTable.entries[labels::labelSlot(first)];
+    std::memcpy(b, s.label, 16);
+    std::memcpy(&d, s.label + 16, 4);
+    const std::uint64_t differ = (a[0] ^ b[0]) | (a[1] ^ b[1]) | (c ^ d);
+    return differ == 0 ? s.order : kNoKey;
 }
 
 struct Classified
@@ -83,11 +145,26 @@ struct Classified
     std::size_t firstEquals = std::string_view::npos; // the item's first "="
 };
 
-// The highest key of the table (lowest order) that occurs anywhere in the item,
-// looking at every "=" that has a full label column before it, and the item's
-// first "=", where every value starts. Items come from the item reader, whose
-// buffers stay readable past an item, so whole 16-byte blocks are compared.
-inline Classified classify(std::string_view item, bool allKeys)
+// The highest key of the table (lowest order) whose label column stands before
+// one of the "=" marked in `equals` (bit i: an "=" at i, i >= 20), or kNoKey.
+inline int bestKey(const char *data, std::size_t n, std::uint64_t equals, int lastOrder, std::size_t base = 0)
+{
+    int best = kNoKey;
+    while (equals) {
+        const std::size_t p = base + static_cast<std::size_t>(Platform::ByteScan::lowestBit(equals));
+        equals &= equals - 1;
+        int key = keyAt(data + p - 20);
+        // "MMSI NUMBER" also needs the blank after its "=".
+        if (key == 2 && (p + 1 >= n || data[p + 1] != ' '))
+            key = kNoKey;
+        if (key <= lastOrder && key < best)
+            best = key;
+    }
+    return best;
+}
+
+// classify() for an item of any length, a 16-byte block at a time.
+inline Classified classifyAnyLength(std::string_view item, bool allKeys)
 {
     Classified c;
     const std::size_t n = item.size();
@@ -103,23 +180,73 @@ inline Classified classify(std::string_view item, bool allKeys)
         unsigned mask = Platform::ByteScan::mask16(data + base, '=');
         if (n - base < 16)
             mask &= (1u << (n - base)) - 1;
-        while (mask) {
-            const std::size_t p = base + static_cast<std::size_t>(Platform::ByteScan::lowestBit(mask));
-            mask &= mask - 1;
-            if (c.firstEquals == std::string_view::npos)
-                c.firstEquals = p;
-            if (p < 20)
-                continue;
-            const int key = keyAt(data + p - 20);
-            if (key >= c.key || key > lastOrder)
-                continue;
-            if (key == 2 && (p + 1 >= n || data[p + 1] != ' '))
-                continue;
+        if (mask && c.firstEquals == std::string_view::npos)
+            c.firstEquals = base + static_cast<std::size_t>(Platform::ByteScan::lowestBit(mask));
+        if (base < 20)
+            mask &= ~0u << (20 - base < 16 ? 20 - base : 16);
+        const int key = bestKey(data, n, mask, lastOrder, base);
+        if (key < c.key)
             c.key = key;
-            if (c.key == 2)
-                return c; // nothing ranks higher but a separator, already ruled out
-        }
     }
+    return c;
+}
+
+// True when the bits of `hyphens` hold twenty set in a row.
+inline bool hasRunOf20(std::uint64_t hyphens)
+{
+    const std::uint64_t r2 = hyphens & hyphens >> 1;
+    const std::uint64_t r4 = r2 & r2 >> 2;
+    const std::uint64_t r8 = r4 & r4 >> 4;
+    const std::uint64_t r16 = r8 & r8 >> 8;
+    return (r16 & r4 >> 16) != 0;
+}
+
+// The highest key of the table (lowest order) that occurs anywhere in the item,
+// looking at every "=" that has a full label column before it, and the item's
+// first "=", where every value starts. Items come from the item reader, whose
+// buffers stay readable for 64 bytes past an item, so an item of up to 64 bytes
+// (nearly every one) is searched with four 16-byte loads and no loop: its "="
+// and its hyphens become bit masks, and the usual line, a label column and its
+// "=", is settled by one look-up in the label table.
+[[gnu::always_inline]] inline Classified classify(std::string_view item, bool allKeys)
+{
+    static_assert(Platform::ItemReader::kReadable >= 64);
+    Classified c;
+    const std::size_t n = item.size();
+    if (n < 20)
+        return c;
+    if (n > 64) [[unlikely]]
+        return classifyAnyLength(item, allKeys);
+    const char *data = item.data();
+    const std::uint64_t inItem = ~std::uint64_t(0) >> (64 - n);
+    // A run of twenty hyphens covers one of the bytes 19, 39 and 59: only an
+    // item with a hyphen there needs its hyphens counted. Those bytes may lie
+    // past the item; a hyphen there costs the count, which stops at the item's
+    // end, and nothing else.
+    const bool hyphenAt = (data[19] == '-') | (data[39] == '-') | (data[59] == '-');
+    if (hyphenAt && hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem)) [[unlikely]] {
+        c.key = kSeparatorKey;
+        return c;
+    }
+    constexpr std::uint64_t top = std::uint64_t(1) << 63;
+    // Nearly every line is at most 48 bytes long: three loads then.
+    const std::uint64_t equals =
+        (n <= 48 ? Platform::ByteScan::maskBlocks<3>(data, '=') : Platform::ByteScan::mask64(data, '=')) & inItem;
+    const std::size_t first = static_cast<std::size_t>(Platform::ByteScan::lowestBit(equals | top));
+    c.firstEquals = equals ? first : std::string_view::npos;
+    const int lastOrder = allKeys ? 11 : 6;
+    const std::uint64_t labelled = equals & ~std::uint64_t(0xFFFFF); // an "=" at 20 or later
+    if (labelled & (labelled - 1)) [[unlikely]] {
+        c.key = bestKey(data, n, labelled, lastOrder);
+        return c;
+    }
+    // At most one: without one, p is 63 and the look-up reads bytes that
+    // stay readable and counts for nothing.
+    const std::size_t p = static_cast<std::size_t>(Platform::ByteScan::lowestBit(labelled | top));
+    const int key = keyAt(data + p - 20);
+    const bool mmsiWithoutBlank = (key == 2) & ((p + 1 >= n) | (data[p + 1] != ' '));
+    const bool none = (labelled == 0) | mmsiWithoutBlank | (key > lastOrder);
+    c.key = none ? kNoKey : key;
     return c;
 }
 
@@ -137,10 +264,25 @@ inline std::string_view valueOf(std::string_view item, std::size_t firstEquals)
 // The item's last `count` characters, decoded as every stored text is. When
 // those bytes are ASCII they are the last `count` characters whatever precedes
 // them, which spares decoding the item for the usual line.
-inline void assignLastChars(std::string &out, std::string_view item, std::size_t count)
+[[gnu::always_inline]] inline void assignLastChars(std::string &out, std::string_view item, std::size_t count)
 {
-    if (item.size() >= count && isAscii(item.substr(item.size() - count))) {
-        assignText(out, item.substr(item.size() - count));
+    const std::size_t n = item.size();
+    // The usual item (a separator's time, an MMSI) has its last sixteen bytes
+    // in one load, and the field it replaces is as long: overwritten in place,
+    // a copy of a known size is a move or two.
+    if (count <= 16 && n >= 16) {
+        if (Platform::ByteScan::highBits16(item.data() + n - 16, 16) >> (16 - count) == 0) {
+            const char *tail = item.data() + n - count;
+            if (out.size() == count) {
+                std::memcpy(out.data(), tail, count);
+            } else {
+                out.clear();
+                out.append(tail, count);
+            }
+            return;
+        }
+    } else if (n >= count && isAscii(item.substr(n - count))) {
+        assignText(out, item.substr(n - count));
         return;
     }
     assignText(out, item);
@@ -152,7 +294,7 @@ inline void assignLastChars(std::string &out, std::string_view item, std::size_t
 inline bool timeIsValid(std::string_view t)
 {
     if (t.size() == 8 && isAscii(t))
-        return t[2] == ':' && t[5] == ':';
+        return (t[2] == ':') & (t[5] == ':');
     std::size_t chars = 0;
     std::size_t i = 0;
     char third = 0, sixth = 0;

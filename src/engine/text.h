@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,12 +14,31 @@ namespace Module1 {
 // that comparing stored texts byte by byte is comparing them as characters.
 void assignNonAscii(std::string &out, std::string_view bytes);
 
+// Eight bytes at a time, the last eight overlapping the ones before: values
+// are a few to a few dozen bytes, and a loop per byte would run as long.
 inline bool isAscii(std::string_view s)
 {
-    unsigned char acc = 0;
-    for (const char c : s)
-        acc |= static_cast<unsigned char>(c);
-    return acc < 0x80;
+    const char *p = s.data();
+    const std::size_t n = s.size();
+    std::uint64_t acc = 0;
+    if (n >= 8) {
+        std::uint64_t w;
+        for (std::size_t i = 0; i + 8 < n; i += 8) {
+            std::memcpy(&w, p + i, 8);
+            acc |= w;
+        }
+        std::memcpy(&w, p + n - 8, 8);
+        acc |= w;
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        acc = a | b;
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            acc |= static_cast<unsigned char>(p[i]);
+    }
+    return (acc & 0x8080808080808080ull) == 0;
 }
 
 // Inline for the common all-ASCII value of a few bytes: no call, one copy.

@@ -10,124 +10,21 @@
 #endif
 
 // Byte searches for the item reader's hot loops: sixteen bytes at a time where
-// SSE2 exists (every x86-64), eight at a time elsewhere. Short items (most log
+// SSE2 exists (every x86-64), one at a time elsewhere. Short items (most log
 // items are 20 to 40 bytes) make a libc call per search cost more than the search.
 namespace Platform::ByteScan {
 
-inline int lowestBit(std::uint64_t mask);
-
-inline std::uint64_t zeroBytes(std::uint64_t v)
+inline int lowestBit(std::uint64_t mask)
 {
-    return (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
-}
-
-// First byte in [p, end) equal to a, b or c; `end` when there is none.
-inline const char *findAny3(const char *p, const char *end, char a, char b, char c)
-{
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
-                                         _mm_cmpeq_epi8(v, vc));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask)
-            return p + lowestBit(static_cast<unsigned>(mask));
-        p += 16;
-    }
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctzll(mask);
 #else
-    const std::uint64_t ones = 0x0101010101010101ull;
-    while (end - p >= 8) {
-        std::uint64_t v;
-        std::memcpy(&v, p, 8);
-        if (zeroBytes(v ^ (ones * static_cast<unsigned char>(a))) | zeroBytes(v ^ (ones * static_cast<unsigned char>(b))) |
-            zeroBytes(v ^ (ones * static_cast<unsigned char>(c))))
-            break;
-        p += 8;
+    int i = 0;
+    while (!(mask & 1)) {
+        mask >>= 1;
+        ++i;
     }
-#endif
-    while (p < end && *p != a && *p != b && *p != c)
-        ++p;
-    return p;
-}
-
-// First byte in [p, end) equal to a; `end` when there is none.
-inline const char *find(const char *p, const char *end, char a)
-{
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a);
-    while (end - p >= 16) {
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), va));
-        if (mask)
-            return p + lowestBit(static_cast<unsigned>(mask));
-        p += 16;
-    }
-#endif
-    while (p < end && *p != a)
-        ++p;
-    return p;
-}
-
-// The same searches for buffers that stay readable for kPadding bytes past
-// `end` (the item reader pads its buffers so): whole 16-byte loads, hits past
-// `end` masked off, no byte-by-byte tail. Most items are shorter than 48 bytes,
-// so the tail loop would otherwise be the larger part of the work.
-inline constexpr std::size_t kPadding = 16;
-
-inline const char *findPadded(const char *p, const char *end, char a)
-{
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a);
-    for (; p < end; p += 16) {
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), va));
-        if (mask) {
-            const char *hit = p + lowestBit(static_cast<unsigned>(mask));
-            return hit < end ? hit : end;
-        }
-    }
-    return end;
-#else
-    return find(p, end, a);
-#endif
-}
-
-inline const char *findAny3Padded(const char *p, const char *end, char a, char b, char c)
-{
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
-    for (; p < end; p += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
-                                                        _mm_cmpeq_epi8(v, vc)));
-        if (mask) {
-            const char *hit = p + lowestBit(static_cast<unsigned>(mask));
-            return hit < end ? hit : end;
-        }
-    }
-    return end;
-#else
-    return findAny3(p, end, a, b, c);
-#endif
-}
-
-// Bit i set when byte i of the 64 at `p` is a, b or c. Needs 64 readable bytes.
-inline std::uint64_t mask64(const char *p, char a, char b, char c)
-{
-#ifdef VELK_HAVE_SSE2
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
-    std::uint64_t mask = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
-                                         _mm_cmpeq_epi8(v, vc));
-        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
-    }
-    return mask;
-#else
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i)
-        mask |= static_cast<std::uint64_t>(p[i] == a || p[i] == b || p[i] == c) << i;
-    return mask;
+    return i;
 #endif
 }
 
@@ -145,18 +42,96 @@ inline unsigned mask16(const char *p, char a)
 #endif
 }
 
-inline int lowestBit(std::uint64_t mask)
+// Bit i set when byte i of the 16 * Blocks at `p` is a (Blocks 1 to 4). Needs
+// that many readable bytes.
+template<int Blocks>
+inline std::uint64_t maskBlocks(const char *p, char a)
 {
-#if defined(__GNUC__) || defined(__clang__)
-    return __builtin_ctzll(mask);
-#else
-    int i = 0;
-    while (!(mask & 1)) {
-        mask >>= 1;
-        ++i;
+    static_assert(Blocks >= 1 && Blocks <= 4);
+    std::uint64_t mask = 0;
+#ifdef VELK_HAVE_SSE2
+    const __m128i va = _mm_set1_epi8(a);
+    for (int k = 0; k < Blocks; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, va)))) << (16 * k);
     }
-    return i;
+#else
+    for (int i = 0; i < 16 * Blocks; ++i)
+        mask |= static_cast<std::uint64_t>(p[i] == a) << i;
 #endif
+    return mask;
 }
+
+// Bit i set when byte i of the 64 at `p` is a. Needs 64 readable bytes.
+inline std::uint64_t mask64(const char *p, char a)
+{
+    return maskBlocks<4>(p, a);
+}
+
+// Bit i set when byte i of the `length` (at most 16) at `p` is not ASCII. Needs
+// 16 readable bytes.
+inline unsigned highBits16(const char *p, std::size_t length)
+{
+#ifdef VELK_HAVE_SSE2
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))));
+#else
+    unsigned mask = 0;
+    for (int i = 0; i < 16; ++i)
+        mask |= static_cast<unsigned>(static_cast<unsigned char>(p[i]) >> 7) << i;
+#endif
+    return mask & ((1u << length) - 1);
+}
+
+// Where the items of `length` bytes at `p` end: comma, LF and CR each end an
+// item, except an LF right after a CR, so that CR LF ends a line once.
+// `crBefore` says whether the byte before `p` was a CR and is set to whether
+// the last byte is. Writes base + offset of each end to `ends` and returns
+// their number; `ends` must have room for length + kEndsSlack entries (the
+// writes run a few entries ahead), and `p` must stay readable up to the next
+// multiple of 64 bytes past `length`.
+inline constexpr std::size_t kEndsSlack = 8;
+std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
+
+// The same with AVX2 when the processor has it (chosen once, at start-up),
+// with SSE2 otherwise. Tests and benchmarks switch to the baseline to compare
+// the two; VELKAIS_BASELINE_SCAN=1 in the environment does so from the start.
+bool wideScanAvailable();
+bool wideScanUsed();
+void useWideScan(bool on);
+
+namespace detail {
+
+// The delimiter bits of one 64-byte block, with `crCarry` (0 or 1) the CR bit
+// of the byte before it.
+inline std::uint64_t itemEndBits(std::uint64_t comma, std::uint64_t lf, std::uint64_t cr, std::uint64_t crCarry)
+{
+    return comma | cr | (lf & ~(cr << 1 | crCarry));
+}
+
+// Appends base + the index of every set bit of `mask` to `out`. Four entries
+// are written whatever the count: most 64-byte blocks of a log end one to
+// three items, and a loop as long as the count would mispredict its exit
+// about once a block. The highest bit keeps the bit scan of an empty mask
+// defined; what it writes lies past the count and is overwritten.
+inline std::uint32_t *appendBits(std::uint32_t *out, std::uint64_t mask, std::uint32_t base)
+{
+    constexpr std::uint64_t top = std::uint64_t(1) << 63;
+    std::uint32_t *const start = out;
+    for (int i = 0; i < 4; ++i) {
+        start[i] = base + static_cast<std::uint32_t>(lowestBit(mask | top));
+        out += mask != 0;
+        mask &= mask - 1;
+    }
+    while (mask) {
+        *out++ = base + static_cast<std::uint32_t>(lowestBit(mask));
+        mask &= mask - 1;
+    }
+    return out;
+}
+
+std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
+std::size_t itemEndsAvx2(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
+
+} // namespace detail
 
 } // namespace Platform::ByteScan

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QString>
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
@@ -15,10 +17,11 @@
 namespace Platform {
 
 // Reads a text file as "delimited items": an item is the text of a line up to the
-// next comma or line end. Comma, LF and CR all end an item, so CR LF yields one
-// extra empty item; every consumer ignores empty items, which makes the three
+// next comma or line end. Comma, LF and CR all end an item, and CR LF ends one
+// (the LF right after a CR ends nothing and belongs to no item), so the three
 // line-end conventions read alike. Items are raw bytes: no trimming, quotes are
-// ordinary characters, no decoding.
+// ordinary characters, no decoding. Every consumer ignores empty items (two
+// commas in a row, a blank line).
 class ItemReader
 {
 public:
@@ -27,6 +30,10 @@ public:
     // wrote garbage, a binary dropped into the folder) would otherwise need memory
     // as large as the file.
     static constexpr std::size_t kMaxItem = 64 * 1024;
+
+    // The memory after an item stays readable for this many bytes, so that
+    // its bytes can be searched in whole blocks of up to 64.
+    static constexpr std::size_t kReadable = 64;
 
     ItemReader() = default;
     ItemReader(const ItemReader &) = delete;
@@ -37,26 +44,18 @@ public:
     void close();
 
     // Next item, valid until the next call. False at the end of the file or when
-    // reading failed (then failed() is true). The memory after an item stays
-    // readable for ByteScan::kPadding bytes, for the padded byte searches.
+    // reading failed (then failed() is true).
     bool next(std::string_view &item)
     {
-        // Inline fast path: the delimiters of the current 64-byte block are bits
-        // of m_mask, so splitting an item costs a bit scan instead of a loop whose
-        // exit the processor cannot predict (most items are 20 to 40 bytes).
-        while (m_mask == 0) {
-            m_block += 64;
-            if (m_block >= m_end)
-                return nextSlow(item);
-            m_mask = ByteScan::mask64(m_buffer.get() + m_block, ',', '\n', '\r');
-        }
-        const std::size_t at = m_block + static_cast<std::size_t>(ByteScan::lowestBit(m_mask));
-        m_mask &= m_mask - 1;
-        if (at >= m_end)
+        // Inline fast path: where the items of the buffer end was found ahead,
+        // a stretch at a time, so splitting one costs a load instead of a loop
+        // whose exit the processor cannot predict (most items are 20 to 40 bytes).
+        if (m_nextEnd == m_endCount) [[unlikely]]
             return nextSlow(item);
+        const std::size_t at = m_ends[m_nextEnd++];
         const std::size_t len = at - m_pos;
         item = std::string_view(m_buffer.get() + m_pos, len < kMaxItem ? len : kMaxItem);
-        m_pos = at + 1;
+        m_pos = startAfter(at);
         return true;
     }
 
@@ -70,13 +69,24 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Where the item after the one ending at `at` starts: past the LF of a
+    // CR LF too. The byte after the buffer's last is never an LF (refill()
+    // puts a NUL there); an LF that starts the next read is passed by refill().
+    std::size_t startAfter(std::size_t at) const
+    {
+        std::uint16_t pair;
+        std::memcpy(&pair, m_buffer.get() + at, 2);
+        return at + 1 + std::size_t(pair == kCrLf);
+    }
+    static constexpr std::uint16_t kCrLf = std::endian::native == std::endian::little ? 0x0A0D : 0x0D0A;
+
     bool refill();
     bool nextSlow(std::string_view &item);
     bool collect(std::string_view &item);
-    void primeMask();
+    void findEnds();
 
-    // The buffer is readable 64 bytes past its end for the block masks.
-    static constexpr std::size_t kBufferPadding = 64;
+    // The buffer is readable past its end for the block scans and kReadable.
+    static constexpr std::size_t kBufferPadding = kReadable;
 
     // Page-aligned: the kernel copies into an aligned buffer three to four times
     // faster than into one that is off by a few bytes, as malloc's are.
@@ -87,10 +97,13 @@ private:
 
     QFile m_file;
     std::unique_ptr<char[], AlignedFree> m_buffer;
-    std::size_t m_pos = 0;      // start of the next item in the buffer
-    std::size_t m_end = 0;      // bytes in the buffer
-    std::size_t m_block = 0;    // the 64-byte block m_mask describes
-    std::uint64_t m_mask = 0;   // its delimiters at or after m_pos
+    std::unique_ptr<std::uint32_t[]> m_ends; // item ends found ahead, as buffer offsets
+    std::size_t m_nextEnd = 0;   // the next of them to hand out
+    std::size_t m_endCount = 0;  // how many were found
+    std::size_t m_pos = 0;       // start of the next item in the buffer
+    std::size_t m_end = 0;       // bytes in the buffer
+    std::size_t m_scanned = 0;   // bytes of the buffer searched for item ends
+    bool m_crBefore = false;     // the byte before m_scanned was a CR
     bool m_atEnd = true;
     bool m_failed = false;
     QString m_error;

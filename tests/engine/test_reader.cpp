@@ -1,10 +1,15 @@
 // The log reader and the current record: how items become records.
+#include "engine/itemrules.h"
 #include "engine/module1.h"
 #include "fakehost.h"
 #include "platform/itemreader.h"
 #include "workspace.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <string>
+#include <vector>
 
 using namespace Module1;
 
@@ -22,6 +27,57 @@ const QByteArray kExample = "-------------------- 09:15:42\r\n"
                             "NAVIGATIONAL STATUS = UNDER WAY USING ENGINE\r\n"
                             "TEXT STRING         = HELLO, WORLD\r\n"
                             "--------------------\r\n";
+
+// The items of `bytes` by the rules alone, one byte at a time: comma, CR and
+// LF end an item, the LF of a CR LF ends nothing, an item keeps its first
+// kMaxItem bytes.
+std::vector<std::string> referenceItems(const QByteArray &bytes)
+{
+    std::vector<std::string> items;
+    std::string item;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n' && i > 0 && bytes[i - 1] == '\r')
+            continue;
+        if (c == ',' || c == '\n' || c == '\r') {
+            items.push_back(item);
+            item.clear();
+        } else if (item.size() < Platform::ItemReader::kMaxItem) {
+            item += c;
+        }
+    }
+    if (!item.empty())
+        items.push_back(item);
+    return items;
+}
+
+std::vector<std::string> readItems(const QString &path)
+{
+    Platform::ItemReader reader;
+    std::vector<std::string> items;
+    if (!reader.open(path))
+        return items;
+    std::string_view item;
+    while (reader.next(item))
+        items.emplace_back(item);
+    return items;
+}
+
+// Log-like text with what the rules must survive: labels, hyphen runs, "="
+// anywhere, CR, LF and commas in every mix, bytes that are not UTF-8.
+QByteArray trickyText(QRandomGenerator &random, qsizetype size)
+{
+    static const QByteArray pieces[] = {
+        "MMSI NUMBER         = 431000000", "NAME                = ", "LONGITUDE           =", "LATITUDE            = 3",
+        "SPEED OVER GROUND   = 1 [knots]", "TEXT STRING         = ", "MESSAGE TYPE        = 1", "--------------------",
+        "-------------------- 01:02:03", "----------", "=", "==", " ", "x", "\r\n", "\r", "\n", ",", "\xff", "\xc3\xa9",
+        "\xe2\x82", QByteArray(19, '-'), QByteArray(45, 'a'), QByteArray(63, '='),
+    };
+    QByteArray text;
+    while (text.size() < size)
+        text += pieces[random.bounded(int(std::size(pieces)))];
+    return text;
+}
 
 } // namespace
 
@@ -392,6 +448,43 @@ private slots:
         m_ws->writeLog("20110408_AIS_FMT.log", "-------------------- 01:15:4\x80\r\n");
         readLogFile("20110408_AIS_FMT.log", "Search");
         QCOMPARE(QString::fromStdString(record.recTime), QString("01:15:4\uFFFD"));
+    }
+
+    void itemsAndKeysAlikeOnEitherScan()
+    {
+        // Every item as the rules make it, with the wide scans and the baseline,
+        // where items and CR LF pairs straddle blocks, stretches and reads, and
+        // every item classified alike by the short and the general path.
+        using namespace Module1::detail::ItemRules;
+        QRandomGenerator random(27);
+        const qsizetype read = 128 << 10;
+        QByteArray splitPair = QByteArray(read - 1, 'a') + "\r\n" + QByteArray(4095, 'b') + "\r\nc";
+        QByteArray endsAtRead = QByteArray(read - 2, 'd') + "\r\n" + "e,";
+        QByteArray longItem = "NAME                = " + QByteArray(70000, 'n') + "\r\n-------------------- 01:02:03";
+        const QByteArray texts[] = {trickyText(random, 300000), trickyText(random, 5000), splitPair, endsAtRead,
+                                    endsAtRead.left(read), longItem, QByteArray(3 * read, '-'), "\r\n\r\n\n\r"};
+        const bool wide = Platform::ByteScan::wideScanUsed();
+        for (const QByteArray &text : texts) {
+            m_ws->writeLog("items.log", text);
+            const std::vector<std::string> expected = referenceItems(text);
+            for (const bool on : {true, false}) {
+                Platform::ByteScan::useWideScan(on);
+                QVERIFY(readItems(m_ws->logs() + "/items.log") == expected);
+            }
+            for (const std::string &copy : expected) {
+                // Padded as the reader's buffers are.
+                const std::string padded = copy + std::string(Platform::ItemReader::kReadable, '-');
+                const std::string_view item(padded.data(), copy.size());
+                for (const bool allKeys : {false, true}) {
+                    const Classified fast = classify(item, allKeys), general = classifyAnyLength(item, allKeys);
+                    QCOMPARE(fast.key, general.key);
+                    if (fast.key != kNoKey && fast.key != kSeparatorKey)
+                        QCOMPARE(fast.firstEquals, general.firstEquals);
+                    QCOMPARE(general.key == kSeparatorKey, hasSeparator(item));
+                }
+            }
+        }
+        Platform::ByteScan::useWideScan(wide);
     }
 
     void passReportWording()
