@@ -656,12 +656,184 @@ bool writePicture(const QString &path, const Ship &ship, QSize size, std::uint64
     return true;
 }
 
+// The wander shape. Its square is the degree around the station, sea and land
+// alike: these logs are for timing, not for the map.
+constexpr double kSquareLat = 33.5, kSquareLon = 130.5;
+constexpr int kWanderFleet = 2000;
+// Reports a day of the ship of rank k are proportional to k^-kZipf: with 2,000
+// ships the first few send every few seconds on a 30 MB day while most of the
+// fleet is heard a few times a day, or not every day.
+constexpr double kZipf = 1.2;
+constexpr double kWanderStaticShare = 0.125; // of a ship's reports, the static ones
+constexpr double kFastestInterval = 2;
+
+struct WanderReport
+{
+    std::int32_t t;
+    std::int32_t ship; // in the fleet; -1 the base station
+    double lat, lon, speed, course;
+    bool isStatic;
+};
+
+// Folds a coordinate that ran past the square's edges back in, as a ship
+// turning away from the edge would; returns whether its course is mirrored.
+bool foldIntoSquare(double &x, double lo)
+{
+    double m = std::fmod(x - lo, 2.0);
+    if (m < 0)
+        m += 2;
+    const bool mirrored = m > 1;
+    x = lo + (mirrored ? 2 - m : m);
+    return mirrored;
+}
+
+// The ship's reports of the day, from a start anywhere in the square along a
+// course that drifts a little between reports.
+void wanderDay(const Ship &ship, std::int32_t index, double expected, Rng &r, std::vector<WanderReport> &out)
+{
+    const int count = int(expected) + (r.chance(expected - std::floor(expected)) ? 1 : 0);
+    if (count == 0)
+        return;
+    const double step = 86400.0 / count;
+    double lat = kSquareLat + r.uniform(), lon = kSquareLon + r.uniform();
+    double course = r.uniform(0, 360);
+    const double knots = ship.speed * r.uniform(0.8, 1.2);
+    double last = 0;
+    for (double t = r.uniform(0, step); t < 86400; t += step * r.uniform(0.75, 1.25)) {
+        const double dt = t - last;
+        last = t;
+        course += r.uniform(-1, 1) * std::min(90.0, 10 * std::sqrt(dt / 60));
+        const double miles = knots * dt / 3600;
+        lat += miles / 60 * std::cos(course * M_PI / 180);
+        lon += miles / 60 * std::sin(course * M_PI / 180) / std::cos(lat * M_PI / 180);
+        if (foldIntoSquare(lat, kSquareLat))
+            course = 180 - course;
+        if (foldIntoSquare(lon, kSquareLon))
+            course = -course;
+        course = std::fmod(std::fmod(course, 360) + 360, 360);
+        out.push_back({std::int32_t(t), index, lat, lon, std::max(0.0, knots + r.uniform(-0.3, 0.3)), course,
+                       r.chance(kWanderStaticShare)});
+    }
+}
+
+// The scale c of the fleet's reports a day, c * k^-kZipf for the ship of rank
+// k (at most one every kFastestInterval seconds), that sums to `records`.
+double zipfScale(int fleet, double records)
+{
+    const double most = 86400 / kFastestInterval;
+    const auto total = [&](double c) {
+        double sum = 0;
+        for (int k = 1; k <= fleet; ++k)
+            sum += std::min(most, c * std::pow(k, -kZipf));
+        return sum;
+    };
+    double lo = 0, hi = records + 1;
+    while (total(hi) < records && hi < most * 1e6)
+        hi *= 2;
+    for (int i = 0; i < 60; ++i)
+        (total((lo + hi) / 2) < records ? lo : hi) = (lo + hi) / 2;
+    return hi;
+}
+
+bool writeWanderRecord(DayWriter &w, const Ship &ship, const WanderReport &e, QDate day, Rng &r)
+{
+    if (e.ship < 0) {
+        w.begin(e.t, "4", kBaseStation);
+        w.line("UTC DATE/TIME", w.utc(e.t));
+        w.line("POSITION ACCURACY", "HIGH");
+        w.line("EPFD TYPE", "SURVEYED");
+        return w.end();
+    }
+    if (e.isStatic && ship.classB) {
+        const bool partA = r.chance(0.5);
+        w.begin(e.t, "24", ship.mmsi);
+        w.line("PART NUMBER", partA ? "A" : "B");
+        if (partA) {
+            w.line("NAME", ship.name);
+        } else {
+            w.line("SHIP TYPE", ship.type);
+            w.line("CALL SIGN", ship.callSign);
+        }
+        return w.end();
+    }
+    if (e.isStatic) {
+        w.begin(e.t, "5", ship.mmsi);
+        w.line("AIS VERSION", "0");
+        w.line("IMO NUMBER", ship.imo);
+        w.line("CALL SIGN", ship.callSign);
+        w.line("NAME", ship.name);
+        w.line("SHIP TYPE", ship.type);
+        w.line("DIMENSION TO BOW", std::to_string(ship.length * 4 / 5) + " [m]");
+        w.line("DIMENSION TO STERN", std::to_string(ship.length - ship.length * 4 / 5) + " [m]");
+        w.line("EPFD TYPE", "GPS");
+        w.line("ESTIMATED TIME", etaText(day, e.t + r.uniform(4, 60) * 3600));
+        w.line("STATIC DRAUGHT", fixed(ship.draught, 1));
+        w.line("DESTINATION", r.chance(0.5) ? r.pick(kWestward) : r.pick(kEastward));
+        w.line("DTE", "READY");
+        return w.end();
+    }
+    w.begin(e.t, ship.classB ? "18" : (r.chance(0.1) ? "3" : "1"), ship.mmsi);
+    if (!ship.classB) {
+        w.line("NAVIGATIONAL STATUS", ship.underWay);
+        w.line("RATE OF TURN", "0.0 [deg/min]");
+    }
+    w.line("SPEED OVER GROUND", fixed(e.speed, 1) + " [knots]");
+    w.line("POSITION ACCURACY", ship.classB ? "LOW" : "HIGH");
+    w.line("LONGITUDE", fixed(e.lon, 4));
+    w.line("LATITUDE", fixed(e.lat, 4));
+    w.line("COURSE OVER GROUND", fixed(e.course, 1) + " [deg]");
+    w.line("TRUE HEADING", ship.classB ? "511" : std::to_string(int(e.course + r.uniform(0, 3)) % 360) + " [deg]");
+    w.line("TIME STAMP", std::to_string(e.t % 60) + " [sec]");
+    return w.end();
+}
+
+bool writeWanderDayLog(const QString &path, QDate day, const Options &options, QString *error)
+{
+    const std::vector<Ship> fleet = buildFleet(options);
+    const std::uint64_t daySeed = mix(options.seed, std::uint64_t(day.toJulianDay()));
+    const double target = options.mbPerDay * 1e6;
+    const double baseBytes = 86400 / kBaseInterval * kOtherBytes;
+    const double recordBytes = kWanderStaticShare * kStaticBytes + (1 - kWanderStaticShare) * kPositionBytes;
+    const double scale = zipfScale(int(fleet.size()), std::max(1.0, target - baseBytes) / recordBytes);
+
+    std::vector<WanderReport> reports;
+    for (std::size_t i = 0; i < fleet.size(); ++i) {
+        Rng r(mix(daySeed, i));
+        wanderDay(fleet[i], std::int32_t(i), scale * std::pow(double(i + 1), -kZipf), r, reports);
+    }
+    Rng r(mix(daySeed, 0xE7E27));
+    for (double t = r.uniform(0, kBaseInterval); t < 86400; t += kBaseInterval * r.uniform(0.75, 1.25))
+        reports.push_back({std::int32_t(t), -1, 0, 0, 0, 0, false});
+    std::stable_sort(reports.begin(), reports.end(), [](const WanderReport &a, const WanderReport &b) { return a.t < b.t; });
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    DayWriter writer(file, day);
+    const Ship station;
+    for (const WanderReport &e : reports) {
+        if (!writeWanderRecord(writer, e.ship >= 0 ? fleet[std::size_t(e.ship)] : station, e, day, r)) {
+            *error = file.errorString();
+            return false;
+        }
+    }
+    if (!writer.flush() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int fleetSize(const Options &options)
 {
     if (options.ships > 0)
         return options.ships;
+    if (options.shape == Shape::Wander)
+        return kWanderFleet;
     // About 45 ships a day for the demo's 2 MB; larger days get more ships and
     // shorter reporting intervals both, smaller ones fewer ships.
     const double mb = options.mbPerDay;
@@ -670,6 +842,8 @@ int fleetSize(const Options &options)
 
 bool writeDayLog(const QString &path, QDate day, const Options &options, QString *error)
 {
+    if (options.shape == Shape::Wander)
+        return writeWanderDayLog(path, day, options, error);
     const std::vector<Ship> fleet = buildFleet(options);
     const std::uint64_t daySeed = mix(options.seed, std::uint64_t(day.toJulianDay()));
     std::vector<ShipDay> ships;

@@ -11,6 +11,13 @@
 // days are written with it.
 namespace DemoData {
 
+// Strait: the demo's ships on the fairways and berths of the strait.
+// Wander: about 2,000 ships roaming a 1-degree square around the station, a
+// few reporting every few seconds and most a few times a day or less (a Zipf
+// law over the fleet), so that each ship crosses many 0.01-degree cells a day.
+// The benchmarks use it for the index's cost on logs unlike the demo's.
+enum class Shape { Strait, Wander };
+
 struct Options
 {
     QDate end;                // last day written
@@ -19,6 +26,7 @@ struct Options
     int ships = 0;            // ships in the fleet; 0 derives it from mbPerDay
     std::uint64_t seed = 1;
     bool pictures = true;     // drawing the MMSI on them needs a QGuiApplication
+    Shape shape = Shape::Strait;
 };
 
 // The fleet size used for these options.

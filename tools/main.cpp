@@ -21,7 +21,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption size("mb-per-day", "Approximate size of a day log in MB (default 2).", "M", "2");
     const QCommandLineOption ships("ships", "Ships in the fleet (default: from the size).", "K", "0");
     const QCommandLineOption seed("seed", "Seed (default 1).", "S", "1");
-    parser.addOptions({out, days, end, size, ships, seed});
+    const QCommandLineOption shape("shape", "strait (default): the demo's ships in the Kanmon strait; wander: 2,000 ships "
+                                            "roaming a 1-degree square, a few reporting every few seconds, most rarely.",
+                                   "SHAPE", "strait");
+    parser.addOptions({out, days, end, size, ships, seed, shape});
     parser.process(app);
 
     DemoData::Options options;
@@ -30,9 +33,11 @@ int main(int argc, char *argv[])
     options.mbPerDay = parser.value(size).toDouble(&ok[1]);
     options.ships = parser.value(ships).toInt(&ok[2]);
     options.seed = parser.value(seed).toULongLong(&ok[3]);
+    const QString shapeName = parser.value(shape);
+    options.shape = shapeName == "wander" ? DemoData::Shape::Wander : DemoData::Shape::Strait;
     options.end = parser.isSet(end) ? QDate::fromString(parser.value(end), "yyyyMMdd") : QDate::currentDate();
     if (!parser.isSet(out) || !(ok[0] && ok[1] && ok[2] && ok[3]) || !options.end.isValid() || options.days < 1
-        || options.mbPerDay <= 0 || options.ships < 0) {
+        || options.mbPerDay <= 0 || options.ships < 0 || (shapeName != "strait" && shapeName != "wander")) {
         std::fputs(qPrintable(parser.helpText()), stderr);
         return 2;
     }

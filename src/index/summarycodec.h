@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 namespace Index {
@@ -13,5 +15,7 @@ namespace Index {
 QByteArray encodeSummary(const Module1::DaySummary &summary);
 // Null for anything encodeSummary did not write.
 std::unique_ptr<Module1::DaySummary> decodeSummary(const QByteArray &bytes);
+// The checksum the last 8 bytes hold, of the bytes before them.
+std::uint64_t summaryChecksum(const char *data, std::size_t size);
 
 } // namespace Index

@@ -166,9 +166,7 @@ private slots:
             for (const char value : {'\x00', '\x7f', '\xff'}) {
                 QByteArray damaged = blob;
                 damaged[i] = value;
-                quint64 h = 14695981039346656037ull;
-                for (qsizetype k = 0; k < damaged.size() - 8; ++k)
-                    h = (h ^ quint8(damaged[k])) * 1099511628211ull;
+                const quint64 h = Index::summaryChecksum(damaged.constData(), std::size_t(damaged.size() - 8));
                 for (int k = 0; k < 8; ++k)
                     damaged[damaged.size() - 8 + k] = char(h >> (8 * k));
                 if (const auto decoded = Index::decodeSummary(damaged); decoded && ++decodedCount)

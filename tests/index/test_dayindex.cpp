@@ -862,14 +862,22 @@ private slots:
         const auto underRevision = [&](quint32 revision) {
             QByteArray blob = Index::encodeSummary(index.summary);
             qToLittleEndian(revision, blob.data() + 4);
-            quint64 h = 14695981039346656037ull; // the codec's checksum, FNV-1a
-            for (qsizetype i = 0; i < blob.size() - 8; ++i)
-                h = (h ^ quint8(blob[i])) * 1099511628211ull;
-            qToLittleEndian(h, blob.data() + blob.size() - 8);
+            qToLittleEndian(Index::summaryChecksum(blob.constData(), std::size_t(blob.size() - 8)),
+                            blob.data() + blob.size() - 8);
             return Index::decodeSummary(blob);
         };
         QVERIFY(underRevision(kSummaryRules));
         QVERIFY(!underRevision(kSummaryRules - 1));
+
+        // Every bit of a summary is under its checksum: the lanes of words
+        // and the bytes after the last whole 32 alike.
+        const QByteArray blob = Index::encodeSummary(index.summary).left(75);
+        const quint64 sum = Index::summaryChecksum(blob.constData(), std::size_t(blob.size()));
+        for (int bit = 0; bit < blob.size() * 8; ++bit) {
+            QByteArray flipped = blob;
+            flipped[bit / 8] = char(flipped[bit / 8] ^ (1 << (bit % 8)));
+            QVERIFY(Index::summaryChecksum(flipped.constData(), std::size_t(flipped.size())) != sum);
+        }
     }
 
     // Records on and beside the edges of cells and squares, squares whose

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMap>
 #include <QPainter>
+#include <QSet>
 #include <QtTest>
 
 namespace {
@@ -143,6 +144,60 @@ private slots:
                                                   .arg(positions)
                                                   .arg(ashore.mid(0, 10).join(u' '))));
 #endif
+    }
+
+    // The benchmarks' second shape: fixed by its seed, read like the demo's
+    // logs, a heavy tail of reports a ship, and ships crossing many 0.01-degree
+    // cells inside their square.
+    void wanderShape()
+    {
+        Workspace ws;
+        QString error;
+        DemoData::Options o = small(5);
+        o.shape = DemoData::Shape::Wander;
+        o.mbPerDay = 1;
+        QVERIFY2(DemoData::generate(ws.path(""), o, &error), qPrintable(error));
+        const QString log = ws.path("logs/20110407_AIS_FMT.log");
+        QVERIFY(DemoData::writeDayLog(ws.path("again.log"), kDay, o, &error));
+        QCOMPARE(digest(ws.path("again.log")), digest(log));
+        o.seed = 6;
+        QVERIFY(DemoData::writeDayLog(ws.path("other.log"), kDay, o, &error));
+        QVERIFY(digest(ws.path("other.log")) != digest(log));
+        QVERIFY(std::abs(QFileInfo(log).size() - 1e6) < 1e5);
+
+        QMap<QByteArray, int> reports;
+        QMap<QByteArray, QSet<QPair<int, int>>> cells;
+        QByteArray mmsi;
+        double lon = 0;
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            if (line.startsWith("MMSI NUMBER"))
+                ++reports[mmsi = line.mid(22, 9)];
+            else if (line.startsWith("LONGITUDE"))
+                lon = line.mid(22).trimmed().toDouble();
+            else if (line.startsWith("LATITUDE")) {
+                const double lat = line.mid(22).trimmed().toDouble();
+                QVERIFY2(lat >= 33.5 && lat <= 34.5 && lon >= 130.5 && lon <= 131.5, line.constData());
+                cells[mmsi].insert({int(std::floor(lat * 100)), int(std::floor(lon * 100))});
+            }
+        }
+        QList<int> counts = reports.values();
+        std::sort(counts.begin(), counts.end());
+        QVERIFY2(counts.last() > 40 * counts[counts.size() / 2], qPrintable(QString::number(counts.last())));
+        int most = 0;
+        for (const auto &c : cells)
+            most = std::max(most, int(c.size()));
+        QVERIFY2(most > 100, qPrintable(QString::number(most)));
+
+        FakeHost host;
+        host.text1[7] = host.text1[8] = "20110407";
+        Module1::resetState();
+        Module1::setHost(&host);
+        Module1::searchCommand();
+        Module1::setHost(nullptr);
+        QCOMPARE(host.ships.size(), reports.size());
+        QVERIFY(host.skipped.isEmpty());
     }
 
     void overflowHourAndPhotos()
