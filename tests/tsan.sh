@@ -18,7 +18,7 @@ cli=1
 [ "${1:-}" = "--no-cli" ] && cli=0
 start=$SECONDS
 dir=build/tsan
-tests=(test_numbers test_reader test_matcher test_view test_station test_dayindex test_passages)
+tests=(test_numbers test_reader test_matcher test_view test_station test_dayindex test_passages test_parallel)
 ((cli)) && tests+=(test_cli test_passagescli)
 
 # -O1 keeps the runs bearable; frame pointers give whole stacks.

@@ -49,24 +49,6 @@ void putEnd(std::string &out, std::uint8_t flags, const QString &error)
 
 } // namespace
 
-std::uint64_t StepCursor::u64()
-{
-    std::uint64_t v;
-    std::memcpy(&v, m_p, 8);
-    m_p += 8;
-    return v;
-}
-
-std::string_view StepCursor::text()
-{
-    std::uint32_t n;
-    std::memcpy(&n, m_p, 4);
-    m_p += 4;
-    const std::string_view t(m_p, n);
-    m_p += n;
-    return t;
-}
-
 // The reader's loop (reader.cpp) with the record's changes written down
 // instead of made. The only state it needs of the record is whether it holds
 // an MMSI: a file starts without one, as every read before it ended by handing

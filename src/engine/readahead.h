@@ -21,6 +21,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -128,8 +129,22 @@ public:
     bool atEnd() const { return m_p >= m_end; }
     std::uint8_t op() { return static_cast<std::uint8_t>(*m_p++); }
     std::uint8_t byte() { return static_cast<std::uint8_t>(*m_p++); }
-    std::uint64_t u64();
-    std::string_view text();
+    std::uint64_t u64()
+    {
+        std::uint64_t v;
+        std::memcpy(&v, m_p, 8);
+        m_p += 8;
+        return v;
+    }
+    std::string_view text()
+    {
+        std::uint32_t n;
+        std::memcpy(&n, m_p, 4);
+        m_p += 4;
+        const std::string_view t(m_p, n);
+        m_p += n;
+        return t;
+    }
 
 private:
     const char *m_p;
