@@ -14,10 +14,13 @@ ReadAhead *g_readAhead = nullptr;
 
 namespace {
 
-// A chunk is handed over once it holds this much; a worker waits while this
-// many of its chunks are still to be replayed. 1 MB a file in flight at most.
+// A chunk is handed over once it holds this much. The chunks waiting to be
+// replayed share 16 MB among the workers, at least 1 MB each: a worker waits
+// when its file's share is full. The steps of a day are about a quarter of
+// its text, so a day of up to 30 MB is read ahead whole on two threads.
 constexpr std::size_t kChunkBytes = 256 * 1024;
-constexpr std::size_t kChunksInFlight = 4;
+constexpr std::size_t kChunkBudget = 64;
+constexpr std::size_t kMinChunksInFlight = 4;
 // Room for the largest step: an item of 64 KiB whose every byte becomes U+FFFD.
 constexpr std::size_t kChunkReserve = kChunkBytes + 3 * Platform::ItemReader::kMaxItem + 32;
 
@@ -144,7 +147,7 @@ bool ReadJob::deliver(std::string &chunk, const std::atomic<bool> &cancelled)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
-        return m_chunks.size() < kChunksInFlight || m_abandoned || cancelled.load(std::memory_order_relaxed);
+        return m_chunks.size() < m_chunksInFlight || m_abandoned || cancelled.load(std::memory_order_relaxed);
     });
     if (m_abandoned || cancelled.load(std::memory_order_relaxed))
         return false;
@@ -203,7 +206,8 @@ int ReadAhead::outstanding()
 
 void ReadAhead::request(const QString &fileName, const QString &path)
 {
-    auto job = std::make_shared<ReadJob>(fileName, path);
+    auto job = std::make_shared<ReadJob>(fileName, path,
+                                         std::max(kMinChunksInFlight, kChunkBudget / std::size_t(m_jobs)));
     const std::lock_guard lock(m_mutex);
     m_waiting.push_back(job);
     m_asked.push_back(std::move(job));

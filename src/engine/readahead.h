@@ -13,8 +13,8 @@
 // the larger part of a pass.
 //
 // Steps travel in chunks of a bounded size, and a worker waits while the chunks
-// it has written and the pass has not yet replayed reach a bound: a day of
-// 300 MB never sits in memory whole.
+// it has written and the pass has not yet replayed reach a bound (16 MB for
+// all workers): a day of 300 MB never sits in memory whole.
 
 #include <QString>
 
@@ -53,7 +53,8 @@ inline constexpr std::uint8_t kOpenFailed = 1, kReadFailed = 2, kHasItems = 4;
 class ReadJob
 {
 public:
-    ReadJob(QString fileName, QString path) : m_fileName(std::move(fileName)), m_path(std::move(path)) {}
+    ReadJob(QString fileName, QString path, std::size_t chunksInFlight)
+        : m_fileName(std::move(fileName)), m_path(std::move(path)), m_chunksInFlight(chunksInFlight) {}
 
     const QString &fileName() const { return m_fileName; }
 
@@ -75,6 +76,7 @@ private:
 
     const QString m_fileName;
     const QString m_path;
+    const std::size_t m_chunksInFlight;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
