@@ -54,7 +54,7 @@ if [ -n "$found" ]; then
         echo "---- $f"
         cat "$f"
     done
-    echo "ThreadSanitizer: $(grep -h -c '^WARNING: ThreadSanitizer' $found | paste -sd+ | bc) reports in $(echo "$found" | wc -l) processes"
+    echo "ThreadSanitizer: $(cat $found | grep -c '^WARNING: ThreadSanitizer' || true) reports in $(echo "$found" | wc -l) processes"
     status=1
 fi
 echo "tsan: build $((built - start)) s, tests $((SECONDS - built)) s, total $((SECONDS - start)) s"
