@@ -5,8 +5,8 @@
 # single-file views (hours, changes, kml of one 100 MB day), with ripgrep counting a literal over the
 # same files in the same rounds. Each round runs every command in an order
 # that rotates, so that a busy moment on the shared machine falls on all of
-# them; figures are medians of the rounds' wall times and their ratio to the
-# first build's.
+# them; figures are medians of the rounds' wall and CPU times (user + system)
+# and their ratio to the first build's.
 #
 #   bench/run-reader.sh [--rounds N] [--logs DIR] [--day FILE] OLD NEW
 #
@@ -36,10 +36,18 @@ trap 'rm -rf "$tmp"' EXIT
 cat "$logs"/* >/dev/null
 [ -f "$day" ] && cat "$day" >/dev/null
 
+# "wall cpu" seconds of one run: CPU (user + system of the run alone, from
+# the subshell's `times`) is steadier than the wall clock on a shared machine.
 wall() {
-    local start=$EPOCHREALTIME
-    "$@" >/dev/null 2>&1 || true
-    awk -v s="$start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%.4f\n", e - s }'
+    (
+        start=$EPOCHREALTIME
+        "$@" >/dev/null 2>&1 || true
+        end=$EPOCHREALTIME
+        times >"$tmp/times" # a pipe would run it in a child of its own, without children
+        awk -v s="$start" -v e="$end" '
+            function sec(t) { split(t, p, "m"); return p[1] * 60 + p[2] }
+            NR == 2 { printf "%.4f %.4f\n", e - s, sec($1) + sec($2) }' "$tmp/times"
+    )
 }
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
@@ -57,21 +65,26 @@ runcase() {
                 2) row[2]=$(wall env VELKAIS_BASELINE_SCAN=1 "$new" "$@") ;;
             esac
         done
+        # Columns: wall and CPU of old, new, new without AVX2.
         echo "${row[*]}" >>"$tmp/rows"
     done
-    local o n b
-    o=$(cut -d' ' -f1 "$tmp/rows" | median)
-    n=$(cut -d' ' -f2 "$tmp/rows" | median)
-    b=$(cut -d' ' -f3 "$tmp/rows" | median)
-    printf "%-28s old %.3f s  new %.3f s (%.2f x; ratio of pairs %.2f x)  new without AVX2 %.3f s (%.2f x)\n" \
-        "$label" "$o" "$n" "$(echo "$n / $o" | bc -l)" \
-        "$(awk '{ print $2 / $1 }' "$tmp/rows" | median)" "$b" "$(echo "$b / $o" | bc -l)"
+    local c
+    for c in 1 2; do
+        local o n b
+        o=$(cut -d' ' -f"$c" "$tmp/rows" | median)
+        n=$(cut -d' ' -f$((c + 2)) "$tmp/rows" | median)
+        b=$(cut -d' ' -f$((c + 4)) "$tmp/rows" | median)
+        printf "%-22s %-4s old %.3f s  new %.3f s (%.2f x; ratio of pairs %.2f x)  new without AVX2 %.3f s (%.2f x)\n" \
+            "$label" "$([ $c = 1 ] && echo wall || echo cpu)" "$o" "$n" "$(echo "$n / $o" | bc -l)" \
+            "$(awk -v c="$c" '{ print $(c + 2) / $c }' "$tmp/rows" | median)" "$b" "$(echo "$b / $o" | bc -l)"
+        label=""
+    done
 }
 
 period=(--logs "$logs" --from 0 --to 99999999 --no-index)
 echo "$(ls "$logs" | wc -l) day logs, $(du -sm "$logs" | cut -f1) MB; $rounds rounds; load average $(cut -d' ' -f1 /proc/loadavg)"
-for ((i = 0; i < rounds; i++)); do wall rg -c -F "MMSI NUMBER" -j1 "$logs"; done | median >"$tmp/rg"
-echo "rg -c -F \"MMSI NUMBER\" -j1: $(cat "$tmp/rg") s"
+for ((i = 0; i < rounds; i++)); do wall rg -c -F "MMSI NUMBER" -j1 "$logs"; done >"$tmp/rg"
+echo "rg -c -F \"MMSI NUMBER\" -j1: wall $(cut -d' ' -f1 "$tmp/rg" | median) s, cpu $(cut -d' ' -f2 "$tmp/rg" | median) s"
 runcase "search --area C" -- search "${period[@]}" --area 33.9683,130.9747,0.02
 runcase "search, no area" -- search "${period[@]}"
 ship=$("$new" search "${period[@]}" | sed -n 3p | cut -c1-9)
