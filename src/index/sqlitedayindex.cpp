@@ -351,7 +351,7 @@ void SqliteDayIndex::storeLater(const QString &folder, const QString &fileName, 
     // database that is not open, or damaged and to be replaced, is the
     // business of store().
     Database *db = database(folder);
-    if (!db || !db->opened || db->corrupt || summary.prepared.isEmpty()) {
+    if (!db || !db->opened || db->corrupt) {
         store(folder, fileName, summary);
         return;
     }
@@ -361,18 +361,20 @@ void SqliteDayIndex::storeLater(const QString &folder, const QString &fileName, 
     m_outcome = Outcome::Pending;
     if (!m_writer)
         m_writer = std::make_unique<StoreThread>(m_busyTimeoutMs, m_warnings);
-    m_writer->add({db->path, fileName, after, std::move(summary.prepared)});
+    // Encoded on the writing thread, which waits on the disk most of the
+    // time: the summary builder's thread is the busier, and a first pass
+    // over many ships waits on it.
+    QByteArray prepared = std::move(summary.prepared);
+    std::shared_ptr<const Module1::DaySummary> raw;
+    if (prepared.isEmpty())
+        raw = std::make_shared<const Module1::DaySummary>(std::move(summary));
+    m_writer->add({db->path, fileName, after, std::move(prepared), std::move(raw)});
 }
 
 void SqliteDayIndex::flush()
 {
     if (m_writer)
         m_writer->flush();
-}
-
-void SqliteDayIndex::prepare(DaySummary &summary) const
-{
-    summary.prepared = encodeSummary(summary);
 }
 
 QString SqliteDayIndex::writeProblem(const QString &logFolder)

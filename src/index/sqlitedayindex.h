@@ -43,7 +43,6 @@ public:
     // Hands the insert to a thread of its own, with its own connection.
     void storeLater(const QString &folder, const QString &fileName, Module1::DaySummary &&summary) override;
     void flush() override;
-    void prepare(Module1::DaySummary &summary) const override;
 
     // The log of today, or of a later day, is still being written: it is
     // never summarised nor answered for.

@@ -1,4 +1,5 @@
 #include "index/storethread.h"
+#include "index/summarycodec.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -198,7 +199,7 @@ void StoreThread::write(const Job &job)
     if (!c)
         return;
     QSqlQuery &q = *c->insert;
-    bindRow(q, job.fileName, job.identity, job.summary);
+    bindRow(q, job.fileName, job.identity, job.raw ? encodeSummary(*job.raw) : job.summary);
     if (!q.exec()) {
         const QSqlError e = q.lastError();
         q.finish();

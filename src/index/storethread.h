@@ -4,6 +4,7 @@
 // reader goes straight on to the next file while the last one's summary goes
 // into the database. A piece of SqliteDayIndex; not for use elsewhere.
 
+#include "engine/dayindex.h"
 #include "index/fileidentity.h"
 
 #include <QByteArray>
@@ -56,7 +57,8 @@ public:
         QString database;  // its path
         QString fileName;  // empty: close the connection to `database`
         FileIdentity identity;
-        QByteArray summary; // encoded
+        QByteArray summary; // encoded, or empty with `raw` to encode here
+        std::shared_ptr<const Module1::DaySummary> raw;
     };
 
     StoreThread(int busyTimeoutMs, std::shared_ptr<IndexWarnings> warnings);
