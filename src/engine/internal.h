@@ -65,6 +65,10 @@ struct RecordPosition
     double latitude = 0, longitude = 0;
 };
 extern RecordPosition g_position;
+// The same numbers of the current record's longitude and latitude texts when
+// a worker reading ahead computed them (readahead.h), for the matcher and the
+// passages to take instead of parsing the texts again.
+extern RecordPosition g_workerPosition;
 // Empties the ten fields of the current record other than recTime.
 void emptyRecord();
 // Hands a record that passed an export pass's criteria to the pass's sink

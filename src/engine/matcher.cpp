@@ -10,6 +10,7 @@ namespace Module1 {
 using namespace detail;
 
 detail::RecordPosition detail::g_position;
+detail::RecordPosition detail::g_workerPosition;
 
 namespace {
 
@@ -35,8 +36,8 @@ bool inAreas()
     if (!any)
         return true;
     // positionNumber gives what numberOf gives, faster for the receiver's numbers.
-    const double lon = positionNumber(record.recLongitude);
-    const double lat = positionNumber(record.recLatitude);
+    const double lon = g_workerPosition.known ? g_workerPosition.longitude : positionNumber(record.recLongitude);
+    const double lat = g_workerPosition.known ? g_workerPosition.latitude : positionNumber(record.recLatitude);
     g_position = {true, lat, lon};
     for (int k = 0; k < 3; ++k) {
         if (!g_criteria.areaOn[k])

@@ -218,8 +218,8 @@ public:
         if (!record.recName.empty())
             ship.name = record.recName;
         // The matcher's numbers, which the day index's summary takes as well.
-        const double lon = positionNumber(record.recLongitude);
-        const double lat = positionNumber(record.recLatitude);
+        const double lon = g_workerPosition.known ? g_workerPosition.longitude : positionNumber(record.recLongitude);
+        const double lat = g_workerPosition.known ? g_workerPosition.latitude : positionNumber(record.recLatitude);
         g_position = {true, lat, lon};
         if (!holdsNumber(record.recLongitude) || !holdsNumber(record.recLatitude))
             return;

@@ -1,6 +1,7 @@
 #include "engine/readahead.h"
 
 #include "engine/itemrules.h"
+#include "engine/numbers.h"
 #include "platform/itemreader.h"
 
 #include <algorithm>
@@ -29,6 +30,13 @@ void putU32(std::string &out, std::uint32_t v)
     char b[4];
     std::memcpy(b, &v, 4);
     out.append(b, 4);
+}
+
+void putNumber(std::string &out, double v)
+{
+    char b[8];
+    std::memcpy(b, &v, 8);
+    out.append(b, 8);
 }
 
 void putString(std::string &out, std::string_view text)
@@ -71,6 +79,22 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     std::string value;
     bool hasMmsi = false;
     bool firstItem = true;
+    bool seenSeparator = false;
+    // The matcher's numbers of the longitude and latitude texts, while the
+    // record holds texts assigned in this file: the pass's thread need not
+    // parse them again.
+    bool hasLongitude = false, hasLatitude = false;
+    double longitude = 0, latitude = 0;
+    const auto match = [&] {
+        if (hasLongitude && hasLatitude) {
+            out.push_back(static_cast<char>(Step::kMatchAt));
+            putNumber(out, latitude);
+            putNumber(out, longitude);
+        } else {
+            out.push_back(static_cast<char>(Step::kMatch));
+        }
+        hasMmsi = hasLongitude = hasLatitude = false;
+    };
     unsigned items = 0;
     std::string_view item;
     while (reader.next(item)) {
@@ -78,27 +102,39 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         switch (c.key) {
         case kSeparatorKey: {
             if (hasMmsi)
-                out.push_back(static_cast<char>(Step::kMatch));
-            hasMmsi = false;
+                match();
+            if (!seenSeparator) {
+                seenSeparator = true;
+                out.push_back(static_cast<char>(Step::kFirstSeparator));
+                out.push_back(static_cast<char>(firstItem ? 1 : 0));
+                const std::uint64_t size = item.size();
+                char b[8];
+                std::memcpy(b, &size, 8);
+                out.append(b, 8);
+            }
             assignLastChars(value, item, 8);
-            const bool replaced = !timeIsValid(value);
-            out.push_back(static_cast<char>(Step::kSeparator));
-            out.push_back(static_cast<char>((replaced ? 1 : 0) | (firstItem ? 2 : 0)));
-            const std::uint64_t size = item.size();
-            char b[8];
-            std::memcpy(b, &size, 8);
-            out.append(b, 8);
-            putU32(out, replaced ? 8 : static_cast<std::uint32_t>(value.size()));
-            if (replaced)
-                out.append("23:59:59");
+            if (timeIsValid(value))
+                putText(out, Step::kSeparator, value);
             else
-                out.append(value);
+                out.push_back(static_cast<char>(Step::kStandIn));
             break;
         }
         case 2:
             assignLastChars(value, item, 9);
             hasMmsi = !value.empty();
             putText(out, 2, value);
+            break;
+        case 4:
+        case 5:
+            assignText(value, valueOf(item, c.firstEquals));
+            putText(out, static_cast<std::uint8_t>(c.key), value);
+            if (c.key == 4) {
+                longitude = positionNumber(value);
+                hasLongitude = true;
+            } else {
+                latitude = positionNumber(value);
+                hasLatitude = true;
+            }
             break;
         case 6: {
             const std::string_view v = valueOf(item, c.firstEquals);
@@ -111,15 +147,15 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
             }
             break;
         }
-        case 3: case 4: case 5: case 7: case 8: case 9: case 10: case 11:
+        case 3: case 7: case 8: case 9: case 10: case 11:
             assignText(value, valueOf(item, c.firstEquals));
             putText(out, static_cast<std::uint8_t>(c.key), value);
             break;
         default:
-            if (firstItem)
-                out.push_back(static_cast<char>(Step::kFirstItem));
             break;
         }
+        if (firstItem && c.key != kSeparatorKey)
+            out.push_back(static_cast<char>(Step::kFirstItem));
         firstItem = false;
         if (out.size() >= kChunkBytes && !deliver(out, cancelled))
             return;
@@ -131,7 +167,7 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     putEnd(out, static_cast<std::uint8_t>((reader.failed() ? Step::kReadFailed : 0) | (firstItem ? 0 : Step::kHasItems)),
            reader.failed() ? reader.errorString() : QString());
     if (hasMmsi)
-        out.push_back(static_cast<char>(Step::kMatch));
+        match();
     if (deliver(out, cancelled))
         markDone();
 }

@@ -36,16 +36,23 @@ namespace Module1::detail {
 namespace Step {
 // Opcodes 2 to 11 assign the field of that key: a 4-byte length, the bytes.
 inline constexpr std::uint8_t kMatch = 20;      // hand the record to the matcher
-// flags (1 byte: bit 0 the stand-in time, bit 1 the file's first item), the
-// item's size (8 bytes), the time's length (4 bytes) and the time.
-inline constexpr std::uint8_t kSeparator = 21;
-// The file's first item when it gave no other step: the place of the first
-// event-loop turn.
-inline constexpr std::uint8_t kFirstItem = 22;
+// The same, with the numbers the matcher takes of the record's longitude and
+// latitude texts (two doubles), when both texts were assigned in this file.
+inline constexpr std::uint8_t kMatchAt = 21;
+// A separator with a readable time: the time's length (4 bytes) and the time.
+inline constexpr std::uint8_t kSeparator = 22;
+// A separator without one, which stands in "23:59:59".
+inline constexpr std::uint8_t kStandIn = 23;
+// Before the separator step of the file's first separator, for the day's
+// summary: whether it is the file's first item (1 byte) and its size (8 bytes).
+inline constexpr std::uint8_t kFirstSeparator = 24;
+// The file's first item when it is not a separator, after its step if any:
+// the place of the first event-loop turn.
+inline constexpr std::uint8_t kFirstItem = 25;
 // How the read ended, before the match of a record left at the file's end:
 // flags (bit 0 the file did not open, bit 1 reading failed, bit 2 the file
 // had items) and the reader's error as a text.
-inline constexpr std::uint8_t kEnd = 23;
+inline constexpr std::uint8_t kEnd = 26;
 inline constexpr std::uint8_t kOpenFailed = 1, kReadFailed = 2, kHasItems = 4;
 } // namespace Step
 
@@ -129,11 +136,23 @@ class StepCursor
 public:
     explicit StepCursor(std::string_view chunk) : m_p(chunk.data()), m_end(chunk.data() + chunk.size()) {}
     bool atEnd() const { return m_p >= m_end; }
-    std::uint8_t op() { return static_cast<std::uint8_t>(*m_p++); }
+    std::uint8_t op()
+    {
+        m_last = static_cast<std::uint8_t>(*m_p++);
+        return m_last;
+    }
+    std::uint8_t last() const { return m_last; }
     std::uint8_t byte() { return static_cast<std::uint8_t>(*m_p++); }
     std::uint64_t u64()
     {
         std::uint64_t v;
+        std::memcpy(&v, m_p, 8);
+        m_p += 8;
+        return v;
+    }
+    double number()
+    {
+        double v;
         std::memcpy(&v, m_p, 8);
         m_p += 8;
         return v;
@@ -151,6 +170,7 @@ public:
 private:
     const char *m_p;
     const char *m_end;
+    std::uint8_t m_last = 0;
 };
 
 } // namespace Module1::detail

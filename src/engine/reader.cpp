@@ -109,6 +109,9 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
         field.append(text.data(), text.size());
     };
     std::string chunk;
+    // The file's first separator, for the summary.
+    bool firstSeparator = false, firstIsFirstItem = false;
+    std::uint64_t firstSize = 0;
     for (;;) {
         bool timedOut = false;
         if (!job.nextChunk(chunk, 10, timedOut)) {
@@ -121,41 +124,61 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
         }
         StepCursor step(chunk);
         while (!step.atEnd()) {
-            const std::uint8_t op = step.op();
-            switch (op) {
-            case Step::kMatch:
+            switch (step.op()) {
+            case Step::kMatchAt:
+                g_workerPosition.known = true;
+                g_workerPosition.latitude = step.number();
+                g_workerPosition.longitude = step.number();
+                [[fallthrough]];
+            case Step::kMatch: {
                 // The separator of the same item follows; a stop comes before it.
-                if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
+                const bool limit = !record.recMmsi.empty() && detail::matchRecord(pass, fileName);
+                g_workerPosition.known = false;
+                if (limit) {
                     stop = true;
                     return end;
                 }
                 continue;
+            }
+            case Step::kFirstSeparator:
+                firstSeparator = true;
+                firstIsFirstItem = step.byte() != 0;
+                firstSize = step.u64();
+                continue;
+            case Step::kSeparator:
+            case Step::kStandIn:
+                if (step.last() == Step::kSeparator) {
+                    set(record.recTime, step.text());
+                    g_timeReplaced = false;
+                } else {
+                    record.recTime.assign("23:59:59", 8);
+                    g_timeReplaced = true;
+                }
+                if (g_buildingSummary) {
+                    noteSeparator(firstSeparator && firstIsFirstItem, firstSeparator ? firstSize : 0);
+                    firstSeparator = false;
+                }
+                break;
+            case Step::kFirstItem: break;
             case Step::kEnd:
                 end.seen = true;
                 end.flags = step.byte();
                 end.error = toQString(step.text());
                 continue;
-            case Step::kSeparator: {
-                const std::uint8_t flags = step.byte();
-                const std::uint64_t size = step.u64();
-                set(record.recTime, step.text());
-                g_timeReplaced = (flags & 1) != 0;
-                noteSeparator((flags & 2) != 0, static_cast<std::size_t>(size));
-                break;
+            case 2: set(record.recMmsi, step.text()); continue;
+            case 3: set(record.recName, step.text()); continue;
+            case 4: set(record.recLongitude, step.text()); continue;
+            case 5: set(record.recLatitude, step.text()); continue;
+            case 6: set(record.recSpeed, step.text()); continue;
+            case 7: set(record.recDestination, step.text()); continue;
+            case 8: set(record.recEta, step.text()); continue;
+            case 9: set(record.recDraught, step.text()); continue;
+            case 10: set(record.recNavStatus, step.text()); continue;
+            case 11: set(record.recText, step.text()); continue;
+            default: continue;
             }
-            case Step::kFirstItem: break;
-            case 2: set(record.recMmsi, step.text()); break;
-            case 3: set(record.recName, step.text()); break;
-            case 4: set(record.recLongitude, step.text()); break;
-            case 5: set(record.recLatitude, step.text()); break;
-            case 6: set(record.recSpeed, step.text()); break;
-            case 7: set(record.recDestination, step.text()); break;
-            case 8: set(record.recEta, step.text()); break;
-            case 9: set(record.recDraught, step.text()); break;
-            case 10: set(record.recNavStatus, step.text()); break;
-            case 11: set(record.recText, step.text()); break;
-            default: break;
-            }
+            // Turns at item ends that are separators, and after the file's
+            // first item: nothing is matched between two separators.
             if (turns.due() && !turn())
                 return end;
         }

@@ -9,9 +9,11 @@
 #include "engine/passages.h"
 #include "engine/report.h"
 #include "fakehost.h"
+#include "index/summarycodec.h"
 #include "settledindex.h"
 #include "workspace.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -199,6 +201,16 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
     if (!escapeIn.isEmpty())
         QVERIFY(expected.join('\n').contains(QStringLiteral("stopped at ") + escapeIn));
 
+    // The summaries a cold pass stored, byte for byte.
+    const auto stored = [](SettledIndex &index) {
+        QList<QByteArray> out;
+        for (const QString &name : QDir("../logs").entryList({"*_AIS_FMT.log"}, QDir::Files, QDir::Name)) {
+            const DayIndex::Lookup found = index.lookup("../logs/", name);
+            out << name.toUtf8() + (found.summary ? Index::encodeSummary(*found.summary) : QByteArray());
+        }
+        return out;
+    };
+    QList<QByteArray> expectedSummaries;
     for (const int jobs : {1, 2, 8}) {
         QTemporaryDir dir;
         SettledIndex index(dir.path());
@@ -210,6 +222,12 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
                     QVERIFY2(got[i] == expected[i], qPrintable(QString("%1 jobs, %2: line %3: %4 | %5")
                                                                    .arg(jobs).arg(run).arg(i).arg(got[i], expected[i])));
                 QCOMPARE(got.size(), expected.size());
+            }
+            if (QByteArray(run) == "cold") {
+                if (jobs == 1)
+                    expectedSummaries = stored(index);
+                else
+                    QVERIFY2(stored(index) == expectedSummaries, qPrintable(QString("%1 jobs").arg(jobs)));
             }
         }
     }
