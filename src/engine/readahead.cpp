@@ -25,40 +25,73 @@ constexpr std::size_t kMinChunksInFlight = 4;
 // Room for the largest step: an item of 64 KiB whose every byte becomes U+FFFD.
 constexpr std::size_t kChunkReserve = kChunkBytes + 3 * Platform::ItemReader::kMaxItem + 32;
 
-void putU32(std::string &out, std::uint32_t v)
-{
-    char b[4];
-    std::memcpy(b, &v, 4);
-    out.append(b, 4);
-}
-
-void putNumber(std::string &out, double v)
-{
-    char b[8];
-    std::memcpy(b, &v, 8);
-    out.append(b, 8);
-}
-
-void putString(std::string &out, std::string_view text)
-{
-    putU32(out, static_cast<std::uint32_t>(text.size()));
-    out.append(text.data(), text.size());
-}
-
-void putText(std::string &out, std::uint8_t op, std::string_view text)
-{
-    out.push_back(static_cast<char>(op));
-    putString(out, text);
-}
-
-void putEnd(std::string &out, std::uint8_t flags, const QString &error)
-{
-    out.push_back(static_cast<char>(Step::kEnd));
-    out.push_back(static_cast<char>(flags));
-    putString(out, error.toStdString());
-}
-
 } // namespace
+
+// Steps written through a pointer into room made once a chunk and checked once
+// an item: the string's own appends check the capacity for every byte.
+class StepBuffer
+{
+public:
+    StepBuffer() { renew(kChunkReserve); }
+    std::size_t size() const { return std::size_t(m_p - m_chunk.bytes.get()); }
+    // Room for `n` more bytes.
+    void room(std::size_t n)
+    {
+        if (m_capacity - size() < n) {
+            const std::size_t used = size();
+            StepChunk old = std::move(m_chunk);
+            renew(used + n + kChunkReserve);
+            std::memcpy(m_chunk.bytes.get(), old.bytes.get(), used);
+            m_p += used;
+        }
+    }
+    void byte(std::uint8_t b) { *m_p++ = char(b); }
+    void bytes(const void *data, std::size_t n)
+    {
+        std::memcpy(m_p, data, n);
+        m_p += n;
+    }
+    void u32(std::uint32_t v) { bytes(&v, 4); }
+    void u64(std::uint64_t v) { bytes(&v, 8); }
+    void number(double v) { bytes(&v, 8); }
+    void text(std::uint8_t op, std::string_view t)
+    {
+        byte(op);
+        u32(static_cast<std::uint32_t>(t.size()));
+        bytes(t.data(), t.size());
+    }
+    void end(std::uint8_t flags, const QString &error)
+    {
+        const std::string e = error.toStdString();
+        room(e.size() + 16);
+        byte(Step::kEnd);
+        byte(flags);
+        u32(static_cast<std::uint32_t>(e.size()));
+        bytes(e.data(), e.size());
+    }
+    StepChunk take()
+    {
+        m_chunk.size = size();
+        StepChunk chunk = std::move(m_chunk);
+        renew(kChunkReserve);
+        return chunk;
+    }
+
+private:
+    void renew(std::size_t capacity)
+    {
+        // Not value-initialised: a chunk's bytes are all written before they are read.
+        m_chunk.bytes.reset(new char[capacity]);
+        m_chunk.size = 0;
+        m_capacity = capacity;
+        m_p = m_chunk.bytes.get();
+    }
+
+    StepChunk m_chunk;
+    std::size_t m_capacity = 0;
+    char *m_p = nullptr;
+};
+
 
 // The reader's loop (reader.cpp) with the record's changes written down
 // instead of made. The only state it needs of the record is whether it holds
@@ -67,15 +100,14 @@ void putEnd(std::string &out, std::uint8_t flags, const QString &error)
 void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
 {
     Platform::ItemReader reader;
-    std::string out;
+    StepBuffer out;
     if (!reader.open(m_path)) {
-        putEnd(out, Step::kOpenFailed, reader.errorString());
+        out.end(Step::kOpenFailed, reader.errorString());
         if (deliver(out, cancelled))
             markDone();
         return;
     }
     reader.setLongItemHook([&] { return !cancelled.load(std::memory_order_relaxed); });
-    out.reserve(kChunkReserve);
     std::string value;
     bool hasMmsi = false;
     bool firstItem = true;
@@ -87,11 +119,11 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     double longitude = 0, latitude = 0;
     const auto match = [&] {
         if (hasLongitude && hasLatitude) {
-            out.push_back(static_cast<char>(Step::kMatchAt));
-            putNumber(out, latitude);
-            putNumber(out, longitude);
+            out.byte(Step::kMatchAt);
+            out.number(latitude);
+            out.number(longitude);
         } else {
-            out.push_back(static_cast<char>(Step::kMatch));
+            out.byte(Step::kMatch);
         }
         hasMmsi = hasLongitude = hasLatitude = false;
     };
@@ -99,35 +131,35 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     std::string_view item;
     while (reader.next(item)) {
         const Classified c = classify(item, allKeys);
+        // The largest steps an item can give: a match, the first separator,
+        // and a value whose every byte became U+FFFD.
+        out.room(3 * item.size() + 64);
         switch (c.key) {
         case kSeparatorKey: {
             if (hasMmsi)
                 match();
             if (!seenSeparator) {
                 seenSeparator = true;
-                out.push_back(static_cast<char>(Step::kFirstSeparator));
-                out.push_back(static_cast<char>(firstItem ? 1 : 0));
-                const std::uint64_t size = item.size();
-                char b[8];
-                std::memcpy(b, &size, 8);
-                out.append(b, 8);
+                out.byte(Step::kFirstSeparator);
+                out.byte(firstItem ? 1 : 0);
+                out.u64(item.size());
             }
             assignLastChars(value, item, 8);
             if (timeIsValid(value))
-                putText(out, Step::kSeparator, value);
+                out.text(Step::kSeparator, value);
             else
-                out.push_back(static_cast<char>(Step::kStandIn));
+                out.byte(Step::kStandIn);
             break;
         }
         case 2:
             assignLastChars(value, item, 9);
             hasMmsi = !value.empty();
-            putText(out, 2, value);
+            out.text(2, value);
             break;
         case 4:
         case 5:
             assignText(value, valueOf(item, c.firstEquals));
-            putText(out, static_cast<std::uint8_t>(c.key), value);
+            out.text(static_cast<std::uint8_t>(c.key), value);
             if (c.key == 4) {
                 longitude = positionNumber(value);
                 hasLongitude = true;
@@ -140,22 +172,22 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
             const std::string_view v = valueOf(item, c.firstEquals);
             const std::size_t unit = v.find("[knots]");
             if (unit == std::string_view::npos)
-                putText(out, 6, "0");
+                out.text(6, "0");
             else {
                 assignText(value, v.substr(0, unit));
-                putText(out, 6, value);
+                out.text(6, value);
             }
             break;
         }
         case 3: case 7: case 8: case 9: case 10: case 11:
             assignText(value, valueOf(item, c.firstEquals));
-            putText(out, static_cast<std::uint8_t>(c.key), value);
+            out.text(static_cast<std::uint8_t>(c.key), value);
             break;
         default:
             break;
         }
         if (firstItem && c.key != kSeparatorKey)
-            out.push_back(static_cast<char>(Step::kFirstItem));
+            out.byte(Step::kFirstItem);
         firstItem = false;
         if (out.size() >= kChunkBytes && !deliver(out, cancelled))
             return;
@@ -164,8 +196,9 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     }
     if (cancelled.load(std::memory_order_relaxed))
         return; // the item where it stopped may be cut short: no end
-    putEnd(out, static_cast<std::uint8_t>((reader.failed() ? Step::kReadFailed : 0) | (firstItem ? 0 : Step::kHasItems)),
-           reader.failed() ? reader.errorString() : QString());
+    out.end(static_cast<std::uint8_t>((reader.failed() ? Step::kReadFailed : 0) | (firstItem ? 0 : Step::kHasItems)),
+            reader.failed() ? reader.errorString() : QString());
+    out.room(32);
     if (hasMmsi)
         match();
     if (deliver(out, cancelled))
@@ -179,7 +212,7 @@ void ReadJob::markDone()
     m_changed.notify_all();
 }
 
-bool ReadJob::deliver(std::string &chunk, const std::atomic<bool> &cancelled)
+bool ReadJob::deliver(StepBuffer &steps, const std::atomic<bool> &cancelled)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
@@ -187,14 +220,12 @@ bool ReadJob::deliver(std::string &chunk, const std::atomic<bool> &cancelled)
     });
     if (m_abandoned || cancelled.load(std::memory_order_relaxed))
         return false;
-    m_chunks.push_back(std::move(chunk));
+    m_chunks.push_back(steps.take());
     m_changed.notify_all();
-    chunk = std::string();
-    chunk.reserve(kChunkReserve);
     return true;
 }
 
-bool ReadJob::nextChunk(std::string &chunk, int timeoutMs, bool &timedOut)
+bool ReadJob::nextChunk(StepChunk &chunk, int timeoutMs, bool &timedOut)
 {
     std::unique_lock lock(m_mutex);
     timedOut = !m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),

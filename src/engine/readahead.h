@@ -56,6 +56,16 @@ inline constexpr std::uint8_t kEnd = 26;
 inline constexpr std::uint8_t kOpenFailed = 1, kReadFailed = 2, kHasItems = 4;
 } // namespace Step
 
+class StepBuffer;
+
+// Steps as handed over: bytes left uninitialised beyond `size`.
+struct StepChunk
+{
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    std::string_view view() const { return {bytes.get(), size}; }
+};
+
 // One day log being read ahead.
 class ReadJob
 {
@@ -68,7 +78,7 @@ public:
     // The next chunk of steps for the pass: true with `chunk` filled, or false
     // when the steps are all delivered. Waits at most `timeoutMs` for the
     // worker; `timedOut` says it did.
-    bool nextChunk(std::string &chunk, int timeoutMs, bool &timedOut);
+    bool nextChunk(StepChunk &chunk, int timeoutMs, bool &timedOut);
 
     // The pass no longer wants the steps: the worker stops, the chunks go.
     void abandon();
@@ -78,7 +88,7 @@ private:
 
     // The worker's side.
     void run(bool allKeys, const std::atomic<bool> &cancelled);
-    bool deliver(std::string &chunk, const std::atomic<bool> &cancelled);
+    bool deliver(StepBuffer &steps, const std::atomic<bool> &cancelled);
     void markDone();
 
     const QString m_fileName;
@@ -87,7 +97,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::string> m_chunks;
+    std::deque<StepChunk> m_chunks;
     bool m_done = false;
     bool m_abandoned = false; // the pass no longer wants it
 };

@@ -108,7 +108,7 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
         field.clear();
         field.append(text.data(), text.size());
     };
-    std::string chunk;
+    StepChunk chunk;
     // The file's first separator, for the summary.
     bool firstSeparator = false, firstIsFirstItem = false;
     std::uint64_t firstSize = 0;
@@ -122,7 +122,7 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
                 return end;
             continue;
         }
-        StepCursor step(chunk);
+        StepCursor step(chunk.view());
         while (!step.atEnd()) {
             switch (step.op()) {
             case Step::kMatchAt:
