@@ -58,7 +58,15 @@ public:
         while (m_next < names.size() && m_next < horizon && m_ahead.outstanding() <= m_ahead.jobs()) {
             const QString &name = names[m_next++];
             const QString date = leftChars(name, 8);
-            if (first <= date && date <= last && !detail::indexHolds(m_pass, name))
+            if (first > date || date > last)
+                continue;
+            const bool read = detail::readAhead(m_pass, name);
+            // The day before one the squares' ships reach holds the fixes
+            // before their entries: a passages pass reads it too.
+            if (read && m_pass == detail::Pass::Passages && !m_skipped.isEmpty())
+                m_ahead.request(m_skipped, logFolder + m_skipped);
+            m_skipped = read ? QString() : name;
+            if (read)
                 m_ahead.request(name, logFolder + name);
         }
     }
@@ -68,6 +76,7 @@ private:
     detail::ReadAhead m_ahead;
     detail::ReadAhead *m_outer;
     qsizetype m_next = 0;
+    QString m_skipped; // the last file of the period left to the index
 };
 
 } // namespace

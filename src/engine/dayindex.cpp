@@ -40,13 +40,15 @@ bool g_storeWanted = false;
 bool g_collectWanted = false;
 
 // Lookups made ahead of a file's turn, while workers read the files before it
-// (indexHolds), in the period's order.
+// (readAhead), in the period's order.
 struct EarlyLookup
 {
     QString folder, fileName;
     DayIndex::Lookup found;
 };
 std::deque<EarlyLookup> g_early;
+// Whether the day looked up ahead last was one the squares' ships reach.
+bool g_earlyReached = false;
 
 // The index's word on a file: the one asked for ahead of time, if any.
 DayIndex::Lookup lookupFile(const QString &fileName)
@@ -325,19 +327,61 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop)
     return IndexAnswer::Answered;
 }
 
-bool indexHolds(Pass pass, const QString &fileName)
+bool readAhead(Pass pass, const QString &fileName)
 {
     if (!g_index || (pass != Pass::Search && pass != Pass::List1 && pass != Pass::Passages && pass != Pass::Report))
-        return false;
+        return true;
     DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
-    const bool holds = found.summary != nullptr;
+    bool read = true;
+    if (!found.summary && pass == Pass::Passages)
+        g_earlyReached = true; // unknown: it may leave a passage open
+    if (found.summary) {
+        const DaySummary &summary = *found.summary;
+        const std::vector<Area> areas = activeAreas();
+        switch (pass) {
+        case Pass::Search: {
+            // The ships listed only grow during a pass: a file no ship of
+            // which could be added now is answered when its turn comes.
+            const auto couldAdd = [&](const ShipSummary &s) {
+                return !isShipListed(s.mmsi) && (areas.empty() || mayReach(s, areas));
+            };
+            if (!g_criteria.mmsi.empty()) {
+                const ShipSummary *s = summary.find(g_criteria.mmsi);
+                read = s && couldAdd(*s);
+            } else {
+                read = std::any_of(summary.ships.begin(), summary.ships.end(), couldAdd);
+            }
+            break;
+        }
+        case Pass::List1: {
+            const ShipSummary *ship = summary.find(search.selectedMmsi);
+            read = ship && (g_criteria.mmsi.empty() || g_criteria.mmsi == search.selectedMmsi) && !areas.empty() &&
+                   !surelyReaches(*ship, areas) && mayReach(*ship, areas);
+            break;
+        }
+        case Pass::Passages: {
+            // A day the squares' ships reach, and the day after it, which a
+            // passage open across midnight makes the pass read.
+            const bool reaches = !areas.empty() && std::any_of(summary.ships.begin(), summary.ships.end(), [&](const ShipSummary &s) {
+                return (g_criteria.mmsi.empty() || s.mmsi == g_criteria.mmsi) && mayReach(s, areas);
+            });
+            read = reaches || g_earlyReached;
+            g_earlyReached = reaches;
+            break;
+        }
+        default:
+            read = false;
+            break;
+        }
+    }
     g_early.push_back({logFolder, fileName, std::move(found)});
-    return holds;
+    return read;
 }
 
 void forgetEarlyLookups()
 {
     g_early.clear();
+    g_earlyReached = false;
 }
 
 bool g_buildingSummary = false;

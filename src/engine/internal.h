@@ -99,11 +99,13 @@ void refreshListedName(const std::string &mmsi, const std::string &name);
 // or read with the file's first event-loop turn already taken.
 enum class IndexAnswer { Answered, Read, ReadAfterTurn };
 IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop);
-// Whether the index holds a summary of the file for such a pass, asked ahead
-// of the file's turn so that workers read only the files it cannot answer;
-// the file's turn then takes this lookup instead of making another. Lookups
-// made ahead are taken in order and forgotten when the pass ends.
-bool indexHolds(Pass pass, const QString &fileName);
+// Whether a period pass should have a worker read the file ahead: not when
+// the index will answer for it at its turn, as far as can be told now (a
+// wrong guess only costs a read, by a worker or the pass's own thread). The
+// lookup is kept for the file's turn, which takes it instead of making
+// another; lookups made ahead are taken in order and forgotten when the
+// pass ends.
+bool readAhead(Pass pass, const QString &fileName);
 void forgetEarlyLookups();
 // While a file is read for its summary: every record handed over, every
 // separator, and the file's end.
