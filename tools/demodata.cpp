@@ -454,6 +454,24 @@ private:
     const std::string m_separator, m_day, m_dayBefore;
 };
 
+// A day log written whole or not at all: the records `write` gives, through a
+// DayWriter, into a file that replaces `path` only when every byte is written.
+template <typename Write>
+bool saveDayLog(const QString &path, QDate day, QString *error, Write write)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    DayWriter writer(file, day);
+    if (!write(writer) || !writer.flush() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool writeRecord(DayWriter &w, const ShipDay &s, const Event &e, Rng &r)
 {
     if (e.kind == Report::BaseStation) {
@@ -806,24 +824,14 @@ bool writeWanderDayLog(const QString &path, QDate day, const Options &options, Q
         reports.push_back({std::int32_t(t), -1, 0, 0, 0, 0, false});
     std::stable_sort(reports.begin(), reports.end(), [](const WanderReport &a, const WanderReport &b) { return a.t < b.t; });
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    DayWriter writer(file, day);
     const Ship station;
-    for (const WanderReport &e : reports) {
-        if (!writeWanderRecord(writer, e.ship >= 0 ? fleet[std::size_t(e.ship)] : station, e, day, r)) {
-            *error = file.errorString();
-            return false;
+    return saveDayLog(path, day, error, [&](DayWriter &writer) {
+        for (const WanderReport &e : reports) {
+            if (!writeWanderRecord(writer, e.ship >= 0 ? fleet[std::size_t(e.ship)] : station, e, day, r))
+                return false;
         }
-    }
-    if (!writer.flush() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 } // namespace
@@ -856,25 +864,14 @@ bool writeDayLog(const QString &path, QDate day, const Options &options, QString
     Rng r(mix(daySeed, 0xE7E27));
     const std::vector<Event> events = schedule(ships, options.mbPerDay * 1e6, r);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    DayWriter writer(file, day);
     const ShipDay shore;
-    for (const Event &e : events) {
-        const ShipDay &s = e.ship >= 0 ? ships[std::size_t(e.ship)] : shore;
-        if (!writeRecord(writer, s, e, r)) {
-            *error = file.errorString();
-            return false;
+    return saveDayLog(path, day, error, [&](DayWriter &writer) {
+        for (const Event &e : events) {
+            if (!writeRecord(writer, e.ship >= 0 ? ships[std::size_t(e.ship)] : shore, e, r))
+                return false;
         }
-    }
-    if (!writer.flush() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool generate(const QString &dir, const Options &options, QString *error)

@@ -77,6 +77,20 @@ void reportSkipped(const QString &path, const QString &reason, const QString &mo
     g_host->reportSkippedFile(path, reason);
 }
 
+// An event-loop turn within a read: false when the user asked to stop there
+// (`stop` and `userStop` set); else the controls are read again, as the user
+// may have edited them.
+bool takeTurn(Host &host, bool &stop, bool &userStop)
+{
+    if (host.processEvents()) {
+        stop = true;
+        userStop = true;
+        return false;
+    }
+    refreshControls();
+    return true;
+}
+
 // How a worker's read of a file ended, as far as the pass replayed it.
 struct ReadEnd
 {
@@ -95,15 +109,7 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
     EventTurns &turns = eventTurns();
     if (!turnTaken)
         turns.forceNext();
-    const auto turn = [&] {
-        if (host.processEvents()) {
-            stop = true;
-            userStop = true;
-            return false;
-        }
-        refreshControls();
-        return true;
-    };
+    const auto turn = [&] { return takeTurn(host, stop, userStop); };
     const auto set = [](std::string &field, std::string_view text) {
         field.clear();
         field.append(text.data(), text.size());
@@ -235,15 +241,7 @@ bool readLogFile(const QString &fileName, const QString &mode)
             turns.forceNext();
         // A turn that asks to stop sets `stop`; the loop below then leaves
         // before the item is looked at.
-        const auto turn = [&] {
-            if (host.processEvents()) {
-                stop = true;
-                userStop = true;
-                return false;
-            }
-            refreshControls();
-            return true;
-        };
+        const auto turn = [&] { return takeTurn(host, stop, userStop); };
         reader.setLongItemHook([&] { return !turns.dueByClock() || turn(); });
         std::string_view item;
         bool firstItem = true;
