@@ -166,8 +166,24 @@ Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)
     Hearing h;
     std::int32_t previous = -1;
     for (std::size_t w = 0; w < seconds.size(); ++w) {
-        for (std::uint64_t bits = seconds[w]; bits; bits &= bits - 1) {
-            const auto second = std::int32_t(w * 64 + std::size_t(std::countr_zero(bits)));
+        const std::uint64_t word = seconds[w];
+        if (!word)
+            continue;
+        const auto base = std::int32_t(w * 64);
+        const int low = std::countr_zero(word), high = 63 - std::countl_zero(word);
+        // Two seconds of one word can lie a gap apart only when its first and
+        // last do: a station hears something every few seconds, so nearly
+        // every word is taken whole rather than bit by bit.
+        if (high - low < kShortestGap) {
+            if (previous < 0)
+                h.first = base + low;
+            else if (base + low - previous >= kShortestGap)
+                h.gaps.emplace_back(previous, base + low);
+            previous = base + high;
+            continue;
+        }
+        for (std::uint64_t bits = word; bits; bits &= bits - 1) {
+            const std::int32_t second = base + std::countr_zero(bits);
             if (previous < 0)
                 h.first = second;
             else if (second - previous >= kShortestGap)

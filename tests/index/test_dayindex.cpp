@@ -910,7 +910,9 @@ private slots:
             QCOMPARE(stored, mmsis);
         }
 
-        const QByteArray log = logRecord("00:10:05", "431000002", {}, "10.005", "20.005") +
+        // A second's bits 63 apart in one word of the table of seconds heard.
+        const QByteArray log = logRecord("00:00:00", "431000006") + logRecord("00:01:03", "431000006") +
+                               logRecord("00:10:05", "431000002", {}, "10.005", "20.005") +
                                logRecord("00:10:05", "431000001", {}, "10.005", "20.005") +
                                logRecord("00:10:07", "431000005", {}, "-10.005", "-20.005") +
                                logRecord("00:10:6x", "431000006") + logRecord("00:10:60", "431000006") +
@@ -922,8 +924,8 @@ private slots:
         CapturingIndex index;
         searchShips(&index);
         const QStringList figures = summaryText(index.summary).filter(QRegularExpression("^(station|heard|range)"));
-        QCOMPARE(figures, (QStringList{"station untimed 3 ten 1:4 7:1", "heard 605..4260 gaps 607-719 719-4260",
-                                       "heard 605..4260 gaps 607-719 719-4260", "range -1001,-2001 2 ship 4 at 607",
+        QCOMPARE(figures, (QStringList{"station untimed 3 ten 0:2 1:4 7:1", "heard 0..4260 gaps 0-63 63-605 607-719 719-4260",
+                                       "heard 0..4260 gaps 0-63 63-605 607-719 719-4260", "range -1001,-2001 2 ship 4 at 607",
                                        "range 1000,2000 2 ship 0 at 605", "range 1000,12000 1 ship 3 at 719"}));
     }
 
