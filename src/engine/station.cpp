@@ -216,44 +216,45 @@ StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vect
 // (the lowest ship on a tie), so that the figures do not hang on the order of
 // the table: only the lowest (second, ship) of a cell matters, so the runs
 // need sorting by cell alone. They are many on a day of ships roaming, and a
-// least-significant-byte radix sort, which passes over the bytes every key
-// shares (most of them: a station hears one corner of the globe), does that
-// in a few linear passes.
+// least-significant-digit radix sort does that in a few linear passes: its
+// digits are taken where cells differ at all (a station hears one corner of
+// the globe), mostly one for the latitude and one for the longitude.
 void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range)
 {
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < m_shipCount; ++i)
-        total += m_ships[i].runs.size();
-    m_pending.resize(total);
-    m_sorted.resize(total);
-    Pending *out = m_pending.data();
+    m_pending.clear();
+    m_sorted.clear();
     std::uint64_t varying = 0; // the bits in which any cell differs from the first
     for (std::size_t i = 0; i < m_shipCount; ++i) {
         const std::uint64_t ship = order[i];
         for (const Run &r : m_ships[i].runs) {
             // A run starts at a fix with a time: its second is never negative.
-            *out++ = {r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count};
+            m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
             varying |= r.cell ^ m_pending.front().cell;
+            m_sorted.push_back({r.cell, std::uint32_t(m_sorted.size())});
         }
     }
-    Pending *from = m_pending.data(), *to = m_sorted.data();
-    for (int shift = 0; shift < 64; shift += 8) {
-        if (!((varying >> shift) & 0xff))
-            continue;
-        std::array<std::uint32_t, 256> counts{};
-        for (const Pending &p : std::span(from, total))
-            ++counts[(p.cell >> shift) & 0xff];
+    constexpr int kDigitBits = 11;
+    m_sortedToo.resize(m_sorted.size());
+    Sorted *from = m_sorted.data(), *to = m_sortedToo.data();
+    const std::size_t n = m_sorted.size();
+    for (int shift = 0; shift < 64 && (varying >> shift); shift += kDigitBits) {
+        shift += std::countr_zero(varying >> shift);
+        std::array<std::uint32_t, 1 << kDigitBits> counts{};
+        const auto digit = [shift](const Sorted &x) { return std::size_t(x.cell >> shift) & ((1 << kDigitBits) - 1); };
+        for (const Sorted &x : std::span(from, n))
+            ++counts[digit(x)];
         std::uint32_t start = 0;
         for (std::uint32_t &n : counts)
             start += std::exchange(n, start);
-        for (const Pending &p : std::span(from, total))
-            to[counts[(p.cell >> shift) & 0xff]++] = p;
+        for (const Sorted &x : std::span(from, n))
+            to[counts[digit(x)]++] = x;
         std::swap(from, to);
     }
-    range.clear();
-    for (const Pending &p : std::span(from, total)) {
-        if (!range.empty() && range.back().cell == p.cell) {
-            RangeCell &c = range.back();
+    m_range.clear();
+    for (const Sorted &x : std::span(from, n)) {
+        const Pending &p = m_pending[x.run];
+        if (!m_range.empty() && m_range.back().cell == p.cell) {
+            RangeCell &c = m_range.back();
             c.count += p.count;
             const std::uint64_t first = std::uint64_t(std::uint32_t(c.second)) << 32 | c.ship;
             if (p.first < first) {
@@ -261,9 +262,10 @@ void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<
                 c.second = std::int32_t(p.first >> 32);
             }
         } else {
-            range.push_back({p.cell, p.count, std::uint32_t(p.first), std::int32_t(p.first >> 32)});
+            m_range.push_back({p.cell, p.count, std::uint32_t(p.first), std::int32_t(p.first >> 32)});
         }
     }
+    range.assign(m_range.begin(), m_range.end());
 }
 
 } // namespace detail

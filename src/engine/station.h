@@ -169,14 +169,21 @@ private:
     std::array<std::uint32_t, 144> m_tenMinutes{};
     std::uint32_t m_untimed = 0;
     std::vector<RejectedFix> m_rejected;
-    // The runs of all ships at the file's end, as sorted by cell.
+    // The runs of all ships at the file's end, sorted by cell.
     struct Pending
     {
         std::uint64_t cell;
         std::uint64_t first; // second << 32 | ship: the lower is the cell's example
         std::uint32_t count;
     };
-    std::vector<Pending> m_pending, m_sorted;
+    struct Sorted
+    {
+        std::uint64_t cell;
+        std::uint32_t run; // in m_pending
+    };
+    std::vector<Pending> m_pending;
+    std::vector<Sorted> m_sorted, m_sortedToo;
+    std::vector<RangeCell> m_range;
 };
 
 } // namespace detail
