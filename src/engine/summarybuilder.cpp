@@ -312,8 +312,9 @@ private:
 
     std::vector<ShipSummary> m_ships; // counts, boxes and cells filled in at the end
     // Each ship's moves to another cell, by m_ships's index. The lists are
-    // kept from file to file, so that only the summary's own copy of the
-    // sorted cells is allocated: most ships move a hundred times a day or so.
+    // kept from file to file, so that a ship costs one allocation, the
+    // summary's own copy of its sorted cells, whether it moves a few times a
+    // day or hundreds.
     std::vector<std::vector<std::uint64_t>> m_cells;
     std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
