@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 #include <numbers>
+#include <span>
+#include <utility>
 
 namespace Module1 {
 
@@ -96,7 +98,7 @@ StationTally::StationTally()
 
 void StationTally::reset()
 {
-    m_ships.clear();
+    m_shipCount = 0;
     m_heard.assign(kSecondWords, 0);
     m_heardNonFixed.assign(kSecondWords, 0);
     m_tenMinutes.fill(0);
@@ -106,38 +108,23 @@ void StationTally::reset()
 
 void StationTally::addShip(std::string_view mmsi)
 {
-    m_ships.emplace_back();
-    m_ships.back().kind = mmsiKind(mmsi);
+    if (m_shipCount == m_ships.size())
+        m_ships.emplace_back();
+    Ship &s = m_ships[m_shipCount++];
+    s.kind = mmsiKind(mmsi);
+    s.hours = 0;
+    s.hasFix = false;
+    s.runs.clear();
 }
 
-void StationTally::note(std::size_t ship, std::uint32_t stamp, double latitude, double longitude)
-{
-    Ship &s = m_ships[ship];
-    const std::uint32_t second = stamp & kUntimedStamp;
-    if (second == kUntimedStamp) {
-        ++m_untimed;
-    } else {
-        ++m_tenMinutes[second / 600];
-        const std::uint64_t bit = 1ull << (second & 63);
-        m_heard[second >> 6] |= bit;
-        if (!isFixedStation(s.kind))
-            m_heardNonFixed[second >> 6] |= bit;
-        s.hours |= 1u << (second / 3600);
-    }
-    // Aids to navigation stand still and are often relayed by a base station
-    // far off: their positions say nothing of what the receiver reaches.
-    if (!(stamp & kNoPositionStamp) && s.kind != MmsiKind::AidToNavigation)
-        fix(ship, s, second == kUntimedStamp ? -1 : std::int32_t(second), latitude, longitude);
-}
-
-void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon)
+void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon, std::uint64_t cell)
 {
     const auto reject = [&](Rejection why, double knots) {
         m_rejected.push_back({std::uint32_t(ship), second, lat, lon, why, float(knots)});
     };
-    if (!(std::abs(lat) <= 90 && std::abs(lon) <= 180))
+    if (!(std::abs(lat) <= 90 && std::abs(lon) <= 180)) [[unlikely]]
         return reject(Rejection::OffGlobe, 0);
-    if (second < 0)
+    if (second < 0) [[unlikely]]
         return reject(Rejection::NoTime, 0);
     if (s.hasFix) {
         const int dt = std::abs(second - s.fixSecond);
@@ -147,7 +134,7 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
             // trigonometry is needed only for the few near the limit.
             const double reach = kMaxKnots * std::max(dt, 1) / 3600.0;
             const double bound = 60 * (std::abs(lat - s.fixLatitude) + std::abs(lon - s.fixLongitude));
-            if (bound > reach) {
+            if (bound > reach) [[unlikely]] {
                 const double nm = distanceNm(s.fixLatitude, s.fixLongitude, lat, lon);
                 if (nm > reach)
                     return reject(Rejection::TooFast, nm * 3600 / std::max(dt, 1));
@@ -158,7 +145,6 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
     s.fixSecond = second;
     s.fixLatitude = lat;
     s.fixLongitude = lon;
-    const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
     if (s.runs.empty() || s.runs.back().cell != cell) [[unlikely]] {
         // A ship at anchor wanders back and forth over a cell's edge: a cell
         // among its last few goes back to the end rather than a new run, so
@@ -180,8 +166,24 @@ Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)
     Hearing h;
     std::int32_t previous = -1;
     for (std::size_t w = 0; w < seconds.size(); ++w) {
-        for (std::uint64_t bits = seconds[w]; bits; bits &= bits - 1) {
-            const auto second = std::int32_t(w * 64 + std::size_t(std::countr_zero(bits)));
+        const std::uint64_t word = seconds[w];
+        if (!word)
+            continue;
+        const auto base = std::int32_t(w * 64);
+        const int low = std::countr_zero(word), high = 63 - std::countl_zero(word);
+        // Two seconds of one word can lie a gap apart only when its first and
+        // last do: a station hears something every few seconds, so nearly
+        // every word is taken whole rather than bit by bit.
+        if (high - low < kShortestGap) {
+            if (previous < 0)
+                h.first = base + low;
+            else if (base + low - previous >= kShortestGap)
+                h.gaps.emplace_back(previous, base + low);
+            previous = base + high;
+            continue;
+        }
+        for (std::uint64_t bits = word; bits; bits &= bits - 1) {
+            const std::int32_t second = base + std::countr_zero(bits);
             if (previous < 0)
                 h.first = second;
             else if (second - previous >= kShortestGap)
@@ -200,31 +202,70 @@ StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vect
     d.untimed = m_untimed;
     d.all = hearing(m_heard);
     d.nonFixed = hearing(m_heardNonFixed);
-
-    std::vector<RangeCell> cells;
-    for (std::size_t i = 0; i < m_ships.size(); ++i) {
+    for (std::size_t i = 0; i < m_shipCount; ++i)
         hours[order[i]] = m_ships[i].hours;
-        for (const Run &r : m_ships[i].runs)
-            cells.push_back({r.cell, r.count, order[i], r.second});
-    }
-    // A cell's example is its earliest fix (the lowest ship on a tie), so
-    // that the figures do not hang on the order of the table.
-    std::sort(cells.begin(), cells.end(), [](const RangeCell &a, const RangeCell &b) {
-        if (a.cell != b.cell)
-            return a.cell < b.cell;
-        return a.second != b.second ? a.second < b.second : a.ship < b.ship;
-    });
-    for (const RangeCell &c : cells) {
-        if (!d.range.empty() && d.range.back().cell == c.cell)
-            d.range.back().count += c.count;
-        else
-            d.range.push_back(c);
-    }
-    d.rejected = std::move(m_rejected);
+    rangeOf(order, d.range);
+    d.rejected = m_rejected;
     for (RejectedFix &r : d.rejected)
         r.ship = order[r.ship];
     reset();
     return d;
+}
+
+// The runs of every ship merged by cell. A cell's example is its earliest fix
+// (the lowest ship on a tie), so that the figures do not hang on the order of
+// the table: only the lowest (second, ship) of a cell matters, so the runs
+// need sorting by cell alone. They are many on a day of ships roaming, and a
+// least-significant-digit radix sort does that in a few linear passes: its
+// digits are taken where cells differ at all (a station hears one corner of
+// the globe), mostly one for the latitude and one for the longitude.
+void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range)
+{
+    m_pending.clear();
+    m_sorted.clear();
+    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    for (std::size_t i = 0; i < m_shipCount; ++i) {
+        const std::uint64_t ship = order[i];
+        for (const Run &r : m_ships[i].runs) {
+            // A run starts at a fix with a time: its second is never negative.
+            m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
+            varying |= r.cell ^ m_pending.front().cell;
+            m_sorted.push_back({r.cell, std::uint32_t(m_sorted.size())});
+        }
+    }
+    constexpr int kDigitBits = 11;
+    m_sortedToo.resize(m_sorted.size());
+    Sorted *from = m_sorted.data(), *to = m_sortedToo.data();
+    const std::size_t n = m_sorted.size();
+    for (int shift = 0; shift < 64 && (varying >> shift); shift += kDigitBits) {
+        shift += std::countr_zero(varying >> shift);
+        std::array<std::uint32_t, 1 << kDigitBits> counts{};
+        const auto digit = [shift](const Sorted &x) { return std::size_t(x.cell >> shift) & ((1 << kDigitBits) - 1); };
+        for (const Sorted &x : std::span(from, n))
+            ++counts[digit(x)];
+        std::uint32_t start = 0;
+        for (std::uint32_t &n : counts)
+            start += std::exchange(n, start);
+        for (const Sorted &x : std::span(from, n))
+            to[counts[digit(x)]++] = x;
+        std::swap(from, to);
+    }
+    m_range.clear();
+    for (const Sorted &x : std::span(from, n)) {
+        const Pending &p = m_pending[x.run];
+        if (!m_range.empty() && m_range.back().cell == p.cell) {
+            RangeCell &c = m_range.back();
+            c.count += p.count;
+            const std::uint64_t first = std::uint64_t(std::uint32_t(c.second)) << 32 | c.ship;
+            if (p.first < first) {
+                c.ship = std::uint32_t(p.first);
+                c.second = std::int32_t(p.first >> 32);
+            }
+        } else {
+            m_range.push_back({p.cell, p.count, std::uint32_t(p.first), std::int32_t(p.first >> 32)});
+        }
+    }
+    range.assign(m_range.begin(), m_range.end());
 }
 
 } // namespace detail

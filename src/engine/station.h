@@ -109,7 +109,9 @@ inline constexpr std::uint32_t kUntimedStamp = 0x1ffff;
 inline constexpr std::uint32_t kNoPositionStamp = 0x20000;
 
 // Gathers a StationDay on the summary builder's thread, beside its table of
-// ships, one call per record.
+// ships, one call per record. Its per-ship lists are kept from one file to
+// the next, so that a day of many ships costs no allocations once the first
+// has been read.
 class StationTally
 {
 public:
@@ -117,7 +119,26 @@ public:
     void reset();
     // A new ship in the table, in the order of the table's indices.
     void addShip(std::string_view mmsi);
-    void note(std::size_t ship, std::uint32_t stamp, double latitude, double longitude);
+    // `cell` is the cellKey of the position, which the caller has at hand.
+    void note(std::size_t ship, std::uint32_t stamp, double latitude, double longitude, std::uint64_t cell)
+    {
+        Ship &s = m_ships[ship];
+        const std::uint32_t second = stamp & kUntimedStamp;
+        if (second == kUntimedStamp) [[unlikely]] {
+            ++m_untimed;
+        } else {
+            ++m_tenMinutes[second / 600];
+            const std::uint64_t bit = 1ull << (second & 63);
+            m_heard[second >> 6] |= bit;
+            if (!isFixedStation(s.kind))
+                m_heardNonFixed[second >> 6] |= bit;
+            s.hours |= 1u << (second / 3600);
+        }
+        // Aids to navigation stand still and are often relayed by a base station
+        // far off: their positions say nothing of what the receiver reaches.
+        if (!(stamp & kNoPositionStamp) && s.kind != MmsiKind::AidToNavigation)
+            fix(ship, s, second == kUntimedStamp ? -1 : std::int32_t(second), latitude, longitude, cell);
+    }
     // The day, with ship indices mapped by `order` (old index to new) and
     // each ship's hours given to `hours` under its new index.
     StationDay take(const std::vector<std::uint32_t> &order, std::vector<std::uint32_t> &hours);
@@ -138,14 +159,31 @@ private:
         double fixLatitude = 0, fixLongitude = 0;
         std::vector<Run> runs; // plausible fixes as runs of one cell
     };
-    void fix(std::size_t ship, Ship &s, std::int32_t second, double latitude, double longitude);
+    void fix(std::size_t ship, Ship &s, std::int32_t second, double latitude, double longitude, std::uint64_t cell);
     static Hearing hearing(const std::vector<std::uint64_t> &seconds);
+    void rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range);
 
-    std::vector<Ship> m_ships;
+    std::vector<Ship> m_ships; // the first m_shipCount in use
+    std::size_t m_shipCount = 0;
     std::vector<std::uint64_t> m_heard, m_heardNonFixed; // a bit per second
     std::array<std::uint32_t, 144> m_tenMinutes{};
     std::uint32_t m_untimed = 0;
     std::vector<RejectedFix> m_rejected;
+    // The runs of all ships at the file's end, sorted by cell.
+    struct Pending
+    {
+        std::uint64_t cell;
+        std::uint64_t first; // second << 32 | ship: the lower is the cell's example
+        std::uint32_t count;
+    };
+    struct Sorted
+    {
+        std::uint64_t cell;
+        std::uint32_t run; // in m_pending
+    };
+    std::vector<Pending> m_pending;
+    std::vector<Sorted> m_sorted, m_sortedToo;
+    std::vector<RangeCell> m_range;
 };
 
 } // namespace detail

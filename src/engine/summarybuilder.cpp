@@ -20,15 +20,30 @@ class ShipTable
 public:
     using Note = SummaryBuilder::Note;
 
-    // A note's time bytes as StationTally's stamp.
-    static std::uint32_t stampOf(std::uint64_t time)
+    // A note's time bytes as StationTally's stamp. Records follow each other
+    // within seconds: when only the seconds' digits differ from the last time
+    // read, its hour and minute stand.
+    std::uint32_t stampOf(std::uint64_t time)
     {
         const std::uint32_t noPosition = time & SummaryBuilder::kNoPositionTime ? kNoPositionStamp : 0;
         time &= ~SummaryBuilder::kNoPositionTime;
-        char text[8];
-        std::memcpy(text, &time, 8);
-        const int second = time ? secondOfDay(std::string_view(text, 8)) : -1;
-        return (second < 0 ? kUntimedStamp : std::uint32_t(second)) | noPosition;
+        if (time != m_lastTime) [[unlikely]] {
+            char text[8];
+            std::memcpy(text, &time, 8);
+            int second = -1;
+            if (m_minute >= 0 && std::memcmp(text, m_lastText, 6) == 0) {
+                const char a = text[6], b = text[7];
+                if (a >= '0' && a <= '5' && b >= '0' && b <= '9')
+                    second = m_minute + (a - '0') * 10 + (b - '0');
+            } else {
+                second = time ? secondOfDay(std::string_view(text, 8)) : -1;
+                m_minute = second < 0 ? -1 : second - second % 60;
+                std::memcpy(m_lastText, text, 8);
+            }
+            m_lastTime = time;
+            m_lastStamp = second < 0 ? kUntimedStamp : std::uint32_t(second);
+        }
+        return m_lastStamp | noPosition;
     }
 
     ShipTable() { reset(); }
@@ -38,6 +53,9 @@ public:
         m_ships.clear();
         m_station.reset();
         m_longKeys.clear();
+        m_lastTime = 0;
+        m_lastStamp = kUntimedStamp;
+        m_minute = -1;
         m_slots.assign(1024, Slot{});
         m_mask = m_slots.size() - 1;
         m_shift = 64 - 10;
@@ -56,7 +74,7 @@ public:
                     update(*slot, lat, lon, cell);
                 else
                     slot = &addFirst(n.low, n.high, {}, lat, lon, cell);
-                m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
+                m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon, cell);
                 continue;
             }
             const std::string *mmsi = n.high & SummaryBuilder::kLongMmsi ? &texts[text++] : nullptr;
@@ -79,7 +97,7 @@ public:
                 slot = &addFirst(n.low, high, mmsi ? *mmsi : std::string(), lat, lon, cell);
             else
                 update(*slot, lat, lon, cell);
-            m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon);
+            m_station.note(std::size_t(slot->ship), stampOf(n.time), lat, lon, cell);
             if (n.high & SummaryBuilder::kNamed)
                 m_ships[std::size_t(slot->ship)].lastName = texts[text++];
         }
@@ -93,15 +111,12 @@ public:
             settle(slot);
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
-        for (ShipSummary &s : m_ships) {
-            std::sort(s.cells.begin(), s.cells.end());
-            s.cells.erase(std::unique(s.cells.begin(), s.cells.end()), s.cells.end());
+        for (std::size_t i = 0; i < m_ships.size(); ++i) {
+            std::vector<std::uint64_t> &cells = m_cells[i];
+            std::sort(cells.begin(), cells.end());
+            m_ships[i].cells.assign(cells.begin(), std::unique(cells.begin(), cells.end()));
         }
-        std::vector<std::uint32_t> byMmsi(m_ships.size());
-        for (std::size_t i = 0; i < byMmsi.size(); ++i)
-            byMmsi[i] = std::uint32_t(i);
-        std::sort(byMmsi.begin(), byMmsi.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return m_ships[a].mmsi < m_ships[b].mmsi; });
+        const std::vector<std::uint32_t> byMmsi = orderByMmsi();
         std::vector<std::uint32_t> order(m_ships.size());
         std::vector<ShipSummary> ships(m_ships.size());
         for (std::size_t i = 0; i < byMmsi.size(); ++i) {
@@ -117,6 +132,44 @@ public:
     }
 
 private:
+    // The indices of m_ships in the order of their MMSIs as strings. An MMSI
+    // of up to 15 bytes compares as two big-endian numbers, its length in the
+    // last byte (a shorter MMSI is a prefix padded with zeros, and comes first
+    // on a tie, as with strings): cheaper than comparing the strings.
+    std::vector<std::uint32_t> orderByMmsi() const
+    {
+        std::vector<std::uint32_t> order(m_ships.size());
+        if (!m_longKeys.empty()) {
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = std::uint32_t(i);
+            std::sort(order.begin(), order.end(),
+                      [&](std::uint32_t a, std::uint32_t b) { return m_ships[a].mmsi < m_ships[b].mmsi; });
+            return order;
+        }
+        struct Key
+        {
+            std::uint64_t high, low;
+            std::uint32_t ship;
+        };
+        std::vector<Key> keys(m_ships.size());
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const std::string &mmsi = m_ships[i].mmsi;
+            unsigned char bytes[16] = {};
+            std::memcpy(bytes, mmsi.data(), mmsi.size());
+            std::uint64_t high = 0, low = 0;
+            for (int b = 0; b < 8; ++b) {
+                high = high << 8 | bytes[b];
+                low = low << 8 | bytes[b + 8];
+            }
+            keys[i] = {high, low | mmsi.size(), std::uint32_t(i)};
+        }
+        std::sort(keys.begin(), keys.end(),
+                  [](const Key &a, const Key &b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            order[i] = keys[i].ship;
+        return order;
+    }
+
     // One cache line. The count is the low 32 bits of the ship's records,
     // the rest carried in its ShipSummary.
     struct alignas(64) Slot
@@ -164,7 +217,7 @@ private:
     [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
     {
         slot.lastCell = cell;
-        m_ships[std::size_t(slot.ship)].cells.push_back(cell);
+        m_cells[std::size_t(slot.ship)].push_back(cell);
     }
 
     // A ship's first record, or any record of a ship with a long MMSI.
@@ -235,9 +288,9 @@ private:
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
         m_station.addShip(mmsi);
-        // A ship that moves at all changes cell a hundred times a day or so:
-        // room for that spares the doublings.
-        m_ships.back().cells.reserve(128);
+        if (m_cells.size() < m_ships.size())
+            m_cells.emplace_back();
+        m_cells[m_ships.size() - 1].clear();
         return int(m_ships.size() - 1);
     }
 
@@ -257,12 +310,21 @@ private:
         }
     }
 
-    std::vector<ShipSummary> m_ships; // counts and boxes filled in at the end
+    std::vector<ShipSummary> m_ships; // counts, boxes and cells filled in at the end
+    // Each ship's moves to another cell, by m_ships's index. The lists are
+    // kept from file to file, so that a ship costs one allocation, the
+    // summary's own copy of its sorted cells, whether it moves a few times a
+    // day or hundreds.
+    std::vector<std::vector<std::uint64_t>> m_cells;
     std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
     int m_shift = 0; // 64 - log2 of the table's size
     std::unordered_map<std::string, Slot> m_longKeys;
     StationTally m_station;
+    std::uint64_t m_lastTime = 0; // see stampOf()
+    std::uint32_t m_lastStamp = kUntimedStamp;
+    char m_lastText[8] = {};
+    int m_minute = -1; // of m_lastText, when it is a time of day
 };
 
 SummaryBuilder::SummaryBuilder() = default;

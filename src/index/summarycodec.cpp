@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,24 @@ namespace {
 // time a warm year's pass took on days of many ships and cells.
 constexpr char kMagic[4] = {'V', 'D', 'S', '4'};
 
-// Into a std::string: its appends are inline, and a day's cells are
-// thousands of single bytes.
+// Into a buffer of its own through a pointer: a day's summary is thousands
+// of single bytes and small fixed-size numbers, and each write then costs a
+// store or two and one check for room, where a std::string's appends cost a
+// call to memcpy each.
 class Writer
 {
 public:
-    std::string out;
+    Writer() { grow(1 << 16); }
 
+    const char *data() const { return m_buffer.get(); }
+    std::size_t size() const { return std::size_t(m_at - m_buffer.get()); }
+
+    void bytes(const char *data, std::size_t size)
+    {
+        room(size);
+        std::memcpy(m_at, data, size);
+        m_at += size;
+    }
     template <typename T>
     void raw(T value)
     {
@@ -33,34 +45,93 @@ public:
         std::memcpy(bytes, &value, sizeof(T));
         if constexpr (std::endian::native == std::endian::big)
             std::reverse(bytes, bytes + sizeof(T));
-        out.append(bytes, sizeof(T));
+        room(sizeof(T));
+        std::memcpy(m_at, bytes, sizeof(T));
+        m_at += sizeof(T);
     }
     void text(const std::string &s)
     {
         raw(std::uint32_t(s.size()));
-        out.append(s);
+        // Mostly an MMSI and an empty name: bytes one at a time beat a call.
+        room(s.size());
+        if (s.size() <= 16) {
+            for (char c : s)
+                *m_at++ = c;
+        } else {
+            std::memcpy(m_at, s.data(), s.size());
+            m_at += s.size();
+        }
     }
     void varint(std::uint64_t v)
     {
-        for (; v >= 0x80; v >>= 7)
-            out.push_back(char(v | 0x80));
-        out.push_back(char(v));
+        room(kMaxVarint);
+        put(v);
     }
-    void signedVarint(std::int64_t v) { varint((std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63)); }
+    void signedVarint(std::int64_t v) { varint(zigzag(v)); }
     // Cells as steps from the previous one: a day's track moves a cell or two
     // at a time, so most take two bytes.
     void cells(const std::vector<std::uint64_t> &cells)
     {
         raw(std::uint32_t(cells.size()));
+        room(cells.size() * 2 * kMaxVarint);
         std::int64_t lat = 0, lon = 0;
         for (std::uint64_t cell : cells) {
             const std::int64_t la = Module1::cellLatitude(cell), lo = Module1::cellLongitude(cell);
-            signedVarint(la - lat);
-            signedVarint(lo - lon);
+            put(zigzag(la - lat));
+            put(zigzag(lo - lon));
             lat = la;
             lon = lo;
         }
     }
+    // The range's cells, each a step from the previous one and its figures.
+    void range(const std::vector<Module1::RangeCell> &range)
+    {
+        varint(range.size());
+        room(range.size() * 5 * kMaxVarint);
+        std::int64_t lat = 0, lon = 0;
+        for (const Module1::RangeCell &c : range) {
+            const std::int64_t la = Module1::cellLatitude(c.cell), lo = Module1::cellLongitude(c.cell);
+            put(zigzag(la - lat));
+            put(zigzag(lo - lon));
+            lat = la;
+            lon = lo;
+            put(c.count);
+            put(c.ship);
+            put(std::uint64_t(c.second));
+        }
+    }
+
+private:
+    static constexpr std::size_t kMaxVarint = 10;
+
+    static std::uint64_t zigzag(std::int64_t v) { return (std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63); }
+    // A varint where room() has been made.
+    void put(std::uint64_t v)
+    {
+        for (; v >= 0x80; v >>= 7)
+            *m_at++ = char(v | 0x80);
+        *m_at++ = char(v);
+    }
+    void room(std::size_t n)
+    {
+        if (std::size_t(m_end - m_at) < n) [[unlikely]]
+            grow(n);
+    }
+    void grow(std::size_t n)
+    {
+        const std::size_t used = size();
+        const std::size_t capacity = std::max(2 * std::size_t(m_end - m_buffer.get()), used + n);
+        std::unique_ptr<char[]> bigger(new char[capacity]);
+        if (used)
+            std::memcpy(bigger.get(), m_buffer.get(), used);
+        m_buffer = std::move(bigger);
+        m_at = m_buffer.get() + used;
+        m_end = m_buffer.get() + capacity;
+    }
+
+    std::unique_ptr<char[]> m_buffer;
+    char *m_at = nullptr;
+    char *m_end = nullptr;
 };
 
 class Reader
@@ -156,18 +227,7 @@ void station(Writer &w, const Module1::StationDay &s)
     w.varint(s.untimed);
     hearing(w, s.all);
     hearing(w, s.nonFixed);
-    w.varint(s.range.size());
-    std::int64_t lat = 0, lon = 0;
-    for (const Module1::RangeCell &c : s.range) {
-        const std::int64_t la = Module1::cellLatitude(c.cell), lo = Module1::cellLongitude(c.cell);
-        w.signedVarint(la - lat);
-        w.signedVarint(lo - lon);
-        lat = la;
-        lon = lo;
-        w.varint(c.count);
-        w.varint(c.ship);
-        w.varint(std::uint64_t(c.second));
-    }
+    w.range(s.range);
     w.varint(s.rejected.size());
     for (const Module1::RejectedFix &x : s.rejected) {
         w.varint(x.ship);
@@ -286,7 +346,7 @@ std::uint64_t summaryChecksum(const char *data, std::size_t size)
 QByteArray encodeSummary(const DaySummary &d)
 {
     Writer w;
-    w.out.append(kMagic, 4);
+    w.bytes(kMagic, 4);
     w.raw(std::uint32_t(Module1::kSummaryRules));
     w.raw(std::uint8_t((d.hasItems ? 1 : 0) | (d.setsTime ? 2 : 0) | (d.firstTimeReplaced ? 4 : 0) |
                        (d.lastTimeReplaced ? 8 : 0)));
@@ -305,8 +365,8 @@ QByteArray encodeSummary(const DaySummary &d)
         w.varint(s.hours);
     }
     station(w, d.station);
-    w.raw(summaryChecksum(w.out.data(), w.out.size()));
-    return QByteArray(w.out.data(), qsizetype(w.out.size()));
+    w.raw(summaryChecksum(w.data(), w.size()));
+    return QByteArray(w.data(), qsizetype(w.size()));
 }
 
 std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)

@@ -880,6 +880,55 @@ private slots:
         }
     }
 
+    // The shortcuts of the summary's table: MMSIs ordered as strings by
+    // numbers (a byte over 0x7f sorts high, lengths up to 15 bytes and a
+    // longer one), a time read once per minute (seconds out of range under a
+    // known minute, an hour apart with the same minute), the range's cells
+    // merged by cell alone across hemispheres, each with its earliest fix and
+    // the lowest ship on a tie.
+    void theTablesShortcutsKeepTheFigures()
+    {
+        for (const bool longMmsi : {false, true}) {
+            // Nine characters each, as the reader keeps them.
+            std::vector<std::string> mmsis = {"431000001", "43100000x", "43100000\xe7\xac\xac",
+                                              "\xe7\xac\xac" "43100000", "4310000\xc3\xa9\xc3\xa9",
+                                              "431000\xe7\xac\xac\xe7\xac\xac\xe7\xac\xac",
+                                              "431000\xe7\xac\xac\xe7\xac\xac\xc3\xa9"};
+            if (longMmsi)
+                mmsis.push_back("431\xe7\xac\xac\xe7\xac\xac\xe7\xac\xac\xe7\xac\xac\xe7\xac\xac\xe7\xac\xac");
+            QByteArray log;
+            for (const std::string &m : mmsis)
+                log += logRecord("00:00:01", QByteArray::fromStdString(m));
+            Workspace ws;
+            writeSettled(ws, "20110401_AIS_FMT.log", log);
+            CapturingIndex index;
+            searchShips(&index);
+            std::sort(mmsis.begin(), mmsis.end());
+            std::vector<std::string> stored;
+            for (const ShipSummary &s : index.summary.ships)
+                stored.push_back(s.mmsi);
+            QCOMPARE(stored, mmsis);
+        }
+
+        // A second's bits 63 apart in one word of the table of seconds heard.
+        const QByteArray log = logRecord("00:00:00", "431000006") + logRecord("00:01:03", "431000006") +
+                               logRecord("00:10:05", "431000002", {}, "10.005", "20.005") +
+                               logRecord("00:10:05", "431000001", {}, "10.005", "20.005") +
+                               logRecord("00:10:07", "431000005", {}, "-10.005", "-20.005") +
+                               logRecord("00:10:6x", "431000006") + logRecord("00:10:60", "431000006") +
+                               logRecord("00:11:59", "431000004", {}, "10.005", "120.005") +
+                               logRecord("00:11:5", "431000006") +
+                               logRecord("01:11:00", "431000003", {}, "-10.005", "-20.005");
+        Workspace ws;
+        writeSettled(ws, "20110402_AIS_FMT.log", log);
+        CapturingIndex index;
+        searchShips(&index);
+        const QStringList figures = summaryText(index.summary).filter(QRegularExpression("^(station|heard|range)"));
+        QCOMPARE(figures, (QStringList{"station untimed 3 ten 0:2 1:4 7:1", "heard 0..4260 gaps 0-63 63-605 607-719 719-4260",
+                                       "heard 0..4260 gaps 0-63 63-605 607-719 719-4260", "range -1001,-2001 2 ship 4 at 607",
+                                       "range 1000,2000 2 ship 0 at 605", "range 1000,12000 1 ship 3 at 719"}));
+    }
+
     // Records on and beside the edges of cells and squares, squares whose
     // edges fall on cell edges or within cells, positions without a number:
     // the ship selection and the Search list what reading lists, each day
