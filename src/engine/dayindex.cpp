@@ -255,6 +255,15 @@ bool answerPassages(const DaySummary &summary, const QString &fileName)
     if (passagesHoldOpen() || reaches(summary))
         return false;
     for (const QString &next : passagesNeighbourFiles(fileName)) {
+        // A lookup made ahead for that day serves here too; it stays for the day's turn.
+        const auto early = std::find_if(g_early.begin(), g_early.end(), [&](const EarlyLookup &e) {
+            return e.folder == logFolder && e.fileName == next;
+        });
+        if (early != g_early.end()) {
+            if (!early->found.summary || reaches(*early->found.summary))
+                return false;
+            continue;
+        }
         const DayIndex::Lookup found = g_index->lookup(logFolder, next);
         if (!found.summary || reaches(*found.summary))
             return false;
