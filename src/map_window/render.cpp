@@ -1,5 +1,6 @@
 #include "map_window/render.h"
 
+#include "engine/segmentclip.h"
 #include "map_window/coastline.h"
 
 #include <QFontMetricsF>
@@ -206,36 +207,6 @@ QRectF worldRect(const Viewport &view, double pixels)
     return QRectF(QPointF(c.x() - halfW, c.y() - halfH), QPointF(c.x() + halfW, c.y() + halfH));
 }
 
-// Cuts the segment a-b to `r` (Liang-Barsky); false when none of it is inside.
-bool clipSegment(const QRectF &r, QPointF &a, QPointF &b)
-{
-    const double dx = b.x() - a.x(), dy = b.y() - a.y();
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return false;
-    }
-    // Ends inside are kept exactly, so that consecutive segments still join.
-    const QPointF start = a;
-    if (t0 > 0)
-        a = start + QPointF(dx, dy) * t0;
-    if (t1 < 1)
-        b = start + QPointF(dx, dy) * t1;
-    return true;
-}
-
 // Calls f(from, to) for every block of `kept` that reaches into `area`, with
 // the index range it covers, the segment into the block included.
 template <class F>
@@ -310,7 +281,7 @@ void drawTrack(QPainter &p, const Viewport &view, const Track &track, int index)
                 const QPointF next = toScreen(track.world(kept->indices[k]));
                 QPointF a = previous, b = next;
                 previous = next;
-                if (!clipSegment(visible, a, b))
+                if (!Geometry::clipSegment(visible, a, b))
                     continue;
                 if (run.empty() || run.back() != a) {
                     flush();

@@ -1,5 +1,6 @@
 #include "view_window/chartcanvas.h"
 
+#include "engine/segmentclip.h"
 #include "platform/fonts.h"
 
 #include <QPaintEvent>
@@ -49,33 +50,11 @@ QFont chartFont()
     return font;
 }
 
-// Cuts the segment to the square of +-kFar pixels (Liang-Barsky), so a line
-// towards a distant point keeps its slope on the surface. False when nothing is left.
+// Cuts the segment to the square of +-kFar pixels, so a line towards a
+// distant point keeps its slope on the surface. False when nothing is left.
 bool clipToFar(QPointF &a, QPointF &b)
 {
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x() + kFar, kFar - a.x(), a.y() + kFar, kFar - a.y()};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return false;
-    }
-    const QPointF start = a;
-    a = start + QPointF(dx, dy) * t0;
-    b = start + QPointF(dx, dy) * t1;
-    return true;
+    return Geometry::clipSegment(QRectF(QPointF(-kFar, -kFar), QPointF(kFar, kFar)), a, b);
 }
 
 QPoint nearestPixel(const QPointF &p)
