@@ -52,6 +52,15 @@ public:
     void feed(const QStringList &names, qsizetype from, const QString &first, const QString &last)
     {
         m_next = std::max(m_next, from);
+        // The criteria the workers judge records by: the controls as the
+        // file's read will find them, as nothing runs between here and there.
+        detail::refreshControls();
+        detail::ReadFilter filter;
+        filter.on = true;
+        filter.pass = m_pass;
+        filter.criteria = detail::g_criteria;
+        filter.selectedMmsi = search.selectedMmsi;
+        filter.notes = detail::summariesMayBeBuilt(m_pass);
         // Lookups ahead hold summaries: a warm index must not have the whole
         // year's in memory at once.
         const qsizetype horizon = from + 4 * m_ahead.jobs() + 4;
@@ -64,10 +73,10 @@ public:
             // The day before one the squares' ships reach holds the fixes
             // before their entries: a passages pass reads it too.
             if (read && m_pass == detail::Pass::Passages && !m_skipped.isEmpty())
-                m_ahead.request(m_skipped, logFolder + m_skipped);
+                m_ahead.request(m_skipped, logFolder + m_skipped, filter);
             m_skipped = read ? QString() : name;
             if (read)
-                m_ahead.request(name, logFolder + name);
+                m_ahead.request(name, logFolder + name, filter);
         }
     }
 

@@ -400,6 +400,18 @@ void addRecordToSummary()
     g_builder.add(record, g_position.known, g_position.latitude, g_position.longitude);
 }
 
+void addNoteToSummary(const void *note)
+{
+    if (g_buildingSummary)
+        g_builder.addNote(note);
+}
+
+bool summariesMayBeBuilt(Pass pass)
+{
+    return pass == Pass::Report ||
+           (g_index && (pass == Pass::Search || pass == Pass::List1 || pass == Pass::Passages));
+}
+
 void noteSeparator(bool firstItem, std::size_t itemSize)
 {
     if (!g_buildingSummary)

@@ -112,6 +112,9 @@ void forgetEarlyLookups();
 // Checked inline: the call is per record.
 extern bool g_buildingSummary;
 void addRecordToSummary();
+// Whether a file a pass of this kind reads may have its summary made: a worker
+// reading it ahead then notes every record for it.
+bool summariesMayBeBuilt(Pass pass);
 inline void noteRecord()
 {
     if (g_buildingSummary)

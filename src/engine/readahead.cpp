@@ -1,11 +1,15 @@
 #include "engine/readahead.h"
 
 #include "engine/itemrules.h"
+#include "engine/module1.h"
 #include "engine/numbers.h"
+#include "engine/summarybuilder.h"
 #include "platform/itemreader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <unordered_set>
 
 namespace Module1::detail {
 
@@ -93,17 +97,164 @@ private:
 };
 
 
+namespace {
+
+// What a worker knows of the record once the pass's thread holds an empty one
+// (after a match): the fields assigned since, and the time of its separator.
+struct HeldRecord
+{
+    std::array<std::string, 12> field; // by key, 2 to 11
+    std::uint16_t assigned = 0;        // bit k: field k assigned since the match
+    std::size_t bytes = 0;             // their sizes, for the room to write them
+    std::string time;
+    bool standIn = false;
+    bool timeWritten = true; // the pass's thread has the time already
+
+    // The field's string, to assign in place: one copy of the value, not two.
+    std::string &slot(int key) { return field[static_cast<std::size_t>(key)]; }
+    void mark(int key)
+    {
+        assigned |= std::uint16_t(1u << key);
+        bytes += field[static_cast<std::size_t>(key)].size();
+    }
+    const std::string &operator[](int key) const { return field[static_cast<std::size_t>(key)]; }
+    void clear()
+    {
+        for (int k = 2; k <= 11; ++k) {
+            if (assigned & (1u << k))
+                field[static_cast<std::size_t>(k)].clear();
+        }
+        assigned = 0;
+        bytes = 0;
+    }
+};
+
+// Whether the pass's thread must see a record the worker holds, as the
+// matcher would treat it under the filter's criteria. Records that change
+// nothing but the day's summary are left out.
+class Judge
+{
+public:
+    explicit Judge(const ReadFilter &filter) : m_filter(filter)
+    {
+        for (int k = 0; k < 3; ++k) {
+            if (filter.criteria.areaOn[static_cast<std::size_t>(k)])
+                m_squares[m_areas++] = squareOf(filter.criteria, k);
+        }
+    }
+
+    bool wants(const HeldRecord &r, double longitude, double latitude)
+    {
+        const std::string &mmsi = r[2];
+        const Criteria &c = m_filter.criteria;
+        const bool mmsiPasses = c.mmsi.empty() || mmsi == c.mmsi;
+        switch (m_filter.pass) {
+        case Pass::Search: {
+            // A name may refresh a listed ship's; of the matches, the first
+            // of each ship in the file lists it, and the later ones find it
+            // listed.
+            const bool named = !r[3].empty();
+            if (mmsiPasses && inAreas(longitude, latitude) && m_listed.insert(mmsi).second)
+                return true;
+            return named;
+        }
+        case Pass::List1:
+            if (m_fileListed || mmsi != m_filter.selectedMmsi || !mmsiPasses || !inAreas(longitude, latitude))
+                return false;
+            m_fileListed = true;
+            return true;
+        case Pass::Export: return mmsiPasses && inAreas(longitude, latitude);
+        case Pass::Passages: return mmsiPasses;
+        case Pass::Report: return false;
+        case Pass::List2: break;
+        }
+        return true;
+    }
+
+private:
+    bool inAreas(double longitude, double latitude) const
+    {
+        if (m_areas == 0)
+            return true;
+        for (int k = 0; k < m_areas; ++k) {
+            const Square &q = m_squares[k];
+            if (q.lonLow <= longitude && longitude <= q.lonHigh && q.latLow <= latitude && latitude <= q.latHigh)
+                return true;
+        }
+        return false;
+    }
+
+    const ReadFilter &m_filter;
+    Square m_squares[3]{};
+    int m_areas = 0;
+    std::unordered_set<std::string> m_listed;
+    bool m_fileListed = false;
+};
+
+// The note SummaryBuilder::add() makes of the usual record: a nine-byte MMSI,
+// no name, the position as numbers or as texts of up to eight bytes. False for
+// any other record, which the pass's thread then notes itself.
+bool makeNote(const HeldRecord &r, bool numbers, double longitude, double latitude, char *note)
+{
+    const std::string &mmsi = r[2], &lat = r[5], &lon = r[4];
+    if (mmsi.size() != 9 || !r[3].empty() || (!numbers && (lat.size() > 8 || lon.size() > 8)))
+        return false;
+    SummaryBuilder::Note n;
+    std::uint64_t time = 0;
+    if (r.time.size() == 8 && !r.standIn)
+        std::memcpy(&time, r.time.data(), 8);
+    if (time & SummaryBuilder::kNoPositionTime)
+        time = 0;
+    n.time = time | (lat.empty() || lon.empty() ? SummaryBuilder::kNoPositionTime : 0);
+    std::memcpy(&n.low, mmsi.data(), 8);
+    std::uint64_t high = static_cast<unsigned char>(mmsi[8]) | (std::uint64_t(9) << 56);
+    if (numbers) {
+        n.latitude = latitude;
+        n.longitude = longitude;
+    } else {
+        // As add() does: a std::string holds at least 16 readable bytes.
+        std::memcpy(&n.latitude, lat.data(), 8);
+        std::memcpy(&n.longitude, lon.data(), 8);
+        high |= SummaryBuilder::kShortTexts | (std::uint64_t(lat.size()) << 48) | (std::uint64_t(lon.size()) << 52);
+    }
+    n.high = high;
+    static_assert(sizeof n == Step::kNoteSize);
+    std::memcpy(note, &n, sizeof n);
+    return true;
+}
+
+} // namespace
+
+bool ReadFilter::holds() const
+{
+    if (!on)
+        return true;
+    const Criteria &now = g_criteria;
+    if (now.mmsi != criteria.mmsi || now.areaOn != criteria.areaOn)
+        return false;
+    for (std::size_t k = 0; k < 3; ++k) {
+        // Compared as bits: a field that reads as no number stays that.
+        if (criteria.areaOn[k] && (std::memcmp(&now.latitude[k], &criteria.latitude[k], sizeof(double)) != 0 ||
+                                   std::memcmp(&now.longitude[k], &criteria.longitude[k], sizeof(double)) != 0 ||
+                                   std::memcmp(&now.range[k], &criteria.range[k], sizeof(double)) != 0))
+            return false;
+    }
+    return pass != Pass::List1 || search.selectedMmsi == selectedMmsi;
+}
+
 // The reader's loop (reader.cpp) with the record's changes written down
 // instead of made. The only state it needs of the record is whether it holds
 // an MMSI: a file starts without one, as every read before it ended by handing
-// its last record to the matcher.
+// its last record to the matcher. From the file's first match on, with a
+// filter, it holds the record itself (see readahead.h).
 void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
 {
     Platform::ItemReader reader;
     StepBuffer out;
+    std::uint64_t separators = 0;
     if (!reader.open(m_path)) {
         out.end(Step::kOpenFailed, reader.errorString());
-        if (deliver(out, cancelled))
+        if (deliver(out, separators, cancelled))
             markDone();
         return;
     }
@@ -117,7 +268,46 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     // parse them again.
     bool hasLongitude = false, hasLatitude = false;
     double longitude = 0, latitude = 0;
+    // The numbers of a text never assigned since the record was emptied.
+    const double emptyNumber = positionNumber(std::string_view());
+    bool holding = false;
+    HeldRecord held;
+    Judge judge(m_filter);
+    const auto writeTime = [&] {
+        if (held.standIn)
+            out.byte(Step::kStandIn);
+        else
+            out.text(Step::kSeparator, held.time);
+        held.timeWritten = true;
+    };
+    const auto writeHeldFields = [&] {
+        out.room(held.bytes + 10 * 5 + held.time.size() + 64);
+        if (!held.timeWritten)
+            writeTime();
+        for (int k = 2; k <= 11; ++k) {
+            if (held.assigned & (1u << k))
+                out.text(static_cast<std::uint8_t>(k), held[k]);
+        }
+    };
     const auto match = [&] {
+        if (holding) {
+            const double lon = hasLongitude ? longitude : emptyNumber;
+            const double lat = hasLatitude ? latitude : emptyNumber;
+            char note[Step::kNoteSize];
+            if (judge.wants(held, lon, lat) ||
+                (m_filter.notes && !makeNote(held, hasLongitude && hasLatitude, lon, lat, note))) {
+                writeHeldFields();
+            } else {
+                if (m_filter.notes) {
+                    out.byte(Step::kNote);
+                    out.bytes(note, sizeof note);
+                }
+                held.clear();
+                hasMmsi = hasLongitude = hasLatitude = false;
+                return;
+            }
+            held.clear();
+        }
         if (hasLongitude && hasLatitude) {
             out.byte(Step::kMatchAt);
             out.number(latitude);
@@ -126,6 +316,16 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
             out.byte(Step::kMatch);
         }
         hasMmsi = hasLongitude = hasLatitude = false;
+        // The pass's thread empties its record in the match.
+        holding = m_filter.on;
+    };
+    // Where an item's value goes: the held record's field, or a step.
+    const auto into = [&](int key) -> std::string & { return holding ? held.slot(key) : value; };
+    const auto assigned = [&](int key) {
+        if (holding)
+            held.mark(key);
+        else
+            out.text(static_cast<std::uint8_t>(key), value);
     };
     unsigned items = 0;
     std::string_view item;
@@ -138,50 +338,68 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         case kSeparatorKey: {
             if (hasMmsi)
                 match();
+            ++separators;
+            assignLastChars(value, item, 8);
+            const bool valid = timeIsValid(value);
             if (!seenSeparator) {
                 seenSeparator = true;
                 out.byte(Step::kFirstSeparator);
                 out.byte(firstItem ? 1 : 0);
                 out.u64(item.size());
             }
-            assignLastChars(value, item, 8);
-            if (timeIsValid(value))
-                out.text(Step::kSeparator, value);
-            else
-                out.byte(Step::kStandIn);
-            break;
-        }
-        case 2:
-            assignLastChars(value, item, 9);
-            hasMmsi = !value.empty();
-            out.text(2, value);
-            break;
-        case 4:
-        case 5:
-            assignText(value, valueOf(item, c.firstEquals));
-            out.text(static_cast<std::uint8_t>(c.key), value);
-            if (c.key == 4) {
-                longitude = positionNumber(value);
-                hasLongitude = true;
+            if (holding && separators > 1) {
+                // Written only should a record of it go to the pass's thread.
+                held.time.assign(value);
+                held.standIn = !valid;
+                held.timeWritten = false;
             } else {
-                latitude = positionNumber(value);
-                hasLatitude = true;
+                held.timeWritten = true;
+                if (valid)
+                    out.text(Step::kSeparator, value);
+                else
+                    out.byte(Step::kStandIn);
+                if (holding) {
+                    held.time.assign(value);
+                    held.standIn = !valid;
+                }
             }
             break;
+        }
+        case 2: {
+            std::string &mmsi = into(2);
+            assignLastChars(mmsi, item, 9);
+            hasMmsi = !mmsi.empty();
+            assigned(2);
+            break;
+        }
+        case 4:
+        case 5: {
+            std::string &text = into(c.key);
+            assignText(text, valueOf(item, c.firstEquals));
+            if (c.key == 4) {
+                longitude = positionNumber(text);
+                hasLongitude = true;
+            } else {
+                latitude = positionNumber(text);
+                hasLatitude = true;
+            }
+            assigned(c.key);
+            break;
+        }
         case 6: {
             const std::string_view v = valueOf(item, c.firstEquals);
             const std::size_t unit = v.find("[knots]");
+            std::string &speed = into(6);
             if (unit == std::string_view::npos)
-                out.text(6, "0");
-            else {
-                assignText(value, v.substr(0, unit));
-                out.text(6, value);
-            }
+                speed.assign("0", 1);
+            else
+                assignText(speed, v.substr(0, unit));
+            assigned(6);
             break;
         }
         case 3: case 7: case 8: case 9: case 10: case 11:
-            assignText(value, valueOf(item, c.firstEquals));
-            out.text(static_cast<std::uint8_t>(c.key), value);
+            assignText(into(c.key), valueOf(item, c.firstEquals));
+            assigned(c.key);
             break;
         default:
             break;
@@ -189,19 +407,29 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         if (firstItem && c.key != kSeparatorKey)
             out.byte(Step::kFirstItem);
         firstItem = false;
-        if (out.size() >= kChunkBytes && !deliver(out, cancelled))
+        if (out.size() >= kChunkBytes && !deliver(out, separators, cancelled))
             return;
         if ((++items & 255) == 0 && cancelled.load(std::memory_order_relaxed))
             return;
     }
     if (cancelled.load(std::memory_order_relaxed))
         return; // the item where it stopped may be cut short: no end
+    // The record the file leaves behind: its time and, without an MMSI, its
+    // fields, as the next file and the day's summary find them.
+    if (holding && !held.timeWritten) {
+        out.room(held.time.size() + 16);
+        writeTime();
+    }
+    if (holding && !hasMmsi) {
+        writeHeldFields();
+        held.clear();
+    }
     out.end(static_cast<std::uint8_t>((reader.failed() ? Step::kReadFailed : 0) | (firstItem ? 0 : Step::kHasItems)),
             reader.failed() ? reader.errorString() : QString());
-    out.room(32);
+    out.room(64);
     if (hasMmsi)
         match();
-    if (deliver(out, cancelled))
+    if (deliver(out, separators, cancelled))
         markDone();
 }
 
@@ -212,8 +440,11 @@ void ReadJob::markDone()
     m_changed.notify_all();
 }
 
-bool ReadJob::deliver(StepBuffer &steps, const std::atomic<bool> &cancelled)
+bool ReadJob::deliver(StepBuffer &steps, std::uint64_t separators, const std::atomic<bool> &cancelled)
 {
+    steps.room(16);
+    steps.byte(Step::kProgress);
+    steps.u64(separators);
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
         return m_chunks.size() < m_chunksInFlight || m_abandoned || cancelled.load(std::memory_order_relaxed);
@@ -271,10 +502,10 @@ int ReadAhead::outstanding()
     return static_cast<int>(m_asked.size());
 }
 
-void ReadAhead::request(const QString &fileName, const QString &path)
+void ReadAhead::request(const QString &fileName, const QString &path, const ReadFilter &filter)
 {
     auto job = std::make_shared<ReadJob>(fileName, path,
-                                         std::max(kMinChunksInFlight, kChunkBudget / std::size_t(m_jobs)));
+                                         std::max(kMinChunksInFlight, kChunkBudget / std::size_t(m_jobs)), filter);
     const std::lock_guard lock(m_mutex);
     m_waiting.push_back(job);
     m_asked.push_back(std::move(job));

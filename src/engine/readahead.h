@@ -12,9 +12,22 @@
 // What the worker spares it is the reading: finding items and classifying them,
 // the larger part of a pass.
 //
+// Most records change nothing a pass shows: a Search with an area lists the
+// few ships inside it. Once the file's first record has gone to the matcher,
+// the record is empty after every match, and the worker knows it exactly; from
+// then on it judges each record with the criteria as they stood when the file
+// was asked for (a ReadFilter) and writes down only those the pass's thread
+// must see: the matches that can change a list, the records that name a ship,
+// every record of an export or of a passage's ship. Of the others it writes at
+// most the note the day's summary takes. Should the user edit the criteria
+// during the pass, the pass's thread notices at its next event-loop turn and
+// reads the rest of the file itself (ReadEnd::resumeAt in reader.cpp).
+//
 // Steps travel in chunks of a bounded size, and a worker waits while the chunks
 // it has written and the pass has not yet replayed reach a bound (16 MB for
 // all workers): a day of 300 MB never sits in memory whole.
+
+#include "engine/internal.h"
 
 #include <QString>
 
@@ -54,7 +67,28 @@ inline constexpr std::uint8_t kFirstItem = 25;
 // had items) and the reader's error as a text.
 inline constexpr std::uint8_t kEnd = 26;
 inline constexpr std::uint8_t kOpenFailed = 1, kReadFailed = 2, kHasItems = 4;
+// A record the pass's thread need not see, matched: the note the day's summary
+// takes of it (SummaryBuilder::Note, 40 bytes).
+inline constexpr std::uint8_t kNote = 27;
+// At the end of every chunk: the separators the steps so far have passed (8
+// bytes), where a pass that can no longer use the steps takes the file up.
+inline constexpr std::uint8_t kProgress = 28;
+inline constexpr std::size_t kNoteSize = 40;
 } // namespace Step
+
+// The criteria a worker judges records by, as they stood when its file was
+// asked for. Off: every record goes to the pass's thread.
+struct ReadFilter
+{
+    bool on = false;
+    Pass pass = Pass::Search;
+    Criteria criteria;
+    std::string selectedMmsi; // the ship whose days a ship selection lists
+    bool notes = false;       // the file's summary may be made: note every record
+
+    // The criteria of now, as the matcher reads them, are still these.
+    bool holds() const;
+};
 
 class StepBuffer;
 
@@ -70,10 +104,12 @@ struct StepChunk
 class ReadJob
 {
 public:
-    ReadJob(QString fileName, QString path, std::size_t chunksInFlight)
-        : m_fileName(std::move(fileName)), m_path(std::move(path)), m_chunksInFlight(chunksInFlight) {}
+    ReadJob(QString fileName, QString path, std::size_t chunksInFlight, ReadFilter filter)
+        : m_fileName(std::move(fileName)), m_path(std::move(path)), m_chunksInFlight(chunksInFlight),
+          m_filter(std::move(filter)) {}
 
     const QString &fileName() const { return m_fileName; }
+    const ReadFilter &filter() const { return m_filter; }
 
     // The next chunk of steps for the pass: true with `chunk` filled, or false
     // when the steps are all delivered. Waits at most `timeoutMs` for the
@@ -88,12 +124,13 @@ private:
 
     // The worker's side.
     void run(bool allKeys, const std::atomic<bool> &cancelled);
-    bool deliver(StepBuffer &steps, const std::atomic<bool> &cancelled);
+    bool deliver(StepBuffer &steps, std::uint64_t separators, const std::atomic<bool> &cancelled);
     void markDone();
 
     const QString m_fileName;
     const QString m_path;
     const std::size_t m_chunksInFlight;
+    const ReadFilter m_filter;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -115,7 +152,7 @@ public:
     // Files asked for and not yet taken by the pass.
     int outstanding();
     // Queues a day log of the period, in the period's order, for the next free worker.
-    void request(const QString &fileName, const QString &path);
+    void request(const QString &fileName, const QString &path, const ReadFilter &filter);
     // The pass reaches the file: its job if it was asked for. Every job of a
     // file before it in the folder's order is abandoned, as the pass is past it.
     std::shared_ptr<ReadJob> take(const QString &fileName);
@@ -166,6 +203,12 @@ public:
         std::memcpy(&v, m_p, 8);
         m_p += 8;
         return v;
+    }
+    const char *raw(std::size_t n)
+    {
+        const char *p = m_p;
+        m_p += n;
+        return p;
     }
     std::string_view text()
     {

@@ -2,6 +2,7 @@
 #include "engine/module1.h"
 #include "engine/numbers.h"
 #include "engine/readahead.h"
+#include "engine/summarybuilder.h"
 #include "engine/text.h"
 #include "engine/itemrules.h"
 #include "platform/itemreader.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace Module1 {
 
@@ -31,6 +33,20 @@ public:
     {
         if (++m_items < 256)
             return false;
+        m_items = 0;
+        if (!m_force && m_clock.elapsed() < 10)
+            return false;
+        m_force = false;
+        m_clock.restart();
+        return true;
+    }
+    // The same after `items` items at once: a worker's chunk of steps.
+    bool dueAfter(std::uint64_t items)
+    {
+        if (items < std::uint64_t(256 - m_items)) {
+            m_items += static_cast<int>(items);
+            return false;
+        }
         m_items = 0;
         if (!m_force && m_clock.elapsed() < 10)
             return false;
@@ -97,11 +113,17 @@ struct ReadEnd
     bool seen = false; // the worker read to the file's end or a read error
     std::uint8_t flags = 0;
     QString error;
+    // The criteria changed at an event-loop turn, and the worker judged the
+    // file's records by the old ones: the pass reads the file itself, its
+    // first `resumeAt` separators already done.
+    std::optional<std::uint64_t> resumeAt;
 };
 
 // Replays the steps a worker wrote down for the file (readahead.h) on the
 // current record, with the matcher and the event-loop turns of the loop in
-// readLogFile. `stop` and `userStop` as there.
+// readLogFile. `stop` and `userStop` as there. Turns come after the file's
+// first item and between chunks, where the steps say how many separators
+// they have passed.
 ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTaken, bool &stop, bool &userStop)
 {
     ReadEnd end;
@@ -109,12 +131,22 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
     EventTurns &turns = eventTurns();
     if (!turnTaken)
         turns.forceNext();
-    const auto turn = [&] { return takeTurn(host, stop, userStop); };
+    const bool filtered = job.filter().on;
+    const auto turn = [&](std::uint64_t separatorsDone) {
+        if (!takeTurn(host, stop, userStop))
+            return false;
+        if (filtered && !job.filter().holds()) {
+            end.resumeAt = separatorsDone;
+            return false;
+        }
+        return true;
+    };
     const auto set = [](std::string &field, std::string_view text) {
         field.clear();
         field.append(text.data(), text.size());
     };
     StepChunk chunk;
+    std::uint64_t progress = 0;
     // The file's first separator, for the summary.
     bool firstSeparator = false, firstIsFirstItem = false;
     std::uint64_t firstSize = 0;
@@ -124,7 +156,7 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
             if (!timedOut)
                 return end;
             // The worker is still reading: the window stays alive meanwhile.
-            if (turns.dueByClock() && !turn())
+            if (turns.dueByClock() && !turn(progress))
                 return end;
             continue;
         }
@@ -146,13 +178,24 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
                 }
                 continue;
             }
+            case Step::kNote: addNoteToSummary(step.raw(Step::kNoteSize)); continue;
+            case Step::kProgress: {
+                // The chunk's last step: its separators count as the items
+                // of the reader's own loop do.
+                const std::uint64_t passed = step.u64();
+                const std::uint64_t items = passed - progress;
+                progress = passed;
+                if (turns.dueAfter(items) && !turn(progress))
+                    return end;
+                continue;
+            }
             case Step::kFirstSeparator:
                 firstSeparator = true;
                 firstIsFirstItem = step.byte() != 0;
                 firstSize = step.u64();
                 continue;
             case Step::kSeparator:
-            case Step::kStandIn:
+            case Step::kStandIn: {
                 if (step.last() == Step::kSeparator) {
                     set(record.recTime, step.text());
                     g_timeReplaced = false;
@@ -160,12 +203,19 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
                     record.recTime.assign("23:59:59", 8);
                     g_timeReplaced = true;
                 }
-                if (g_buildingSummary) {
+                if (g_buildingSummary)
                     noteSeparator(firstSeparator && firstIsFirstItem, firstSeparator ? firstSize : 0);
-                    firstSeparator = false;
-                }
-                break;
-            case Step::kFirstItem: break;
+                const bool first = firstSeparator;
+                firstSeparator = false;
+                // The file's first separator is its first.
+                if (first && turns.due() && !turn(1))
+                    return end;
+                continue;
+            }
+            case Step::kFirstItem:
+                if (turns.due() && !turn(0))
+                    return end;
+                continue;
             case Step::kEnd:
                 end.seen = true;
                 end.flags = step.byte();
@@ -183,10 +233,6 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
             case 11: set(record.recText, step.text()); continue;
             default: continue;
             }
-            // Turns at item ends that are separators, and after the file's
-            // first item: nothing is matched between two separators.
-            if (turns.due() && !turn())
-                return end;
         }
     }
 }
@@ -213,18 +259,32 @@ bool readLogFile(const QString &fileName, const QString &mode)
     stop = userStop;
     // The worker read from a record without an MMSI, which every file but the
     // one a pass stopped in leaves behind.
-    if (job && (answer == IndexAnswer::Answered || !record.recMmsi.empty())) {
+    // Its filter judged the records by the criteria of when it was asked for;
+    // and a summary made of the file needs a note of every record.
+    if (job && (answer == IndexAnswer::Answered || !record.recMmsi.empty() || !job->filter().holds() ||
+                (g_buildingSummary && job->filter().on && !job->filter().notes))) {
         job->abandon();
         job.reset();
     }
     Platform::ItemReader reader;
     const QString path = logFolder + fileName;
+    bool readItself = false;
+    std::uint64_t separatorsDone = 0; // of a file taken up from a worker's read
     if (answer == IndexAnswer::Answered) {
         // The summary stood for the whole file: nothing to read.
     } else if (job) {
+        // The record as the file found it, should the pass have to read the
+        // file itself after all.
+        const CurrentRecord before = record;
+        const bool beforeReplaced = g_timeReplaced;
         const ReadEnd end = replayRead(*job, pass, fileName, answer == IndexAnswer::ReadAfterTurn, stop, userStop);
         job->abandon();
-        if (end.flags & Step::kOpenFailed) {
+        if (end.resumeAt) {
+            record = before;
+            g_timeReplaced = beforeReplaced;
+            readItself = true;
+            separatorsDone = *end.resumeAt;
+        } else if (end.flags & Step::kOpenFailed) {
             reportSkipped(path, end.error, mode);
             finishFile(fileName, false, false);
         } else {
@@ -232,12 +292,17 @@ bool readLogFile(const QString &fileName, const QString &mode)
                 reportSkipped(path, end.error, mode);
             finishFile(fileName, !stop && end.seen && !(end.flags & Step::kReadFailed), end.flags & Step::kHasItems);
         }
+    } else {
+        readItself = true;
+    }
+    if (!readItself) {
+        // Done above.
     } else if (!reader.open(path)) {
         reportSkipped(path, reader.errorString(), mode);
         finishFile(fileName, false, false);
     } else {
         EventTurns &turns = eventTurns();
-        if (answer != IndexAnswer::ReadAfterTurn)
+        if (answer != IndexAnswer::ReadAfterTurn && separatorsDone == 0)
             turns.forceNext();
         // A turn that asks to stop sets `stop`; the loop below then leaves
         // before the item is looked at.
@@ -249,6 +314,17 @@ bool readLogFile(const QString &fileName, const QString &mode)
             const Classified c = classify(item, allKeys);
             switch (c.key) {
             case kSeparatorKey:
+                if (separatorsDone > 0) {
+                    // Replayed already: the record is where the replay left it.
+                    --separatorsDone;
+                    if (!record.recMmsi.empty())
+                        emptyRecord();
+                    assignLastChars(record.recTime, item, 8);
+                    g_timeReplaced = !timeIsValid(record.recTime);
+                    if (g_timeReplaced)
+                        record.recTime = "23:59:59";
+                    break;
+                }
                 if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
                     stop = true;
                     break;

@@ -71,6 +71,14 @@ public:
             submitFull();
     }
 
+    // A note a worker reading ahead made of a record as add() would have.
+    void addNote(const void *note)
+    {
+        std::memcpy(m_cursor, note, sizeof(Note));
+        if (++m_cursor == m_batchEnd) [[unlikely]]
+            submitFull();
+    }
+
     // A separator: the file sets the time; the first item's is the file's first time.
     void separator(bool firstItem, std::size_t itemSize, const std::string &time, bool replaced);
     // The time of the records from the last separator on: its eight bytes
@@ -170,5 +178,8 @@ private:
     std::unique_ptr<ShipTable> m_table; // the other thread's alone
     std::thread m_thread;
 };
+
+// A worker's note of a record for the summary being made, if one is (dayindex.cpp).
+void addNoteToSummary(const void *note);
 
 } // namespace Module1::detail

@@ -34,8 +34,11 @@ QByteArray randomDay(QRandomGenerator &r, int ships)
     const char *const names[] = {"", "", "ALPHA", "BRAVO", "CHARLIE"};
     const QByteArray eol = r.bounded(2) ? "\r\n" : "\n";
     QByteArray log;
-    if (r.bounded(3) == 0)
+    if (r.bounded(3) == 0) {
         log += "NAME                = EARLY" + eol + "LATITUDE            = 34.02" + eol;
+        if (r.bounded(2))
+            log += "MMSI NUMBER         = 431000001" + eol;
+    }
     int seconds = int(r.bounded(600));
     const int records = int(r.bounded(60)) + ships / 8;
     for (int i = 0; i < records; ++i) {
@@ -96,6 +99,9 @@ struct Setup
     // The file in whose turns the user ends the period on the 20th, as the
     // workers read the days after it.
     QString shortenIn;
+    // The file in whose turns the user moves and widens the area, after the
+    // workers judged that file's records and the next by the old one.
+    QString editIn;
 };
 
 // Everything a session of passes shows: the Search with the ship selection
@@ -124,6 +130,10 @@ QStringList session(const Setup &s)
         h.stopOnEvents = !s.escapeIn.isEmpty() && h.status.endsWith(s.escapeIn);
         if (!s.shortenIn.isEmpty() && h.status.endsWith(s.shortenIn))
             h.text1[8] = "20110420";
+        if (!s.editIn.isEmpty() && h.status.endsWith(s.editIn)) {
+            h.text1[4] = "34.05";
+            h.text1[6] = "0.08";
+        }
     };
     searchCommand();
     h.onEvents = nullptr;
@@ -174,14 +184,17 @@ void TestParallel::everyPassGivesWhatOneThreadGives_data()
     QTest::addColumn<int>("ships");
     QTest::addColumn<QString>("escapeIn");
     QTest::addColumn<QString>("shortenIn");
-    QTest::newRow("few ships") << 1u << 12 << QString() << QString();
-    QTest::newRow("few ships, other logs") << 2u << 30 << QString() << QString();
+    QTest::addColumn<QString>("editIn");
+    QTest::newRow("few ships") << 1u << 12 << QString() << QString() << QString();
+    QTest::newRow("few ships, other logs") << 2u << 30 << QString() << QString() << QString();
     // More ships than the list's limit of 1000: the Search stops partway.
-    QTest::newRow("limit") << 3u << 4000 << QString() << QString();
-    QTest::newRow("Escape in the first day") << 4u << 30 << "20110401_AIS_FMT.log" << QString();
-    QTest::newRow("Escape in the middle") << 4u << 30 << "20110420_AIS_FMT.log" << QString();
-    QTest::newRow("Escape in the last day") << 4u << 30 << "20110430_AIS_FMT.log" << QString();
-    QTest::newRow("period shortened") << 5u << 30 << QString() << "20110418_AIS_FMT.log";
+    QTest::newRow("limit") << 3u << 4000 << QString() << QString() << QString();
+    QTest::newRow("Escape in the first day") << 4u << 30 << "20110401_AIS_FMT.log" << QString() << QString();
+    QTest::newRow("Escape in the middle") << 4u << 30 << "20110420_AIS_FMT.log" << QString() << QString();
+    QTest::newRow("Escape in the last day") << 4u << 30 << "20110430_AIS_FMT.log" << QString() << QString();
+    QTest::newRow("period shortened") << 5u << 30 << QString() << "20110418_AIS_FMT.log" << QString();
+    QTest::newRow("area edited") << 6u << 30 << QString() << QString() << "20110410_AIS_FMT.log";
+    QTest::newRow("area edited, other logs") << 7u << 60 << QString() << QString() << "20110403_AIS_FMT.log";
 }
 
 void TestParallel::everyPassGivesWhatOneThreadGives()
@@ -190,9 +203,10 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
     QFETCH(int, ships);
     QFETCH(QString, escapeIn);
     QFETCH(QString, shortenIn);
+    QFETCH(QString, editIn);
     Workspace ws;
     writeDays(ws, seed, 30, ships);
-    const QStringList expected = session({1, nullptr, escapeIn, shortenIn});
+    const QStringList expected = session({1, nullptr, escapeIn, shortenIn, editIn});
     QVERIFY(expected.contains(QStringLiteral("records")));
     if (ships > 1000)
         QVERIFY(!expected.contains(QStringLiteral("limit 0")));
@@ -216,7 +230,7 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
         SettledIndex index(dir.path());
         for (const char *run : {"no index", "cold", "warm"}) {
             const QStringList got =
-                session({jobs, QByteArray(run) == "no index" ? nullptr : &index, escapeIn, shortenIn});
+                session({jobs, QByteArray(run) == "no index" ? nullptr : &index, escapeIn, shortenIn, editIn});
             if (got != expected) {
                 for (qsizetype i = 0; i < std::min(got.size(), expected.size()); ++i)
                     QVERIFY2(got[i] == expected[i], qPrintable(QString("%1 jobs, %2: line %3: %4 | %5")
