@@ -135,7 +135,9 @@ ReadEnd replayRead(ReadJob &job, Pass pass, const QString &fileName, bool turnTa
     const auto turn = [&](std::uint64_t separatorsDone) {
         if (!takeTurn(host, stop, userStop))
             return false;
-        if (filtered && !job.filter().holds()) {
+        // Once the steps' end is replayed, the file's last record included,
+        // the file is done whatever the criteria now say.
+        if (filtered && !end.seen && !job.filter().holds()) {
             end.resumeAt = separatorsDone;
             return false;
         }
