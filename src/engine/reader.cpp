@@ -325,6 +325,8 @@ bool readLogFile(const QString &fileName, const QString &mode)
                     g_timeReplaced = !timeIsValid(record.recTime);
                     if (g_timeReplaced)
                         record.recTime = "23:59:59";
+                    // The summary's time for the records to come.
+                    noteSeparator(firstItem, item.size());
                     break;
                 }
                 if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {

@@ -18,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace Module1;
 
@@ -176,6 +177,7 @@ class TestParallel : public QObject
 private slots:
     void everyPassGivesWhatOneThreadGives_data();
     void everyPassGivesWhatOneThreadGives();
+    void aFileTakenUpFromItsWorkerIsSummarisedAlike();
 };
 
 void TestParallel::everyPassGivesWhatOneThreadGives_data()
@@ -245,6 +247,61 @@ void TestParallel::everyPassGivesWhatOneThreadGives()
             }
         }
     }
+}
+
+// The user edits the area while the workers judge records by the old one, in
+// turns that fall between a worker's chunks: the pass reads the rest of the
+// file itself. Whatever the moment, the summaries it stores are those of a
+// pass without edits, as summaries hang on the file alone; a record replayed
+// and read again, or skipped, would show in the counts.
+void TestParallel::aFileTakenUpFromItsWorkerIsSummarisedAlike()
+{
+    Workspace ws;
+    // Days of about 7,500 records: several chunks of the summary's notes.
+    writeDays(ws, 8, 6, 60000);
+    const auto summaries = [](int editAtTurn) {
+        QTemporaryDir dir;
+        SettledIndex index(dir.path());
+        FakeHost h;
+        h.text1[7] = "20110401";
+        h.text1[8] = "20110406";
+        // One ship: the list stays far from its limit.
+        h.text1[0] = "431000005";
+        h.check1[0] = true;
+        h.text1[4] = "34";
+        h.text1[5] = "131";
+        h.text1[6] = "0.05";
+        resetState();
+        setHost(&h);
+        setDayIndex(&index);
+        setReadJobs(editAtTurn < 0 ? 1 : 2);
+        int turns = 0;
+        h.onEvents = [&] {
+            if (editAtTurn < 0 || !h.status.endsWith("20110402_AIS_FMT.log"))
+                return;
+            // Each turn outlasts the 10 ms the pass waits between turns, so
+            // one comes at every chunk.
+            QThread::msleep(11);
+            if (++turns == editAtTurn) {
+                h.text1[0] = "431000007";
+                h.text1[4] = "34.05";
+                h.text1[6] = "0.08";
+            }
+        };
+        searchCommand();
+        setReadJobs(0);
+        setDayIndex(nullptr);
+        setHost(nullptr);
+        QList<QByteArray> out;
+        for (const QString &name : QDir("../logs").entryList({"*_AIS_FMT.log"}, QDir::Files, QDir::Name)) {
+            const DayIndex::Lookup found = index.lookup("../logs/", name);
+            out << name.toUtf8() + (found.summary ? Index::encodeSummary(*found.summary) : QByteArray());
+        }
+        return out;
+    };
+    const QList<QByteArray> expected = summaries(-1);
+    for (const int turn : {1, 2, 3, 5})
+        QVERIFY2(summaries(turn) == expected, qPrintable(QString("edit in turn %1").arg(turn)));
 }
 
 QTEST_GUILESS_MAIN(TestParallel)
