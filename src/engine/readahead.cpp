@@ -331,9 +331,12 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
     std::string_view item;
     while (reader.next(item)) {
         const Classified c = classify(item, allKeys);
+        // While the worker holds the record, only a separator writes steps.
+        const bool writes = !holding || firstItem || c.key == kSeparatorKey;
         // The largest steps an item can give: a match, the first separator,
         // and a value whose every byte became U+FFFD.
-        out.room(3 * item.size() + 64);
+        if (writes)
+            out.room(3 * item.size() + 64);
         switch (c.key) {
         case kSeparatorKey: {
             if (hasMmsi)
@@ -407,7 +410,7 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         if (firstItem && c.key != kSeparatorKey)
             out.byte(Step::kFirstItem);
         firstItem = false;
-        if (out.size() >= kChunkBytes && !deliver(out, separators, cancelled))
+        if (writes && out.size() >= kChunkBytes && !deliver(out, separators, cancelled))
             return;
         if ((++items & 255) == 0 && cancelled.load(std::memory_order_relaxed))
             return;
