@@ -29,17 +29,7 @@ class EventTurns
 {
 public:
     EventTurns() { m_clock.start(); }
-    bool due()
-    {
-        if (++m_items < 256)
-            return false;
-        m_items = 0;
-        if (!m_force && m_clock.elapsed() < 10)
-            return false;
-        m_force = false;
-        m_clock.restart();
-        return true;
-    }
+    bool due() { return dueAfter(1); }
     // The same after `items` items at once: a worker's chunk of steps.
     bool dueAfter(std::uint64_t items)
     {

@@ -90,6 +90,17 @@ public:
     }
 };
 
+// The period from April 1st to `last`, and area A around 34 N 131 E.
+void setCriteria(FakeHost &h, const QString &last)
+{
+    h.text1[7] = "20110401";
+    h.text1[8] = last;
+    h.check1[0] = true;
+    h.text1[4] = "34";
+    h.text1[5] = "131";
+    h.text1[6] = "0.05";
+}
+
 struct Setup
 {
     int jobs = 1;
@@ -110,12 +121,7 @@ struct Setup
 QStringList session(const Setup &s)
 {
     FakeHost h;
-    h.text1[7] = "20110401";
-    h.text1[8] = "20110430";
-    h.check1[0] = true;
-    h.text1[4] = "34";
-    h.text1[5] = "131";
-    h.text1[6] = "0.05";
+    setCriteria(h, "20110430");
     resetState();
     setHost(&h);
     setDayIndex(s.index);
@@ -263,14 +269,9 @@ void TestParallel::aFileTakenUpFromItsWorkerIsSummarisedAlike()
         QTemporaryDir dir;
         SettledIndex index(dir.path());
         FakeHost h;
-        h.text1[7] = "20110401";
-        h.text1[8] = "20110406";
+        setCriteria(h, "20110406");
         // One ship: the list stays far from its limit.
         h.text1[0] = "431000005";
-        h.check1[0] = true;
-        h.text1[4] = "34";
-        h.text1[5] = "131";
-        h.text1[6] = "0.05";
         resetState();
         setHost(&h);
         setDayIndex(&index);
