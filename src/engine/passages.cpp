@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <unordered_map>
@@ -40,6 +42,12 @@ int clockSeconds(const std::string &t)
     if (two(0) > 23 || two(3) > 59 || two(6) > 59)
         return -1;
     return two(0) * 3600 + two(3) * 60 + two(6);
+}
+
+// holdsNumber, answered at once for the receiver's usual texts.
+bool holdsNumberQuick(const std::string &text)
+{
+    return (!text.empty() && static_cast<unsigned>(text[0] - '0') < 10) || holdsNumber(text);
 }
 
 struct Fix
@@ -111,25 +119,26 @@ struct Open
 struct Ship
 {
     bool hasPending = false, hasBefore = false, hasLast = false;
+    std::uint8_t opened = 0; // bit k: open[k].active
     Fix pending;  // the newest fix, until the next one tells whether it is plausible
     Fix before;   // the fix before it, plausible or not
     Fix last;     // the last fix taken
-    std::array<Open, 3> open;
     std::string mmsi, name;
+    std::array<Open, 3> open;
 };
 
 // The ships by MMSI, looked up for every record. A nine-digit MMSI, what
-// the receiver writes, is its number in an open-addressed table of plain
-// integers; anything else goes to a map of texts.
+// the receiver writes, is its own bytes as one integer key in an
+// open-addressed table; anything else goes to a map of texts.
 class ShipTable
 {
 public:
-    ShipTable() : m_slots(4096) {}
+    ShipTable() : m_slots(4096), m_shift(64 - 12) {}
 
     Ship &operator[](const std::string &mmsi)
     {
-        const std::uint32_t key = numberOf(mmsi);
-        if (key == 0) {
+        const std::uint64_t key = keyOf(mmsi);
+        if (key == 0) [[unlikely]] {
             const auto [it, added] = m_byText.try_emplace(mmsi, 0);
             if (added)
                 it->second = add(mmsi);
@@ -137,7 +146,7 @@ public:
         }
         std::size_t i = slotOf(key);
         while (m_slots[i].key != 0) {
-            if (m_slots[i].key == key)
+            if (m_slots[i].key == key) [[likely]]
                 return m_ships[m_slots[i].ship];
             i = (i + 1) & (m_slots.size() - 1);
         }
@@ -155,27 +164,31 @@ public:
 private:
     struct Slot
     {
-        std::uint32_t key = 0; // the MMSI plus one; 0 is a free slot
+        std::uint64_t key = 0; // 0 is a free slot
         std::uint32_t ship = 0;
     };
 
-    // The MMSI's number plus one for nine ASCII digits, else 0.
-    static std::uint32_t numberOf(const std::string &mmsi)
+    // For nine ASCII digits: the first eight bytes as they are, with the
+    // ninth digit's value in place of the eighth byte's high half (always 3
+    // in a digit), else 0. No digit byte is 0, so neither is a key. Tested
+    // eight bytes at once: a loop over the digits cost more than the rest of
+    // the lookup.
+    static std::uint64_t keyOf(const std::string &mmsi)
     {
         if (mmsi.size() != 9)
             return 0;
-        std::uint32_t n = 0;
-        for (const char c : mmsi) {
-            if (c < '0' || c > '9')
-                return 0;
-            n = n * 10 + std::uint32_t(c - '0');
-        }
-        return n + 1;
+        std::uint64_t word;
+        std::memcpy(&word, mmsi.data(), 8);
+        const unsigned ninth = unsigned(static_cast<unsigned char>(mmsi[8])) - '0';
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        constexpr std::uint64_t kHigh = kOnes * 0xF0;
+        // Every byte 0x30 to 0x39: its high half 3, and still 3 after adding
+        // 6 (no byte can carry into the next once the first test holds).
+        if (((word & kHigh) != kOnes * 0x30) | (((word + kOnes * 6) & kHigh) != kOnes * 0x30) | (ninth > 9))
+            return 0;
+        return (word & ~(0xF0ull << 56)) | (std::uint64_t(ninth) << 60);
     }
-    std::size_t slotOf(std::uint32_t key) const
-    {
-        return std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 40) & (m_slots.size() - 1);
-    }
+    std::size_t slotOf(std::uint64_t key) const { return std::size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
     std::uint32_t add(const std::string &mmsi)
     {
         m_ships.emplace_back();
@@ -186,6 +199,7 @@ private:
     {
         std::vector<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
+        --m_shift;
         for (const Slot &slot : old) {
             if (slot.key == 0)
                 continue;
@@ -198,14 +212,15 @@ private:
 
     std::deque<Ship> m_ships; // never moved: the passes keep references
     std::vector<Slot> m_slots;
+    int m_shift;              // 64 minus the bits of the slots' count
     std::unordered_map<std::string, std::uint32_t> m_byText;
 };
 
 class Tracker
 {
 public:
-    Tracker(const PassageOptions &options, const QStringList &names)
-        : m_options(options), m_gapSeconds(std::min(options.gapMinutes, kMaxGapMinutes) * 60LL), m_names(names)
+    explicit Tracker(const PassageOptions &options)
+        : m_options(options), m_gapSeconds(std::min(options.gapMinutes, kMaxGapMinutes) * 60LL)
     {
     }
 
@@ -221,40 +236,35 @@ public:
         const double lon = g_workerPosition.known ? g_workerPosition.longitude : positionNumber(record.recLongitude);
         const double lat = g_workerPosition.known ? g_workerPosition.latitude : positionNumber(record.recLatitude);
         g_position = {true, lat, lon};
-        if (!holdsNumber(record.recLongitude) || !holdsNumber(record.recLatitude))
+        if (!holdsNumberQuick(record.recLongitude) || !holdsNumberQuick(record.recLatitude))
             return;
         Fix f;
         f.latitude = lat;
         f.longitude = lon;
-        f.seconds = g_timeReplaced ? -1 : clockSeconds(record.recTime);
+        f.seconds = g_timeReplaced ? -1 : secondsOf(record.recTime);
         f.timed = f.seconds >= 0;
         if (f.timed)
             m_lastSeconds = f.seconds;
         f.time = m_day * 86400 + (f.timed ? f.seconds : m_lastSeconds);
         f.fileIndex = int(m_files.size()) - 1;
-        if (!record.recSpeed.empty())
-            f.speed = leadingNumber(record.recSpeed);
         for (int k = 0; k < 3; ++k) {
-            if (!g_criteria.areaOn[k])
-                continue;
             const Square q = squareOf(g_criteria, k);
-            if (q.lonLow <= lon && lon <= q.lonHigh && q.latLow <= lat && lat <= q.latHigh)
+            m_squares[std::size_t(k)] = q;
+            if (g_criteria.areaOn[k] && q.lonLow <= lon && lon <= q.lonHigh && q.latLow <= lat && lat <= q.latHigh)
                 f.inside |= std::uint8_t(1u << k);
         }
+        // Only a fix inside a square counts its speed.
+        if (f.inside && !record.recSpeed.empty())
+            f.speed = leadingNumber(record.recSpeed);
         f.order = m_order++;
-        m_squares = {squareOf(g_criteria, 0), squareOf(g_criteria, 1), squareOf(g_criteria, 2)};
         arrive(ship, f);
     }
 
     bool holdsOpen() const
     {
         for (const Ship &ship : m_ships) {
-            if (ship.hasPending && ship.pending.inside)
+            if ((ship.hasPending && ship.pending.inside) || ship.opened)
                 return true;
-            for (const Open &o : ship.open) {
-                if (o.active)
-                    return true;
-            }
         }
         return false;
     }
@@ -268,7 +278,10 @@ public:
         const QDate day = QDate::fromString(date, QStringLiteral("yyyyMMdd"));
         const QString next = day.isValid() ? day.addDays(1).toString(QStringLiteral("yyyyMMdd")) : QString();
         const QString last = g_host->periodLast();
-        for (const QString &name : m_names) {
+        // Listed when the index first asks: a pass without one has no use for it.
+        if (!m_names)
+            m_names = Platform::listFiles(logFolder, kLogSuffix);
+        for (const QString &name : *m_names) {
             const QString d = leftChars(name, 8);
             if (((d == date && name > fileName) || (!next.isEmpty() && d == next)) && d <= last)
                 out << name;
@@ -322,6 +335,25 @@ private:
         m_lastSeconds = 0;
     }
 
+    // clockSeconds of a record's time. Records follow each other within
+    // seconds: when the hour and minute are those of the last time read,
+    // only the seconds' digits are left to read.
+    int secondsOf(const std::string &time)
+    {
+        if (time.size() != 8)
+            return -1;
+        if (m_clockMinute >= 0 && std::memcmp(time.data(), m_clockText, 6) == 0) {
+            const char a = time[6], b = time[7];
+            if (a < '0' || a > '5' || b < '0' || b > '9')
+                return -1;
+            return m_clockMinute + (a - '0') * 10 + (b - '0');
+        }
+        const int seconds = clockSeconds(time);
+        std::memcpy(m_clockText, time.data(), 6);
+        m_clockMinute = seconds < 0 ? -1 : seconds - seconds % 60;
+        return seconds;
+    }
+
     bool near(const Fix &a, const Fix &b) const { return std::llabs(b.time - a.time) <= m_gapSeconds; }
 
     bool tooFast(const Fix &a, const Fix &b) const
@@ -352,6 +384,17 @@ private:
 
     void accept(Ship &ship, const Fix &f)
     {
+        // Most fixes are outside every square, of a ship with nothing open.
+        if (!f.inside && !ship.opened) [[likely]] {
+            ship.last = f;
+            ship.hasLast = true;
+            return;
+        }
+        acceptInOrOpen(ship, f);
+    }
+
+    void acceptInOrOpen(Ship &ship, const Fix &f)
+    {
         const bool silence = !ship.hasLast || !near(ship.last, f);
         for (int k = 0; k < 3; ++k) {
             Open &o = ship.open[k];
@@ -367,6 +410,7 @@ private:
             if (!o.active && in) {
                 o = Open{};
                 o.active = true;
+                ship.opened |= std::uint8_t(1u << k);
                 o.passage.area = k;
                 o.passage.entrySide =
                     silence || (ship.last.inside & (1u << k)) ? '-' : sideCrossed(ship.last, f, m_squares[k]);
@@ -422,13 +466,14 @@ private:
             const std::size_t n = v.size();
             p.speedMedian = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
         }
+        ship.opened &= std::uint8_t(~(1u << p.area));
         m_done.emplace_back(o.order, std::move(p));
         o = Open{};
     }
 
     PassageOptions m_options;
     long long m_gapSeconds;
-    QStringList m_names;
+    mutable std::optional<QStringList> m_names; // the folder's day logs
     ShipTable m_ships;
     std::vector<std::pair<long long, Passage>> m_done;
     std::vector<QString> m_files;
@@ -438,6 +483,8 @@ private:
     long long m_day = 0;
     int m_lastSeconds = 0;
     long long m_order = 0;
+    char m_clockText[6] = {};
+    int m_clockMinute = -1; // seconds of the day of m_clockText's minute, -1: none
 };
 
 Tracker *g_tracker = nullptr;
@@ -475,7 +522,7 @@ void detail::passagesSkipDay(const DaySummary &summary)
 
 std::vector<Passage> passagesPeriod(const PassageOptions &options, bool *stopped)
 {
-    Tracker tracker(options, Platform::listFiles(logFolder, kLogSuffix));
+    Tracker tracker(options);
     g_tracker = &tracker;
     const bool stop = periodPass(kPassagesMode);
     g_tracker = nullptr;
