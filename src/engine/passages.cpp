@@ -50,16 +50,18 @@ bool holdsNumberQuick(const std::string &text)
     return (!text.empty() && static_cast<unsigned>(text[0] - '0') < 10) || holdsNumber(text);
 }
 
+// Copied two or three times for every record: kept to 56 bytes.
 struct Fix
 {
     double latitude = 0, longitude = 0;
     long long time = 0;     // seconds on one running clock across the day logs
-    bool timed = false;     // false: the reader's stand-in, timed as the log's last real time
+    long long order = 0;    // log order within the pass
+    double speed = 0;       // when hasSpeed
     int seconds = -1;       // of the day, -1 for a stand-in
     int fileIndex = 0;      // into Tracker::m_files
-    std::optional<double> speed;
+    bool timed = false;     // false: the reader's stand-in, timed as the log's last real time
+    bool hasSpeed = false;  // read only for a fix inside a square
     std::uint8_t inside = 0; // bit k: inside area k
-    long long order = 0;    // log order within the pass
 };
 
 double distanceNm(const Fix &a, const Fix &b)
@@ -138,22 +140,19 @@ public:
     Ship &operator[](const std::string &mmsi)
     {
         const std::uint64_t key = keyOf(mmsi);
-        if (key == 0) [[unlikely]] {
-            const auto [it, added] = m_byText.try_emplace(mmsi, 0);
-            if (added)
-                it->second = add(mmsi);
-            return m_ships[it->second];
+        if (key != 0) [[likely]] {
+            for (std::size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
+                const Slot &slot = m_slots[i];
+                if (slot.key == key) [[likely]]
+                    return *slot.ship;
+                if (slot.key == 0)
+                    return addAt(i, key, mmsi);
+            }
         }
-        std::size_t i = slotOf(key);
-        while (m_slots[i].key != 0) {
-            if (m_slots[i].key == key) [[likely]]
-                return m_ships[m_slots[i].ship];
-            i = (i + 1) & (m_slots.size() - 1);
-        }
-        m_slots[i] = {key, add(mmsi)};
-        if (m_ships.size() * 2 > m_slots.size())
-            grow();
-        return m_ships.back();
+        Ship *&ship = m_byText[mmsi];
+        if (!ship)
+            ship = &add(mmsi);
+        return *ship;
     }
 
     std::deque<Ship>::iterator begin() { return m_ships.begin(); }
@@ -165,7 +164,7 @@ private:
     struct Slot
     {
         std::uint64_t key = 0; // 0 is a free slot
-        std::uint32_t ship = 0;
+        Ship *ship = nullptr;
     };
 
     // For nine ASCII digits: the first eight bytes as they are, with the
@@ -189,11 +188,19 @@ private:
         return (word & ~(0xF0ull << 56)) | (std::uint64_t(ninth) << 60);
     }
     std::size_t slotOf(std::uint64_t key) const { return std::size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
-    std::uint32_t add(const std::string &mmsi)
+    Ship &add(const std::string &mmsi)
     {
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
-        return std::uint32_t(m_ships.size() - 1);
+        return m_ships.back();
+    }
+    Ship &addAt(std::size_t slot, std::uint64_t key, const std::string &mmsi)
+    {
+        Ship &ship = add(mmsi);
+        m_slots[slot] = {key, &ship};
+        if (m_ships.size() * 2 > m_slots.size())
+            grow();
+        return ship;
     }
     void grow()
     {
@@ -213,7 +220,7 @@ private:
     std::deque<Ship> m_ships; // never moved: the passes keep references
     std::vector<Slot> m_slots;
     int m_shift;              // 64 minus the bits of the slots' count
-    std::unordered_map<std::string, std::uint32_t> m_byText;
+    std::unordered_map<std::string, Ship *> m_byText;
 };
 
 class Tracker
@@ -254,8 +261,10 @@ public:
                 f.inside |= std::uint8_t(1u << k);
         }
         // Only a fix inside a square counts its speed.
-        if (f.inside && !record.recSpeed.empty())
+        if (f.inside && !record.recSpeed.empty()) {
             f.speed = leadingNumber(record.recSpeed);
+            f.hasSpeed = true;
+        }
         f.order = m_order++;
         arrive(ship, f);
     }
@@ -430,10 +439,10 @@ private:
         o.last = f;
         if (m_options.keepPoints)
             p.points.push_back({f.longitude, f.latitude});
-        if (!f.speed)
+        if (!f.hasSpeed)
             return;
-        o.speeds.push_back(*f.speed);
-        if (*f.speed >= kStoppedKnots) {
+        o.speeds.push_back(f.speed);
+        if (f.speed >= kStoppedKnots) {
             o.slowSince = -1;
             return;
         }
