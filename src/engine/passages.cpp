@@ -11,11 +11,13 @@
 #include <QTime>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <unordered_map>
 
@@ -269,13 +271,40 @@ public:
         arrive(ship, f);
     }
 
-    bool holdsOpen() const
+    bool holdsOpenInto(const QString &fileName, const DaySummary &day) const
     {
+        // A log without a real date is far from every other; its fixes are
+        // judged as if near, which only costs a read.
+        const QDate date = QDate::fromString(leftChars(fileName, 8), QStringLiteral("yyyyMMdd"));
+        const long long start = date.isValid() ? date.toJulianDay() * 86400 : std::numeric_limits<long long>::min();
         for (const Ship &ship : m_ships) {
-            if ((ship.hasPending && ship.pending.inside) || ship.opened)
+            if (!ship.opened && !(ship.hasPending && ship.pending.inside))
+                continue;
+            // A fix of the log meets the ship's pending fix (is it implausible?)
+            // and its last fix taken (silence or not): the day starts later
+            // than both are near, or the day does not hear the ship at all.
+            const long long latest = std::max(ship.hasPending ? ship.pending.time : ship.last.time,
+                                              ship.hasLast ? ship.last.time : ship.pending.time);
+            if (latest + m_gapSeconds >= start && day.find(ship.mmsi))
                 return true;
         }
         return false;
+    }
+
+    bool farApart(const QString &fileName, bool allTimed, std::uint32_t hours, const QString &nextName,
+                  bool nextAllTimed, std::uint32_t nextHours) const
+    {
+        // A record without a time of its own is a fix at the log's last time:
+        // then the hours say nothing.
+        if (!allTimed || !nextAllTimed || hours == 0 || nextHours == 0)
+            return false;
+        const QDate date = QDate::fromString(leftChars(fileName, 8), QStringLiteral("yyyyMMdd"));
+        const QDate next = QDate::fromString(leftChars(nextName, 8), QStringLiteral("yyyyMMdd"));
+        if (!date.isValid() || !next.isValid() || date.daysTo(next) != 1)
+            return false;
+        const long long latest = (32LL - std::countl_zero(hours)) * 3600 - 1;
+        const long long earliest = 86400LL + std::countr_zero(nextHours) * 3600LL;
+        return earliest - latest > m_gapSeconds;
     }
 
     // The day logs of the same date after this one and of the next date,
@@ -513,9 +542,15 @@ void detail::passageRecord(const QString &fileName)
         g_tracker->take(fileName);
 }
 
-bool detail::passagesHoldOpen()
+bool detail::passagesOpenInto(const QString &fileName, const DaySummary &day)
 {
-    return g_tracker && g_tracker->holdsOpen();
+    return g_tracker && g_tracker->holdsOpenInto(fileName, day);
+}
+
+bool detail::passagesFarApart(const QString &fileName, bool allTimed, std::uint32_t hours, const QString &nextName,
+                              bool nextAllTimed, std::uint32_t nextHours)
+{
+    return g_tracker && g_tracker->farApart(fileName, allTimed, hours, nextName, nextAllTimed, nextHours);
 }
 
 QStringList detail::passagesNeighbourFiles(const QString &fileName)
