@@ -138,13 +138,13 @@ struct Area
     std::int32_t latLow, latHigh, lonLow, lonHigh;
 };
 
-std::vector<Area> activeAreas()
+std::vector<Area> activeAreas(const Criteria &criteria = g_criteria)
 {
     std::vector<Area> areas;
     for (int k = 0; k < 3; ++k) {
-        if (!g_criteria.areaOn[k])
+        if (!criteria.areaOn[k])
             continue;
-        const Square q = squareOf(g_criteria, k);
+        const Square q = squareOf(criteria, k);
         areas.push_back({q, cellOf(q.latLow), cellOf(q.latHigh), cellOf(q.lonLow), cellOf(q.lonHigh)});
     }
     return areas;
@@ -396,9 +396,13 @@ bool readAhead(Pass pass, const QString &fileName)
             // A day the squares' ships reach, and the day after one, when a
             // ship that reached a square then is heard near enough in time
             // to continue or close its passage.
+            // The controls as they stand: ahead of the pass's first file they
+            // were not read yet.
+            const Criteria criteria = g_host->criteria();
+            const std::vector<Area> squares = activeAreas(criteria);
             EarlyReach reach{false, fileName, summary.station.untimed == 0, {}};
             for (const ShipSummary &s : summary.ships) {
-                if (!areas.empty() && (g_criteria.mmsi.empty() || s.mmsi == g_criteria.mmsi) && mayReach(s, areas))
+                if (!squares.empty() && (criteria.mmsi.empty() || s.mmsi == criteria.mmsi) && mayReach(s, squares))
                     reach.ships.emplace_back(s.mmsi, s.hours);
             }
             read = !reach.ships.empty() || g_earlyReach.unknown ||
