@@ -7,8 +7,6 @@
 #include "engine/text.h"
 #include "platform/files.h"
 
-#include <QDateTime>
-#include <QTime>
 
 #include <algorithm>
 #include <bit>
@@ -580,41 +578,96 @@ QString areaLetter(int area)
     return QString(QLatin1Char(char('A' + area)));
 }
 
+namespace {
+
+// "yyyy-MM-dd" of a date in the years 0 to 9999 into `out`, as "%04d-%02d-%02d"
+// would write it; false for any other year.
+bool writeDate(const QDate &date, char *out)
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 0 || year > 9999)
+        return false;
+    const auto digits = [](char *p, int value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            p[i] = char('0' + value % 10);
+    };
+    digits(out, year, 4);
+    out[4] = '-';
+    digits(out + 5, month, 2);
+    out[7] = '-';
+    digits(out + 8, day, 2);
+    return true;
+}
+
+// The date and second of the day of a log's date and time, in UTC with an offset.
+void shiftToUtc(QDate &day, long long &s, std::optional<int> utcOffsetMinutes)
+{
+    if (!utcOffsetMinutes)
+        return;
+    s -= 60LL * *utcOffsetMinutes;
+    const long long days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
+    day = day.addDays(days);
+    s -= days * 86400;
+}
+
+} // namespace
+
 QString passageTime(const QDate &date, int seconds, std::optional<int> utcOffsetMinutes)
 {
     if (seconds < 0 || !date.isValid())
         return {};
-    // By hand: QDateTime's formatting costs microseconds a call, and a year
-    // has tens of thousands of passages.
+    // By hand: QDateTime's formatting costs microseconds a call, snprintf a
+    // good part of one, and a year has tens of thousands of passages.
     QDate day = date;
     long long s = seconds;
-    if (utcOffsetMinutes) {
-        s -= 60LL * *utcOffsetMinutes;
-        const long long days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
-        day = day.addDays(days);
-        s -= days * 86400;
-    }
+    shiftToUtc(day, s, utcOffsetMinutes);
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02lld:%02lld:%02lld%s", day.year(), day.month(), day.day(),
-                  s / 3600, s / 60 % 60, s % 60, utcOffsetMinutes ? "Z" : "");
-    return QString::fromLatin1(text);
+    if (!writeDate(day, text)) {
+        const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02lld:%02lld:%02lld%s", day.year(), day.month(),
+                                    day.day(), s / 3600, s / 60 % 60, s % 60, utcOffsetMinutes ? "Z" : "");
+        return QString::fromLatin1(text, n);
+    }
+    const int clock[3] = {int(s / 3600), int(s / 60 % 60), int(s % 60)};
+    char *p = text + 10;
+    for (int i = 0; i < 3; ++i) {
+        *p++ = i == 0 ? 'T' : ':';
+        *p++ = char('0' + clock[i] / 10);
+        *p++ = char('0' + clock[i] % 10);
+    }
+    if (utcOffsetMinutes)
+        *p++ = 'Z';
+    return QString::fromLatin1(text, p - text);
 }
 
 QString passageBucket(const Passage &p, Bucket bucket, std::optional<int> utcOffsetMinutes)
 {
     QDate date = p.entryDate;
-    QString hour = QStringLiteral("--");
+    int hour = -1;
     if (p.entrySeconds >= 0 && date.isValid()) {
-        QDateTime t(date, QTime(0, 0).addSecs(p.entrySeconds), Qt::UTC);
-        if (utcOffsetMinutes)
-            t = t.addSecs(-60LL * *utcOffsetMinutes);
-        date = t.date();
-        hour = QStringLiteral("%1").arg(t.time().hour(), 2, 10, QLatin1Char('0'));
+        long long s = p.entrySeconds;
+        shiftToUtc(date, s, utcOffsetMinutes);
+        hour = int(s / 3600);
     }
     if (!date.isValid())
         return leftChars(p.entryFile, 8);
+    char text[16];
+    // Years below 1000 as QDate writes them.
+    if (date.year() >= 1000 && writeDate(date, text)) {
+        switch (bucket) {
+        case Bucket::Hour:
+            text[10] = 'T';
+            text[11] = hour < 0 ? '-' : char('0' + hour / 10);
+            text[12] = hour < 0 ? '-' : char('0' + hour % 10);
+            return QString::fromLatin1(text, 13);
+        case Bucket::Day: return QString::fromLatin1(text, 10);
+        case Bucket::Month: return QString::fromLatin1(text, 7);
+        }
+        return {};
+    }
+    const QString hourText = hour < 0 ? QStringLiteral("--") : QStringLiteral("%1").arg(hour, 2, 10, QLatin1Char('0'));
     switch (bucket) {
-    case Bucket::Hour: return date.toString(QStringLiteral("yyyy-MM-dd'T'")) + hour;
+    case Bucket::Hour: return date.toString(QStringLiteral("yyyy-MM-dd'T'")) + hourText;
     case Bucket::Day: return date.toString(QStringLiteral("yyyy-MM-dd"));
     case Bucket::Month: return date.toString(QStringLiteral("yyyy-MM"));
     }
