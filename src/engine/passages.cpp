@@ -262,7 +262,7 @@ public:
         }
         // Only a fix inside a square counts its speed.
         if (f.inside && !record.recSpeed.empty()) {
-            f.speed = leadingNumber(record.recSpeed);
+            f.speed = leadingDecimal(record.recSpeed);
             f.hasSpeed = true;
         }
         f.order = m_order++;
