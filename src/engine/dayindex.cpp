@@ -255,10 +255,14 @@ bool answerPassages(const DaySummary &summary, const QString &fileName)
     const std::vector<Area> areas = activeAreas();
     const auto tracked = [&](const ShipSummary &s) { return g_criteria.mmsi.empty() || s.mmsi == g_criteria.mmsi; };
     const auto reaches = [&](const ShipSummary &s) { return tracked(s) && mayReach(s, areas); };
-    if (!areas.empty() && std::any_of(summary.ships.begin(), summary.ships.end(), reaches))
+    if (std::any_of(summary.ships.begin(), summary.ships.end(), reaches))
         return false;
     if (passagesOpenInto(fileName, summary))
         return false;
+    if (areas.empty()) {
+        passagesSkipDay(summary);
+        return true;
+    }
     const bool allTimed = summary.station.untimed == 0;
     // Whether a ship of the neighbour that may reach a square was heard this
     // day near enough in time to count.
@@ -270,10 +274,6 @@ bool answerPassages(const DaySummary &summary, const QString &fileName)
             return here && !passagesFarApart(fileName, allTimed, here->hours, next, day.station.untimed == 0, s.hours);
         });
     };
-    if (areas.empty()) {
-        passagesSkipDay(summary);
-        return true;
-    }
     for (const QString &next : passagesNeighbourFiles(fileName)) {
         // A lookup made ahead for that day serves here too; it stays for the day's turn.
         const auto early = std::find_if(g_early.begin(), g_early.end(), [&](const EarlyLookup &e) {
@@ -395,9 +395,8 @@ bool readAhead(Pass pass, const QString &fileName)
         case Pass::Passages: {
             // A day the squares' ships reach, and the day after one, when a
             // ship that reached a square then is heard near enough in time
-            // to continue or close its passage.
-            // The controls as they stand: ahead of the pass's first file they
-            // were not read yet.
+            // to continue or close its passage. By the controls as they
+            // stand: ahead of the pass's first file they were not read yet.
             const Criteria criteria = g_host->criteria();
             const std::vector<Area> squares = activeAreas(criteria);
             EarlyReach reach{false, fileName, summary.station.untimed == 0, {}};
