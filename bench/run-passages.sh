@@ -74,6 +74,12 @@ pair "passages quiet square, warm / --no-index" 0 -- passages "${period[@]}" "${
 if command -v strace >/dev/null; then
     strace -f -e trace=openat -o "$tmp/strace" "$V" passages "${period[@]}" "${quiet[@]}" --index-dir "$tmp/index" >/dev/null
     echo "passages quiet square, warm: $(grep -c '_AIS_FMT.log", O_RDONLY' "$tmp/strace" || true) opens of $days day logs (strace; the index's check that a log is readable opens it too)"
+    # With one job every log read is one the pass needs; with more, workers
+    # also read ahead the day before every day read.
+    strace -f -e trace=openat -o "$tmp/strace" "$V" passages "${period[@]}" "${quiet[@]}" --index-dir "$tmp/index" \
+        --jobs 1 >/dev/null
+    echo "passages quiet square, warm, --jobs 1: $(grep -c '_AIS_FMT.log", O_RDONLY' "$tmp/strace" || true) opens" \
+         "of $days day logs"
 fi
 echo "peak RSS, passages area C over the year: $(/usr/bin/time -f %M "$V" passages "${period[@]}" "${area[@]}" \
     --index-dir "$tmp/index" --format geojson 2>&1 >/dev/null | tail -1) KB (GeoJSON, every fix kept)"

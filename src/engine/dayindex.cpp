@@ -2,6 +2,7 @@
 
 #include "engine/internal.h"
 #include "engine/module1.h"
+#include "engine/passages.h"
 #include "engine/summarybuilder.h"
 
 #include <algorithm>
@@ -47,8 +48,16 @@ struct EarlyLookup
     DayIndex::Lookup found;
 };
 std::deque<EarlyLookup> g_early;
-// Whether the day looked up ahead last was one the squares' ships reach.
-bool g_earlyReached = false;
+// For a passages pass, the day looked up ahead last: the ships that may reach
+// a square in it, or that it could not be told.
+struct EarlyReach
+{
+    bool unknown = false;
+    QString fileName;
+    bool allTimed = false;
+    std::vector<std::pair<std::string, std::uint32_t>> ships; // MMSI, hours
+};
+EarlyReach g_earlyReach;
 
 // The index's word on a file: the one asked for ahead of time, if any.
 DayIndex::Lookup lookupFile(const QString &fileName)
@@ -129,13 +138,13 @@ struct Area
     std::int32_t latLow, latHigh, lonLow, lonHigh;
 };
 
-std::vector<Area> activeAreas()
+std::vector<Area> activeAreas(const Criteria &criteria = g_criteria)
 {
     std::vector<Area> areas;
     for (int k = 0; k < 3; ++k) {
-        if (!g_criteria.areaOn[k])
+        if (!criteria.areaOn[k])
             continue;
-        const Square q = squareOf(g_criteria, k);
+        const Square q = squareOf(criteria, k);
         areas.push_back({q, cellOf(q.latLow), cellOf(q.latHigh), cellOf(q.lonLow), cellOf(q.lonHigh)});
     }
     return areas;
@@ -234,39 +243,54 @@ bool answerSearch(const DaySummary &summary)
 }
 
 // A passages pass: skipped when no ship of the day can have a fix in an
-// active square, nothing is open across the day's start, and the same holds
-// for the days whose fixes could be a neighbour of one of this day's (a fix
-// before a passage gives its entry side, and the gap, at most half a day,
-// keeps every other neighbour within the day before). Only the last names
-// are left of the day.
+// active square, and none of the day's ships can have its fixes matter to
+// the pass's other days: nothing of the ship open across the day's start
+// (passagesOpenInto), and no fix in a square in a neighbour log (the same
+// date's later logs, the next date's) that its fixes of the day could be near.
+// A fix before a passage gives its entry side; the gap, at most half a day,
+// keeps every other neighbour within those logs. Only the last names are left
+// of the day.
 bool answerPassages(const DaySummary &summary, const QString &fileName)
 {
     const std::vector<Area> areas = activeAreas();
-    const auto reaches = [&](const DaySummary &day) {
-        if (areas.empty())
-            return false;
-        if (!g_criteria.mmsi.empty()) {
-            const ShipSummary *s = day.find(g_criteria.mmsi);
-            return s && mayReach(*s, areas);
-        }
-        return std::any_of(day.ships.begin(), day.ships.end(),
-                           [&](const ShipSummary &s) { return mayReach(s, areas); });
-    };
-    if (passagesHoldOpen() || reaches(summary))
+    const auto tracked = [&](const ShipSummary &s) { return g_criteria.mmsi.empty() || s.mmsi == g_criteria.mmsi; };
+    const auto reaches = [&](const ShipSummary &s) { return tracked(s) && mayReach(s, areas); };
+    if (std::any_of(summary.ships.begin(), summary.ships.end(), reaches))
         return false;
+    if (passagesOpenInto(fileName, summary))
+        return false;
+    if (areas.empty()) {
+        passagesSkipDay(summary);
+        return true;
+    }
+    const bool allTimed = summary.station.untimed == 0;
+    // Whether a ship of the neighbour that may reach a square was heard this
+    // day near enough in time to count.
+    const auto touches = [&](const QString &next, const DaySummary &day) {
+        return std::any_of(day.ships.begin(), day.ships.end(), [&](const ShipSummary &s) {
+            if (!reaches(s))
+                return false;
+            const ShipSummary *here = summary.find(s.mmsi);
+            return here && !passagesFarApart(fileName, allTimed, here->hours, next, day.station.untimed == 0, s.hours);
+        });
+    };
     for (const QString &next : passagesNeighbourFiles(fileName)) {
         // A lookup made ahead for that day serves here too; it stays for the day's turn.
         const auto early = std::find_if(g_early.begin(), g_early.end(), [&](const EarlyLookup &e) {
             return e.folder == logFolder && e.fileName == next;
         });
         if (early != g_early.end()) {
-            if (!early->found.summary || reaches(*early->found.summary))
+            if (!early->found.summary || touches(next, *early->found.summary))
                 return false;
             continue;
         }
-        const DayIndex::Lookup found = g_index->lookup(logFolder, next);
-        if (!found.summary || reaches(*found.summary))
+        DayIndex::Lookup found = g_index->lookup(logFolder, next);
+        if (!found.summary || touches(next, *found.summary))
             return false;
+        // Without workers nothing was looked up ahead: the day's turn takes
+        // this lookup rather than making it again.
+        if (g_early.empty())
+            g_early.push_back({logFolder, next, std::move(found)});
     }
     passagesSkipDay(summary);
     return true;
@@ -343,7 +367,7 @@ bool readAhead(Pass pass, const QString &fileName)
     DayIndex::Lookup found = g_index->lookup(logFolder, fileName);
     bool read = true;
     if (!found.summary && pass == Pass::Passages)
-        g_earlyReached = true; // unknown: it may leave a passage open
+        g_earlyReach = {true, fileName, false, {}}; // it may leave a passage open
     if (found.summary) {
         const DaySummary &summary = *found.summary;
         const std::vector<Area> areas = activeAreas();
@@ -369,13 +393,24 @@ bool readAhead(Pass pass, const QString &fileName)
             break;
         }
         case Pass::Passages: {
-            // A day the squares' ships reach, and the day after it, which a
-            // passage open across midnight makes the pass read.
-            const bool reaches = !areas.empty() && std::any_of(summary.ships.begin(), summary.ships.end(), [&](const ShipSummary &s) {
-                return (g_criteria.mmsi.empty() || s.mmsi == g_criteria.mmsi) && mayReach(s, areas);
-            });
-            read = reaches || g_earlyReached;
-            g_earlyReached = reaches;
+            // A day the squares' ships reach, and the day after one, when a
+            // ship that reached a square then is heard near enough in time
+            // to continue or close its passage. By the controls as they
+            // stand: ahead of the pass's first file they were not read yet.
+            const Criteria criteria = g_host->criteria();
+            const std::vector<Area> squares = activeAreas(criteria);
+            EarlyReach reach{false, fileName, summary.station.untimed == 0, {}};
+            for (const ShipSummary &s : summary.ships) {
+                if (!squares.empty() && (criteria.mmsi.empty() || s.mmsi == criteria.mmsi) && mayReach(s, squares))
+                    reach.ships.emplace_back(s.mmsi, s.hours);
+            }
+            read = !reach.ships.empty() || g_earlyReach.unknown ||
+                   std::any_of(g_earlyReach.ships.begin(), g_earlyReach.ships.end(), [&](const auto &ship) {
+                       const ShipSummary *s = summary.find(ship.first);
+                       return s && !passagesFarApart(g_earlyReach.fileName, g_earlyReach.allTimed, ship.second,
+                                                     fileName, reach.allTimed, s->hours);
+                   });
+            g_earlyReach = std::move(reach);
             break;
         }
         default:
@@ -390,7 +425,7 @@ bool readAhead(Pass pass, const QString &fileName)
 void forgetEarlyLookups()
 {
     g_early.clear();
-    g_earlyReached = false;
+    g_earlyReach = {};
 }
 
 bool g_buildingSummary = false;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,5 +93,28 @@ QString passageBucket(const Passage &p, Bucket bucket, std::optional<int> utcOff
 // Sorted by bucket, area, entry side, exit side.
 std::vector<PassageCount> countPassages(const std::vector<Passage> &passages, Bucket bucket,
                                         std::optional<int> utcOffsetMinutes);
+
+struct DaySummary;
+
+namespace detail {
+
+// What the day index weighs, beside the neighbour files (internal.h), before
+// a passages pass leaves a day log unread (dayindex.cpp). Only a ship's own
+// fixes act on its passages, and only fixes within the gap of each other act
+// at all; the gap is at most half a day, so a day's fixes reach no further
+// than the days either side.
+//
+// Whether a fix in the day log `fileName` could still continue, close or
+// judge what the pass holds for one of the day's ships: a passage open, or a
+// fix inside not yet judged, last heard within the gap of the log's start.
+bool passagesOpenInto(const QString &fileName, const DaySummary &day);
+// Whether every fix of a ship in the day log `fileName` is surely more than
+// the gap before all of its fixes in `nextName`, the log of the next date: by
+// the hours the ship was heard in each, when every record of both logs has a
+// time (`allTimed`, `nextAllTimed`). False when that cannot be told.
+bool passagesFarApart(const QString &fileName, bool allTimed, std::uint32_t hours, const QString &nextName,
+                      bool nextAllTimed, std::uint32_t nextHours);
+
+} // namespace detail
 
 } // namespace Module1

@@ -45,7 +45,7 @@ private slots:
         QCOMPARE(Module1::leadingNumber(text), value);
     }
 
-    // The positions' shortcut gives leadingNumber's very bits for any text.
+    // The positions' and the speeds' shortcuts give leadingNumber's very bits for any text.
     void positionNumberIsLeadingNumber()
     {
         const char alphabet[] = "0123456789..--+ eE9/:\x2e\xb0";
@@ -57,8 +57,11 @@ private slots:
             const double a = Module1::positionNumber(text);
             const double b = Module1::leadingNumber(std::string_view(text));
             QVERIFY2(std::memcmp(&a, &b, sizeof a) == 0, text.c_str());
+            const double c = Module1::leadingDecimal(text);
+            QVERIFY2(std::memcmp(&c, &b, sizeof c) == 0, text.c_str());
         }
-        // Texts shaped like positions, now and then with one byte changed.
+        // Texts shaped like positions, now and then with one byte changed,
+        // and like speeds, with what follows the number.
         for (int i = 0; i < 200000; ++i) {
             std::string text = rng.bounded(4u) == 0 ? "-" : "";
             for (int n = int(rng.bounded(10u)); n > 0; --n)
@@ -72,6 +75,11 @@ private slots:
             const double a = Module1::positionNumber(text);
             const double b = Module1::leadingNumber(std::string_view(text));
             QVERIFY2(std::memcmp(&a, &b, sizeof a) == 0, text.c_str());
+            const char *const tails[] = {"", " [knots]", "e3", "E-2 kn", ".5", "-", "x"};
+            const std::string speed = text + tails[rng.bounded(7u)];
+            const double c = Module1::leadingDecimal(speed);
+            const double d = Module1::leadingNumber(std::string_view(speed));
+            QVERIFY2(std::memcmp(&c, &d, sizeof c) == 0, speed.c_str());
         }
     }
 

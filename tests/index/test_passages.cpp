@@ -228,6 +228,70 @@ private slots:
         QCOMPARE(passReport.stops[0].unread.size(), 2);
     }
 
+    // The index leaves a day unread when its ships are heard far in time from
+    // where they pass a square, and reads it when they are heard near: by the
+    // hours of each ship, and only when every record of both days has a time.
+    void aDayIsReadOnlyWhenItsShipsAreNear()
+    {
+        Workspace ws;
+        const QByteArray west = "130.85", inside = "130.95", east = "131.1";
+        const auto day = [&](const QString &name, const QByteArray &log) {
+            ws.writeLog(name, log);
+            ws.settleLog(name);
+        };
+        // X outside at 23:40, inside 25 minutes later: the day before gives the side.
+        day("20110405_AIS_FMT.log", fix("10:00:00", "431000011", "33.95", "130.5") +
+                                        fix("23:40:00", "431000011", "33.95", west));
+        day("20110406_AIS_FMT.log", fix("00:05:00", "431000011", "33.95", inside) +
+                                        fix("00:15:00", "431000011", "33.95", east));
+        // Y heard only at 10:00 the day before: that day is skipped.
+        day("20110407_AIS_FMT.log", fix("10:00:00", "431000012", "20", "20", "", "YANKEE"));
+        day("20110408_AIS_FMT.log", fix("00:05:00", "431000012", "33.95", inside) +
+                                        fix("00:15:00", "431000012", "33.95", east));
+        // V last heard inside at noon: the next day, which hears it after
+        // midnight, cannot close its passage. W inside at 23:50 leaves north at 00:10.
+        day("20110409_AIS_FMT.log", fix("12:00:00", "431000013", "33.95", inside));
+        day("20110410_AIS_FMT.log", fix("00:10:00", "431000013", "20", "20", "", "VICTOR"));
+        day("20110411_AIS_FMT.log", fix("23:50:00", "431000014", "33.95", inside));
+        day("20110412_AIS_FMT.log", fix("00:10:00", "431000014", "34.1", inside));
+        // T's last fix has no time of its own: it stands at 23:50, near midnight,
+        // whatever its hours say.
+        day("20110413_AIS_FMT.log", fix("10:00:00", "431000015", "33.95", "130.5") +
+                                        fix("23:50:00", "431000001", "20", "20") +
+                                        "--------------------\r\nMMSI NUMBER         = 431000015\r\n"
+                                        "LONGITUDE           = " + west + "\r\nLATITUDE            = 33.95\r\n");
+        day("20110414_AIS_FMT.log", fix("00:05:00", "431000015", "33.95", inside) +
+                                        fix("00:15:00", "431000015", "33.95", east));
+        // Two logs of one date share the clock.
+        day("20110415_AIS_FMT.log", fix("23:40:00", "431000016", "33.95", west));
+        day("20110415b_AIS_FMT.log", fix("23:45:00", "431000016", "33.95", inside) +
+                                         fix("23:50:00", "431000016", "33.95", east));
+        Run run;
+        run.areas[0] = {"33.95", "130.95", "0.05"};
+        const QStringList plain = passages(run, nullptr);
+        QCOMPARE(plain.size(), 6);
+        QStringList sides;
+        for (const QString &line : plain)
+            sides << line.section(',', 1, 1) + line.section(',', 10, 11);
+        QCOMPARE(sides, QStringList({"431000011W,E", "431000012-,E", "431000013-,-", "431000014-,N", "431000015W,E",
+                                     "431000016W,E"}));
+        for (const int jobs : {1, 2}) {
+            setReadJobs(jobs);
+            QTemporaryDir cache;
+            SettledIndex sqlite(cache.path());
+            MarkingIndex marking(sqlite);
+            QCOMPARE(passages(run, &sqlite), plain);
+            QCOMPARE(passages(run, &sqlite), plain);
+            // The days of Y's and V's names went unread; so did the others' days
+            // with nothing near, which leave no name.
+            QStringList names;
+            for (const QString &line : passages(run, &marking))
+                names << line.section(',', 2, 2);
+            QCOMPARE(names, QStringList({"", "FROM INDEX", "FROM INDEX", "", "", ""}));
+        }
+        setReadJobs(0);
+    }
+
     // Random weeks and criteria: the index, cold and warm, changes nothing,
     // and a warm index does skip days.
     void theIndexChangesNothing()
