@@ -77,11 +77,9 @@ bool exportRecord(const QString &fileName);
 // Hands a record of a ship that passed the MMSI test, whatever its position,
 // to the passages pass (passages.cpp).
 void passageRecord(const QString &fileName);
-// What the day index needs of a passages pass to skip a day: whether a
-// passage or an undecided fix inside is open across the day's start, the day
-// logs whose fixes could neighbour this day's (the same and the next day,
-// within the period), and the names a skipped day would have given.
-bool passagesHoldOpen();
+// What the day index needs of a passages pass to skip a day: the day logs
+// whose fixes could neighbour this day's (the same and the next day, within
+// the period), and the names a skipped day would have given.
 QStringList passagesNeighbourFiles(const QString &fileName);
 void passagesSkipDay(const DaySummary &summary);
 // Forgets what the matcher keeps beside the ship table and the file list.
