@@ -72,7 +72,8 @@ public:
             const bool read = detail::readAhead(m_pass, name);
             // The day before one the squares' ships reach holds the fixes
             // before their entries: a passages pass reads it too.
-            if (read && m_pass == detail::Pass::Passages && !m_skipped.isEmpty())
+            if (read && m_pass == detail::Pass::Passages && !m_skipped.isEmpty() &&
+                detail::passagesReadDayBefore(m_skipped, name))
                 m_ahead.request(m_skipped, logFolder + m_skipped, filter);
             m_skipped = read ? QString() : name;
             if (read)

@@ -422,6 +422,30 @@ bool readAhead(Pass pass, const QString &fileName)
     return read;
 }
 
+bool passagesReadDayBefore(const QString &before, const QString &day)
+{
+    const auto lookedUp = [](const QString &name) -> const DaySummary * {
+        for (const EarlyLookup &e : g_early) {
+            if (e.folder == logFolder && e.fileName == name)
+                return e.found.summary ? &*e.found.summary : nullptr;
+        }
+        return nullptr;
+    };
+    const DaySummary *first = lookedUp(before);
+    const DaySummary *second = lookedUp(day);
+    if (!first || !second)
+        return true;
+    // answerPassages' test of a neighbour, for the day before `day`.
+    const std::vector<Area> areas = activeAreas();
+    return std::any_of(second->ships.begin(), second->ships.end(), [&](const ShipSummary &s) {
+        if ((!g_criteria.mmsi.empty() && s.mmsi != g_criteria.mmsi) || !mayReach(s, areas))
+            return false;
+        const ShipSummary *here = first->find(s.mmsi);
+        return here && !passagesFarApart(before, first->station.untimed == 0, here->hours, day,
+                                         second->station.untimed == 0, s.hours);
+    });
+}
+
 void forgetEarlyLookups()
 {
     g_early.clear();

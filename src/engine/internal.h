@@ -104,6 +104,10 @@ IndexAnswer answerFromIndex(Pass pass, const QString &fileName, bool &userStop);
 // another; lookups made ahead are taken in order and forgotten when the
 // pass ends.
 bool readAhead(Pass pass, const QString &fileName);
+// For a passages pass: whether the day before a day read, which readAhead()
+// left to the index, is read after all for its fixes near that day's; both
+// were looked up ahead.
+bool passagesReadDayBefore(const QString &before, const QString &day);
 void forgetEarlyLookups();
 // While a file is read for its summary: every record handed over, every
 // separator, and the file's end.
