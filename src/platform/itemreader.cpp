@@ -43,6 +43,7 @@ bool ItemReader::open(const QString &path)
     m_nextEnd = m_endCount = 0;
     m_crBefore = false;
     m_atEnd = false;
+    m_abandoned = false;
     m_failed = false;
     m_error.clear();
     return true;
@@ -120,7 +121,7 @@ bool ItemReader::collect(std::string_view &item)
     m_pos = m_end;
     for (;;) {
         if (m_longItemHook && !m_longItemHook()) {
-            m_atEnd = true; // abandoned: nothing more is read from this file
+            m_atEnd = m_abandoned = true; // nothing more is read from this file
             break;
         }
         if (!refill())
@@ -134,12 +135,14 @@ bool ItemReader::collect(std::string_view &item)
         m_carryLength += take;
         if (ends) {
             m_pos = startAfter(len);
-            item = std::string_view(m_carry.data(), m_carryLength);
-            return true;
+            break;
         }
         m_pos = m_end;
     }
-    // End of file (or a read error) inside the last item, which has no line end.
+    // A NUL after the item (see kReadable): what follows in the carry buffer
+    // is left over from an earlier item, and the last item of a file has no
+    // delimiter.
+    m_carry[m_carryLength] = '\0';
     item = std::string_view(m_carry.data(), m_carryLength);
     return true;
 }
