@@ -56,7 +56,7 @@ public:
             return nextSlow(item);
         const std::size_t at = m_ends[m_nextEnd++];
         const std::size_t len = at - m_pos;
-        item = std::string_view(m_buffer.get() + m_pos, len < kMaxItem ? len : kMaxItem);
+        item = std::string_view(m_data + m_pos, len < kMaxItem ? len : kMaxItem);
         m_pos = startAfter(at);
         return true;
     }
@@ -70,7 +70,7 @@ public:
     template<typename Take>
     [[gnu::always_inline]] bool forEach(Take &&take)
     {
-        const char *buffer = m_buffer.get();
+        const char *buffer = m_data;
         const std::uint32_t *const ends = m_ends.get();
         const std::uint32_t *end = ends + m_nextEnd;
         const std::uint32_t *last = ends + m_endCount;
@@ -91,7 +91,7 @@ public:
                 if (m_abandoned)
                     return true;
                 item = slow;
-                buffer = m_buffer.get();
+                buffer = m_data;
                 end = ends + m_nextEnd;
                 last = ends + m_endCount;
                 pos = m_pos;
@@ -124,7 +124,7 @@ private:
         std::memcpy(&pair, buffer + at, 2);
         return at + 1 + std::size_t(pair == kCrLf);
     }
-    std::size_t startAfter(std::size_t at) const { return startAfter(m_buffer.get(), at); }
+    std::size_t startAfter(std::size_t at) const { return startAfter(m_data, at); }
     static constexpr std::uint16_t kCrLf = std::endian::native == std::endian::little ? 0x0A0D : 0x0D0A;
 
     bool refill();
@@ -132,8 +132,11 @@ private:
     bool collect(std::string_view &item);
     void findEnds();
 
-    // The buffer is readable past its end for the block scans and kReadable.
+    // The buffer is readable past its end for the block scans and kReadable,
+    // and before its start for the scan's look at the byte before a block; a
+    // page, so that the buffer itself stays page-aligned.
     static constexpr std::size_t kBufferPadding = kReadable;
+    static constexpr std::size_t kBufferFront = 4096;
 
     // Page-aligned: the kernel copies into an aligned buffer three to four times
     // faster than into one that is off by a few bytes, as malloc's are.
@@ -143,7 +146,8 @@ private:
     };
 
     QFile m_file;
-    std::unique_ptr<char[], AlignedFree> m_buffer;
+    std::unique_ptr<char[], AlignedFree> m_buffer; // the allocation
+    char *m_data = nullptr;                         // kBufferFront bytes into it
     std::unique_ptr<std::uint32_t[]> m_ends; // item ends found ahead, as buffer offsets
     std::size_t m_nextEnd = 0;   // the next of them to hand out
     std::size_t m_endCount = 0;  // how many were found
