@@ -195,7 +195,7 @@ inline int lineKey(const char *label, const labels::LabelTable &table)
 struct Classified
 {
     int key = kNoKey;
-    std::size_t firstEquals = std::string_view::npos; // the item's first "="
+    std::size_t firstEquals = std::string_view::npos; // the item's first "=", where there is a key
 };
 
 // The highest key of the table (lowest order) whose label column stands before
@@ -277,9 +277,12 @@ inline bool hasRunOf20(std::uint64_t hyphens)
     const char *data = item.data();
     const std::uint64_t inItem = ~std::uint64_t(0) >> (64 - n);
     // A run of twenty hyphens covers one of the bytes 19, 39 and 59: only an
-    // item with a hyphen there can hold one. The receiver writes its
-    // separators at the line's start, which one comparison settles.
-    const bool hyphenAt = (data[19] == '-') | ((data[39] == '-') & (n > 39)) | ((data[59] == '-') & (n > 59));
+    // item with a hyphen there can hold one. Those bytes may lie past the
+    // item (the line after a record's last is a separator); a hyphen there
+    // costs the count, which stops at the item's end, and nothing else. The
+    // receiver writes its separators at the line's start, which one
+    // comparison settles.
+    const bool hyphenAt = (data[19] == '-') | (data[39] == '-') | (data[59] == '-');
     if (hyphenAt) [[unlikely]] {
         if (std::memcmp(data, kSeparator.data(), 20) == 0 ||
             hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem)) {
@@ -291,11 +294,10 @@ inline bool hasRunOf20(std::uint64_t hyphens)
     // Nearly every line is at most 48 bytes long: three loads then.
     const std::uint64_t equals =
         (n <= 48 ? Platform::ByteScan::maskBlocks<3>(data, '=') : Platform::ByteScan::mask64(data, '=')) & inItem;
-    c.firstEquals = equals ? static_cast<std::size_t>(Platform::ByteScan::lowestBit(equals))
-                           : std::string_view::npos;
     const std::uint64_t labelled = equals >> 20; // an "=" at 20 or later
     if (labelled & (labelled - 1)) [[unlikely]] {
         c.key = bestKey(data, n, equals & ~std::uint64_t(0xFFFFF), table.lastOrder);
+        c.firstEquals = static_cast<std::size_t>(Platform::ByteScan::lowestBit(equals));
         return c;
     }
     // At most one: without one the look-up is at 63, in bytes that stay
@@ -303,6 +305,9 @@ inline bool hasRunOf20(std::uint64_t hyphens)
     const std::size_t p = 20 + static_cast<std::size_t>(Platform::ByteScan::lowestBit(labelled | top >> 20));
     const int key = lineKey(data + p - 20, table);
     c.key = labelled ? key : kNoKey;
+    // Only a key's value needs it.
+    if (c.key != kNoKey)
+        c.firstEquals = static_cast<std::size_t>(Platform::ByteScan::lowestBit(equals));
     return c;
 }
 

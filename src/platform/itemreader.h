@@ -79,8 +79,10 @@ public:
             std::string_view item;
             if (end != last) [[likely]] {
                 const std::size_t at = *end++;
-                const std::size_t len = at - pos;
-                item = std::string_view(buffer + pos, len < kMaxItem ? len : kMaxItem);
+                std::size_t len = at - pos;
+                if (len > kMaxItem) [[unlikely]]
+                    len = kMaxItem;
+                item = std::string_view(buffer + pos, len);
                 pos = startAfter(buffer, at);
             } else {
                 m_pos = pos;
