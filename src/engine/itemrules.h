@@ -325,7 +325,8 @@ inline std::string_view valueOf(std::string_view item, std::size_t firstEquals)
         return item.substr(item.size());
     const std::size_t next = firstEquals + 1;
     const std::size_t skip = static_cast<unsigned char>(item[next]) < 0x80 ? 1 : charLength(item, next);
-    return item.substr(next + skip);
+    // Within the item: a character is never longer than what is left of it.
+    return std::string_view(item.data() + next + skip, item.size() - next - skip);
 }
 
 // Copies n bytes, at most 16, with two moves of fixed size that overlap
