@@ -284,8 +284,9 @@ inline bool hasRunOf20(std::uint64_t hyphens)
     // comparison settles.
     const bool hyphenAt = (data[19] == '-') | (data[39] == '-') | (data[59] == '-');
     if (hyphenAt) [[unlikely]] {
+        // Past byte 39 only the hyphen at 19 can lie in a short item.
         if (std::memcmp(data, kSeparator.data(), 20) == 0 ||
-            hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem)) {
+            ((data[19] == '-' || n > 39) && hasRunOf20(Platform::ByteScan::mask64(data, '-') & inItem))) {
             c.key = kSeparatorKey;
             return c;
         }

@@ -444,6 +444,32 @@ private slots:
         QVERIFY(m_host->files.isEmpty());
     }
 
+    void valuesAsTheGeneralRulesGiveThem()
+    {
+        // The short cuts for a line's value: copied in place or appended, as
+        // assignText stores it, and the speed's unit where find() puts it.
+        using namespace Module1::detail::ItemRules;
+        QRandomGenerator random(5);
+        const char alphabet[] = "0123456789. [knots]\xc3\xa9\xff";
+        for (int i = 0; i < 20000; ++i) {
+            std::string value;
+            for (int n = int(random.bounded(24u)); n > 0; --n)
+                value += alphabet[random.bounded(quint32(sizeof alphabet - 1))];
+            if (random.bounded(2u))
+                value += "[knots]";
+            // Within an item, as the reader hands them over: readable past the end.
+            const std::string item = "SPEED OVER GROUND   = " + value + std::string(64, '\0');
+            const std::string_view text(item.data() + 22, value.size());
+            std::string fast(random.bounded(20u), 'x'), general;
+            if (random.bounded(2u))
+                fast.assign(value.size(), 'y');
+            assignItemText(fast, text);
+            assignText(general, text);
+            QCOMPARE(fast, general);
+            QCOMPARE(speedUnitAt(text), text.find("[knots]"));
+        }
+    }
+
     void keyCutsCountCharacters()
     {
         m_host->text1[8] = "99999999";
