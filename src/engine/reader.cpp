@@ -257,8 +257,13 @@ bool readLogFile(const QString &fileName, const QString &mode)
                     stop = true;
                     return false;
                 }
-                assignLastChars(record.recTime, item, 8);
-                g_timeReplaced = !timeIsValid(record.recTime);
+                // The hyphens alone, a record's closing line, hold no time.
+                if (item.size() == kSeparator.size()) {
+                    g_timeReplaced = true;
+                } else {
+                    assignLastChars(record.recTime, item, 8);
+                    g_timeReplaced = !timeIsValid(record.recTime);
+                }
                 if (g_timeReplaced)
                     assignStandInTime(record.recTime);
                 noteSeparator(first, item.size());
