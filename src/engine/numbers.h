@@ -32,6 +32,16 @@ namespace detail {
 // the loop's branches, whose exit is mispredicted for nearly every number;
 // the day index parses both numbers of every record with this. False for any
 // other text.
+// The number of eight digit values (0 to 9), the first in the lowest byte.
+inline std::uint64_t eightDigits(std::uint64_t v)
+{
+    v = v * 10 + (v >> 8);
+    v = ((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
+         ((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >>
+        32;
+    return std::uint32_t(v);
+}
+
 inline bool shortDecimal(const char *p, std::size_t n, std::uint64_t &mantissa, long &fraction)
 {
     if constexpr (std::endian::native != std::endian::little)
@@ -64,12 +74,32 @@ inline bool shortDecimal(const char *p, std::size_t n, std::uint64_t &mantissa, 
     if ((digits & kHigh) != kOnes * 0x30 || ((digits + kOnes * 6) & kHigh) != kOnes * 0x30)
         return false;
     // The first digit is the lowest byte: zeros go in front.
-    std::uint64_t v = (digits - kOnes * '0') << (8 * (8 - count));
-    v = v * 10 + (v >> 8);
-    v = ((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
-         ((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >>
-        32;
-    mantissa = std::uint32_t(v);
+    mantissa = eightDigits((digits - kOnes * '0') << (8 * (8 - count)));
+    return true;
+}
+
+// The receiver's own shape of a position, one to three digits, a dot and four
+// decimals ("131.0757", "33.9268"), in fewer steps than shortDecimal: two
+// loads make the eight digits with zeros in front of the whole part. The
+// mantissa is shortDecimal's; the fraction is 4.
+inline bool fourDecimals(const char *p, std::size_t n, std::uint64_t &mantissa)
+{
+    if constexpr (std::endian::native != std::endian::little)
+        return false;
+    if (n - 6 > 2 || p[n - 5] != '.')
+        return false;
+    std::uint32_t head, decimals;
+    std::memcpy(&head, p, 4);
+    std::memcpy(&decimals, p + n - 4, 4);
+    // The whole part's digits last in a word of four, '0' before them: the
+    // dot and what follows it are shifted out.
+    const unsigned shift = 8 * unsigned(9 - n);
+    const std::uint32_t whole = head << shift | 0x30303030u >> (32 - shift);
+    const std::uint64_t digits = whole | std::uint64_t(decimals) << 32;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = kOnes * 0xF0;
+    if ((digits & kHigh) != kOnes * 0x30 || ((digits + kOnes * 6) & kHigh) != kOnes * 0x30)
+        return false;
+    mantissa = eightDigits(digits - kOnes * '0');
     return true;
 }
 
@@ -90,6 +120,10 @@ inline double positionNumber(std::string_view text)
     {
         std::uint64_t mantissa;
         long fraction;
+        if (detail::fourDecimals(p, std::size_t(end - p), mantissa)) {
+            const double v = static_cast<double>(mantissa) / kPowers[4];
+            return negative ? -v : v;
+        }
         if (detail::shortDecimal(p, std::size_t(end - p), mantissa, fraction)) {
             const double v = static_cast<double>(mantissa) / kPowers[fraction];
             return negative ? -v : v;

@@ -300,11 +300,15 @@ bool readLogFile(const QString &fileName, const QString &mode)
         // before the item is looked at.
         const auto turn = [&] { return takeTurn(host, stop, userStop); };
         reader.setLongItemHook([&] { return !turns.dueByClock() || turn(); });
-        std::string_view item;
+        const labels::LabelTable &keys = allKeys ? kAllKeys : kSearchKeys;
         bool firstItem = true;
-        while (reader.next(item) && !stop) {
-            const Classified c = classify(item, allKeys);
+        // One item; false ends the read (`stop` is set then).
+        const auto take = [&](std::string_view item) __attribute__((always_inline)) {
+            const Classified c = classify(item, keys);
+            const bool first = firstItem;
+            firstItem = false;
             switch (c.key) {
+            case kNoKey: break;
             case kSeparatorKey:
                 if (separatorsDone > 0) {
                     // Replayed already: the record is where the replay left it.
@@ -321,42 +325,51 @@ bool readLogFile(const QString &fileName, const QString &mode)
                 }
                 if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
                     stop = true;
-                    break;
+                    return false;
                 }
-                assignLastChars(record.recTime, item, 8);
-                g_timeReplaced = !timeIsValid(record.recTime);
+                // The hyphens alone, a record's closing line, hold no time.
+                if (item.size() == kSeparator.size()) {
+                    g_timeReplaced = true;
+                } else {
+                    assignLastChars(record.recTime, item, 8);
+                    g_timeReplaced = !timeIsValid(record.recTime);
+                }
                 if (g_timeReplaced)
-                    record.recTime = "23:59:59";
-                noteSeparator(firstItem, item.size());
+                    assignStandInTime(record.recTime);
+                noteSeparator(first, item.size());
                 break;
             case 2:
                 // The MMSI is the item's last nine characters; its "=" plays no part.
                 assignLastChars(record.recMmsi, item, 9);
                 break;
-            case 3: assignText(record.recName, valueOf(item, c.firstEquals)); break;
-            case 4: assignText(record.recLongitude, valueOf(item, c.firstEquals)); break;
-            case 5: assignText(record.recLatitude, valueOf(item, c.firstEquals)); break;
+            case 3: assignItemText(record.recName, valueOf(item, c.firstEquals)); break;
+            case 4: assignItemText(record.recLongitude, valueOf(item, c.firstEquals)); break;
+            case 5: assignItemText(record.recLatitude, valueOf(item, c.firstEquals)); break;
             case 6: {
                 const std::string_view value = valueOf(item, c.firstEquals);
-                const std::size_t unit = value.find("[knots]");
+                const std::size_t unit = speedUnitAt(value);
                 if (unit == std::string_view::npos)
                     record.recSpeed = "0";
                 else
-                    assignText(record.recSpeed, value.substr(0, unit));
+                    assignItemText(record.recSpeed, value.substr(0, unit));
                 break;
             }
-            case 7: assignText(record.recDestination, valueOf(item, c.firstEquals)); break;
-            case 8: assignText(record.recEta, valueOf(item, c.firstEquals)); break;
-            case 9: assignText(record.recDraught, valueOf(item, c.firstEquals)); break;
-            case 10: assignText(record.recNavStatus, valueOf(item, c.firstEquals)); break;
-            case 11: assignText(record.recText, valueOf(item, c.firstEquals)); break;
+            case 7: assignItemText(record.recDestination, valueOf(item, c.firstEquals)); break;
+            case 8: assignItemText(record.recEta, valueOf(item, c.firstEquals)); break;
+            case 9: assignItemText(record.recDraught, valueOf(item, c.firstEquals)); break;
+            case 10: assignItemText(record.recNavStatus, valueOf(item, c.firstEquals)); break;
+            case 11: assignItemText(record.recText, valueOf(item, c.firstEquals)); break;
             default: break;
             }
-            firstItem = false;
-            if (stop)
-                break;
-            if (turns.due() && !turn())
-                break;
+            return !turns.due() || turn();
+        };
+        if (stop) {
+            // Stopped at the index's turn: the first read still happens, so
+            // that a file that cannot be read is reported as ever.
+            std::string_view item;
+            reader.next(item);
+        } else {
+            reader.forEach(take);
         }
         if (!stop && !record.recMmsi.empty())
             stop = detail::matchRecord(pass, fileName);

@@ -7,37 +7,35 @@ namespace Platform::ByteScan {
 
 namespace detail {
 
-std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore)
+std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends)
 {
     std::uint32_t *out = ends;
-    std::uint64_t crCarry = crBefore ? 1 : 0;
     for (std::size_t offset = 0; offset < length; offset += 64) {
         const char *block = p + offset;
+        std::uint64_t bits = 0;
 #ifdef VELK_HAVE_SSE2
-        // One load per 16 bytes for all three delimiters, not a pass per delimiter.
+        // The bytes and, one to the left, the bytes before them: an LF ends
+        // an item unless a CR stands before it, which that second load tells
+        // without carrying a bit from block to block.
         const __m128i comma = _mm_set1_epi8(','), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-        std::uint64_t commaBits = 0, lfBits = 0, crBits = 0;
         for (int k = 0; k < 4; ++k) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * k));
-            const auto bits = [&](__m128i c) {
-                return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c))))
-                       << (16 * k);
-            };
-            commaBits |= bits(comma);
-            lfBits |= bits(lf);
-            crBits |= bits(cr);
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * k - 1));
+            const __m128i end = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
+                                             _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(v, lf)));
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(end))) << (16 * k);
         }
 #else
-        const std::uint64_t commaBits = mask64(block, ','), lfBits = mask64(block, '\n'), crBits = mask64(block, '\r');
+        for (int i = 0; i < 64; ++i) {
+            const char c = block[i];
+            const bool end = c == ',' || c == '\r' || (c == '\n' && block[i - 1] != '\r');
+            bits |= static_cast<std::uint64_t>(end) << i;
+        }
 #endif
-        std::uint64_t bits = itemEndBits(commaBits, lfBits, crBits, crCarry);
-        crCarry = crBits >> 63;
         if (length - offset < 64)
             bits &= (std::uint64_t(1) << (length - offset)) - 1;
         out = appendBits(out, bits, base + static_cast<std::uint32_t>(offset));
     }
-    if (length > 0)
-        crBefore = p[length - 1] == '\r';
     return static_cast<std::size_t>(out - ends);
 }
 
@@ -45,7 +43,7 @@ std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t ba
 
 namespace {
 
-using ItemEnds = std::size_t (*)(const char *, std::size_t, std::uint32_t, std::uint32_t *, bool &);
+using ItemEnds = std::size_t (*)(const char *, std::size_t, std::uint32_t, std::uint32_t *);
 
 bool cpuHasAvx2()
 {
@@ -81,9 +79,9 @@ ItemEnds chosenScan()
 
 } // namespace
 
-std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore)
+std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends)
 {
-    return chosenScan()(p, length, base, ends, crBefore);
+    return chosenScan()(p, length, base, ends);
 }
 
 bool wideScanAvailable()

@@ -83,14 +83,14 @@ inline unsigned highBits16(const char *p, std::size_t length)
 }
 
 // Where the items of `length` bytes at `p` end: comma, LF and CR each end an
-// item, except an LF right after a CR, so that CR LF ends a line once.
-// `crBefore` says whether the byte before `p` was a CR and is set to whether
-// the last byte is. Writes base + offset of each end to `ends` and returns
-// their number; `ends` must have room for length + kEndsSlack entries (the
-// writes run a few entries ahead), and `p` must stay readable up to the next
-// multiple of 64 bytes past `length`.
+// item, except an LF right after a CR, so that CR LF ends a line once. The
+// byte before `p` must be readable: a CR there makes an LF at `p` end nothing.
+// Writes base + offset of each end to `ends` and returns their number; `ends`
+// must have room for length + kEndsSlack entries (the writes run a few
+// entries ahead), and `p` must stay readable up to the next multiple of 64
+// bytes past `length`.
 inline constexpr std::size_t kEndsSlack = 8;
-std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
+std::size_t itemEnds(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends);
 
 // The same with AVX2 when the processor has it (chosen once, at start-up),
 // with SSE2 otherwise. Tests and benchmarks switch to the baseline to compare
@@ -100,13 +100,6 @@ bool wideScanUsed();
 void useWideScan(bool on);
 
 namespace detail {
-
-// The delimiter bits of one 64-byte block, with `crCarry` (0 or 1) the CR bit
-// of the byte before it.
-inline std::uint64_t itemEndBits(std::uint64_t comma, std::uint64_t lf, std::uint64_t cr, std::uint64_t crCarry)
-{
-    return comma | cr | (lf & ~(cr << 1 | crCarry));
-}
 
 // Appends base + the index of every set bit of `mask` to `out`. Four entries
 // are written whatever the count: most 64-byte blocks of a log end one to
@@ -129,8 +122,8 @@ inline std::uint32_t *appendBits(std::uint32_t *out, std::uint64_t mask, std::ui
     return out;
 }
 
-std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
-std::size_t itemEndsAvx2(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore);
+std::size_t itemEndsBaseline(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends);
+std::size_t itemEndsAvx2(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends);
 
 } // namespace detail
 

@@ -10,36 +10,40 @@ namespace Platform::ByteScan::detail {
 
 namespace {
 
-// Few vectors live at once, so nothing 32 bytes wide is spilled to the stack:
-// MinGW's gcc cannot align such a spill on Windows.
-__attribute__((target("avx2,bmi,popcnt"))) inline std::uint64_t bits64(const char *p, char c)
+// The end bits of the 32 bytes at `p`: the bytes and, one to the left, the
+// bytes before them, so that an LF after a CR is told without a bit carried
+// from block to block. Few vectors live at once, so nothing 32 bytes wide is
+// spilled to the stack: MinGW's gcc cannot align such a spill on Windows.
+__attribute__((target("avx2,bmi,popcnt"))) inline std::uint32_t endBits32(const char *p)
 {
-    const __m256i vc = _mm256_set1_epi8(c);
-    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
-    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, vc)))) |
-           static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, vc))))
-               << 32;
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p - 1));
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i end = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(',')), _mm256_cmpeq_epi8(v, cr)),
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(before, cr), _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(end));
 }
 
 } // namespace
 
-__attribute__((target("avx2,bmi,popcnt"))) std::size_t itemEndsAvx2(const char *p, std::size_t length,
-                                                                    std::uint32_t base, std::uint32_t *ends,
-                                                                    bool &crBefore)
+// gcc would gather the four stores below into one vector store, at the cost
+// of as many instructions again to build the vector.
+#if defined(__clang__)
+#define VELK_SCALAR_STORES
+#else
+#define VELK_SCALAR_STORES optimize("no-tree-slp-vectorize")
+#endif
+
+__attribute__((target("avx2,bmi,popcnt"), VELK_SCALAR_STORES)) std::size_t itemEndsAvx2(const char *p,
+                                                                                       std::size_t length,
+                                                                                       std::uint32_t base,
+                                                                                       std::uint32_t *ends)
 {
     std::uint32_t *out = ends;
-    std::uint64_t crCarry = crBefore ? 1 : 0;
-    for (std::size_t offset = 0; offset < length; offset += 64) {
-        const char *block = p + offset;
-        const std::uint64_t crBits = bits64(block, '\r');
-        std::uint64_t bits = itemEndBits(bits64(block, ','), bits64(block, '\n'), crBits, crCarry);
-        crCarry = crBits >> 63;
-        if (length - offset < 64)
-            bits &= (std::uint64_t(1) << (length - offset)) - 1;
-        // With a population count the entries need no per-bit count.
+    // With a population count the entries need no per-bit count.
+    const auto append = [&](std::uint64_t bits, std::uint32_t at) __attribute__((always_inline)) {
         const int count = __builtin_popcountll(bits);
-        const std::uint32_t at = base + static_cast<std::uint32_t>(offset);
         for (int i = 0; i < 4; ++i) {
             out[i] = at + static_cast<std::uint32_t>(_tzcnt_u64(bits));
             bits = _blsr_u64(bits);
@@ -49,9 +53,16 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t itemEndsAvx2(const char *
             bits = _blsr_u64(bits);
         }
         out += count;
-    }
-    if (length > 0)
-        crBefore = p[length - 1] == '\r';
+    };
+    const auto bits64 = [](const char *block) __attribute__((always_inline)) {
+        return endBits32(block) | static_cast<std::uint64_t>(endBits32(block + 32)) << 32;
+    };
+    // Whole blocks, then the part of one that ends the stretch.
+    const std::size_t whole = length & ~std::size_t(63);
+    for (std::size_t offset = 0; offset < whole; offset += 64)
+        append(bits64(p + offset), base + static_cast<std::uint32_t>(offset));
+    if (whole < length)
+        append(bits64(p + whole) & ((std::uint64_t(1) << (length - whole)) - 1), base + static_cast<std::uint32_t>(whole));
     return static_cast<std::size_t>(out - ends);
 }
 
@@ -61,9 +72,9 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t itemEndsAvx2(const char *
 
 namespace Platform::ByteScan::detail {
 
-std::size_t itemEndsAvx2(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends, bool &crBefore)
+std::size_t itemEndsAvx2(const char *p, std::size_t length, std::uint32_t base, std::uint32_t *ends)
 {
-    return itemEndsBaseline(p, length, base, ends, crBefore);
+    return itemEndsBaseline(p, length, base, ends);
 }
 
 } // namespace Platform::ByteScan::detail

@@ -33,8 +33,10 @@ bool ItemReader::open(const QString &path)
         return false;
     }
     if (!m_buffer) {
-        m_buffer.reset(static_cast<char *>(::operator new[](kBufferSize + kBufferPadding, std::align_val_t(4096))));
-        std::memset(m_buffer.get(), 0, kBufferSize + kBufferPadding);
+        const std::size_t size = kBufferFront + kBufferSize + kBufferPadding;
+        m_buffer.reset(static_cast<char *>(::operator new[](size, std::align_val_t(4096))));
+        std::memset(m_buffer.get(), 0, size);
+        m_data = m_buffer.get() + kBufferFront;
         m_ends.reset(new std::uint32_t[kStretch + ByteScan::kEndsSlack]);
     }
     m_carry.assign(kMaxItem + kReadable, '\0');
@@ -43,6 +45,7 @@ bool ItemReader::open(const QString &path)
     m_nextEnd = m_endCount = 0;
     m_crBefore = false;
     m_atEnd = false;
+    m_abandoned = false;
     m_failed = false;
     m_error.clear();
     return true;
@@ -62,7 +65,7 @@ bool ItemReader::refill()
 {
     if (m_atEnd)
         return false;
-    const qint64 n = m_file.read(m_buffer.get(), static_cast<qint64>(kBufferSize));
+    const qint64 n = m_file.read(m_data, static_cast<qint64>(kBufferSize));
     if (n < 0) {
         // A file deleted, truncated or on a failing disk: what was read stands.
         m_failed = true;
@@ -75,9 +78,9 @@ bool ItemReader::refill()
         return false;
     }
     m_end = static_cast<std::size_t>(n);
-    m_buffer[m_end] = '\0';
+    m_data[m_end] = '\0';
     // The LF of a CR LF split between two reads.
-    m_pos = m_crBefore && m_buffer[0] == '\n' ? 1 : 0;
+    m_pos = m_crBefore && m_data[0] == '\n' ? 1 : 0;
     m_scanned = 0;
     m_nextEnd = m_endCount = 0;
     return true;
@@ -87,10 +90,14 @@ bool ItemReader::refill()
 void ItemReader::findEnds()
 {
     const std::size_t length = std::min(kStretch, m_end - m_scanned);
-    m_endCount = ByteScan::itemEnds(m_buffer.get() + m_scanned, length, static_cast<std::uint32_t>(m_scanned),
-                                    m_ends.get(), m_crBefore);
+    // The scan looks at the byte before the stretch for a CR: at the start of
+    // a read, the last byte of the one before stands there.
+    if (m_scanned == 0)
+        m_data[-1] = m_crBefore ? '\r' : '\0';
+    m_endCount = ByteScan::itemEnds(m_data + m_scanned, length, static_cast<std::uint32_t>(m_scanned), m_ends.get());
     m_nextEnd = 0;
     m_scanned += length;
+    m_crBefore = m_data[m_scanned - 1] == '\r';
 }
 
 // Called when the ends found so far are used up: the next item ends further on
@@ -116,11 +123,11 @@ bool ItemReader::collect(std::string_view &item)
 
     // The item runs past the buffer: collect it (up to the cap) across refills.
     m_carryLength = std::min(m_end - m_pos, kMaxItem);
-    std::memcpy(m_carry.data(), m_buffer.get() + m_pos, m_carryLength);
+    std::memcpy(m_carry.data(), m_data + m_pos, m_carryLength);
     m_pos = m_end;
     for (;;) {
         if (m_longItemHook && !m_longItemHook()) {
-            m_atEnd = true; // abandoned: nothing more is read from this file
+            m_atEnd = m_abandoned = true; // nothing more is read from this file
             break;
         }
         if (!refill())
@@ -130,16 +137,18 @@ bool ItemReader::collect(std::string_view &item)
         const bool ends = m_endCount > 0;
         const std::size_t len = ends ? m_ends[m_nextEnd++] : m_end;
         const std::size_t take = std::min(len, kMaxItem - m_carryLength);
-        std::memcpy(m_carry.data() + m_carryLength, m_buffer.get(), take);
+        std::memcpy(m_carry.data() + m_carryLength, m_data, take);
         m_carryLength += take;
         if (ends) {
             m_pos = startAfter(len);
-            item = std::string_view(m_carry.data(), m_carryLength);
-            return true;
+            break;
         }
         m_pos = m_end;
     }
-    // End of file (or a read error) inside the last item, which has no line end.
+    // A NUL after the item (see kReadable): what follows in the carry buffer
+    // is left over from an earlier item, and the last item of a file has no
+    // delimiter.
+    m_carry[m_carryLength] = '\0';
     item = std::string_view(m_carry.data(), m_carryLength);
     return true;
 }

@@ -63,6 +63,24 @@ std::vector<std::string> readItems(const QString &path)
     return items;
 }
 
+// The same through forEach, each item classified where the reader keeps it
+// (with what follows it in the reader's memory) as the reading loop does; the
+// classifications are appended to `keys`.
+std::vector<std::string> readItemsAtOnce(const QString &path, std::vector<Module1::detail::ItemRules::Classified> &keys)
+{
+    using namespace Module1::detail::ItemRules;
+    Platform::ItemReader reader;
+    std::vector<std::string> items;
+    if (!reader.open(path))
+        return items;
+    reader.forEach([&](std::string_view item) {
+        items.emplace_back(item);
+        keys.push_back(classify(item, true));
+        return true;
+    });
+    return items;
+}
+
 // Log-like text with what the rules must survive: labels, hyphen runs, "="
 // anywhere, CR, LF and commas in every mix, bytes that are not UTF-8.
 QByteArray trickyText(QRandomGenerator &random, qsizetype size)
@@ -426,6 +444,32 @@ private slots:
         QVERIFY(m_host->files.isEmpty());
     }
 
+    void valuesAsTheGeneralRulesGiveThem()
+    {
+        // The short cuts for a line's value: copied in place or appended, as
+        // assignText stores it, and the speed's unit where find() puts it.
+        using namespace Module1::detail::ItemRules;
+        QRandomGenerator random(5);
+        const char alphabet[] = "0123456789. [knots]\xc3\xa9\xff";
+        for (int i = 0; i < 20000; ++i) {
+            std::string value;
+            for (int n = int(random.bounded(24u)); n > 0; --n)
+                value += alphabet[random.bounded(quint32(sizeof alphabet - 1))];
+            if (random.bounded(2u))
+                value += "[knots]";
+            // Within an item, as the reader hands them over: readable past the end.
+            const std::string item = "SPEED OVER GROUND   = " + value + std::string(64, '\0');
+            const std::string_view text(item.data() + 22, value.size());
+            std::string fast(random.bounded(20u), 'x'), general;
+            if (random.bounded(2u))
+                fast.assign(value.size(), 'y');
+            assignItemText(fast, text);
+            assignText(general, text);
+            QCOMPARE(fast, general);
+            QCOMPARE(speedUnitAt(text), text.find("[knots]"));
+        }
+    }
+
     void keyCutsCountCharacters()
     {
         m_host->text1[8] = "99999999";
@@ -461,8 +505,12 @@ private slots:
         QByteArray splitPair = QByteArray(read - 1, 'a') + "\r\n" + QByteArray(4095, 'b') + "\r\nc";
         QByteArray endsAtRead = QByteArray(read - 2, 'd') + "\r\n" + "e,";
         QByteArray longItem = "NAME                = " + QByteArray(70000, 'n') + "\r\n-------------------- 01:02:03";
+        // An MMSI line across two reads, then one without its blank at the
+        // file's end, in the same carry buffer: no blank may follow it there.
+        QByteArray staleBlank = QByteArray(read - 12, 'a') + "\r\nMMSI NUMBER         = 123456789\r\nMMSI NUMBER         =";
         const QByteArray texts[] = {trickyText(random, 300000), trickyText(random, 5000), splitPair, endsAtRead,
-                                    endsAtRead.left(read), longItem, QByteArray(3 * read, '-'), "\r\n\r\n\n\r"};
+                                    endsAtRead.left(read), longItem, QByteArray(3 * read, '-'), "\r\n\r\n\n\r",
+                                    staleBlank};
         const bool wide = Platform::ByteScan::wideScanUsed();
         for (const QByteArray &text : texts) {
             m_ws->writeLog("items.log", text);
@@ -470,6 +518,15 @@ private slots:
             for (const bool on : {true, false}) {
                 Platform::ByteScan::useWideScan(on);
                 QVERIFY(readItems(m_ws->logs() + "/items.log") == expected);
+                std::vector<Classified> inPlace;
+                QVERIFY(readItemsAtOnce(m_ws->logs() + "/items.log", inPlace) == expected);
+                for (std::size_t i = 0; i < expected.size(); ++i) {
+                    const std::string padded = expected[i] + '\0' + std::string(Platform::ItemReader::kReadable, ' ');
+                    const Classified general = classifyAnyLength(std::string_view(padded.data(), expected[i].size()), true);
+                    QCOMPARE(inPlace[i].key, general.key);
+                    if (general.key != kNoKey && general.key != kSeparatorKey)
+                        QCOMPARE(inPlace[i].firstEquals, general.firstEquals);
+                }
             }
             for (const std::string &copy : expected) {
                 // Padded as the reader's buffers are.
