@@ -327,10 +327,12 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         else
             out.text(static_cast<std::uint8_t>(key), value);
     };
+    const labels::LabelTable &keys = allKeys ? kAllKeys : kSearchKeys;
     unsigned items = 0;
-    std::string_view item;
-    while (reader.next(item)) {
-        const Classified c = classify(item, allKeys);
+    bool quit = false;
+    // One item; false ends the read (`quit` is set then).
+    const auto take = [&](std::string_view item) __attribute__((always_inline)) {
+        const Classified c = classify(item, keys);
         // While the worker holds the record, only a separator writes steps.
         const bool writes = !holding || firstItem || c.key == kSeparatorKey;
         // The largest steps an item can give: a match, the first separator,
@@ -338,12 +340,17 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         if (writes)
             out.room(3 * item.size() + 64);
         switch (c.key) {
+        case kNoKey: break;
         case kSeparatorKey: {
             if (hasMmsi)
                 match();
             ++separators;
-            assignLastChars(value, item, 8);
-            const bool valid = timeIsValid(value);
+            // The hyphens alone, a record's closing line, hold no time.
+            bool valid = false;
+            if (item.size() != kSeparator.size()) {
+                assignLastChars(value, item, 8);
+                valid = timeIsValid(value);
+            }
             if (!seenSeparator) {
                 seenSeparator = true;
                 out.byte(Step::kFirstSeparator);
@@ -352,7 +359,8 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
             }
             if (holding && separators > 1) {
                 // Written only should a record of it go to the pass's thread.
-                held.time.assign(value);
+                if (valid)
+                    held.time.assign(value);
                 held.standIn = !valid;
                 held.timeWritten = false;
             } else {
@@ -362,7 +370,8 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
                 else
                     out.byte(Step::kStandIn);
                 if (holding) {
-                    held.time.assign(value);
+                    if (valid)
+                        held.time.assign(value);
                     held.standIn = !valid;
                 }
             }
@@ -378,7 +387,7 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         case 4:
         case 5: {
             std::string &text = into(c.key);
-            assignText(text, valueOf(item, c.firstEquals));
+            assignItemText(text, valueOf(item, c.firstEquals));
             if (c.key == 4) {
                 longitude = positionNumber(text);
                 hasLongitude = true;
@@ -391,30 +400,33 @@ void ReadJob::run(bool allKeys, const std::atomic<bool> &cancelled)
         }
         case 6: {
             const std::string_view v = valueOf(item, c.firstEquals);
-            const std::size_t unit = v.find("[knots]");
+            const std::size_t unit = speedUnitAt(v);
             std::string &speed = into(6);
             if (unit == std::string_view::npos)
                 speed.assign("0", 1);
             else
-                assignText(speed, v.substr(0, unit));
+                assignItemText(speed, v.substr(0, unit));
             assigned(6);
             break;
         }
-        case 3: case 7: case 8: case 9: case 10: case 11:
-            assignText(into(c.key), valueOf(item, c.firstEquals));
-            assigned(c.key);
-            break;
         default:
+            assignItemText(into(c.key), valueOf(item, c.firstEquals));
+            assigned(c.key);
             break;
         }
         if (firstItem && c.key != kSeparatorKey)
             out.byte(Step::kFirstItem);
         firstItem = false;
-        if (writes && out.size() >= kChunkBytes && !deliver(out, separators, cancelled))
-            return;
-        if ((++items & 255) == 0 && cancelled.load(std::memory_order_relaxed))
-            return;
-    }
+        if ((writes && out.size() >= kChunkBytes && !deliver(out, separators, cancelled)) ||
+            ((++items & 255) == 0 && cancelled.load(std::memory_order_relaxed))) [[unlikely]] {
+            quit = true;
+            return false;
+        }
+        return true;
+    };
+    reader.forEach(take);
+    if (quit)
+        return;
     if (cancelled.load(std::memory_order_relaxed))
         return; // the item where it stopped may be cut short: no end
     // The record the file leaves behind: its time and, without an MMSI, its

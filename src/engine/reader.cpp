@@ -311,19 +311,11 @@ bool readLogFile(const QString &fileName, const QString &mode)
             case kNoKey: break;
             case kSeparatorKey:
                 if (separatorsDone > 0) {
-                    // Replayed already: the record is where the replay left it.
+                    // Replayed already: the record is emptied as its match did.
                     --separatorsDone;
                     if (!record.recMmsi.empty())
                         emptyRecord();
-                    assignLastChars(record.recTime, item, 8);
-                    g_timeReplaced = !timeIsValid(record.recTime);
-                    if (g_timeReplaced)
-                        record.recTime = "23:59:59";
-                    // The summary's time for the records to come.
-                    noteSeparator(firstItem, item.size());
-                    break;
-                }
-                if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
+                } else if (!record.recMmsi.empty() && detail::matchRecord(pass, fileName)) {
                     stop = true;
                     return false;
                 }
