@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <span>
 #include <utility>
@@ -104,6 +105,7 @@ void StationTally::reset()
     m_tenMinutes.fill(0);
     m_untimed = 0;
     m_rejected.clear();
+    m_pending.clear();
 }
 
 void StationTally::addShip(std::string_view mmsi)
@@ -114,7 +116,7 @@ void StationTally::addShip(std::string_view mmsi)
     s.kind = mmsiKind(mmsi);
     s.hours = 0;
     s.hasFix = false;
-    s.runs.clear();
+    s.recent = 0;
 }
 
 void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon, std::uint64_t cell)
@@ -145,20 +147,36 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
     s.fixSecond = second;
     s.fixLatitude = lat;
     s.fixLongitude = lon;
-    if (s.runs.empty() || s.runs.back().cell != cell) [[unlikely]] {
-        // A ship at anchor wanders back and forth over a cell's edge: a cell
-        // among its last few goes back to the end rather than a new run, so
-        // that the runs stay few. A run keeps the ship's first fix in it.
-        const std::size_t n = s.runs.size();
-        std::size_t k = 2;
-        while (k <= std::min<std::size_t>(n, 4) && s.runs[n - k].cell != cell)
-            ++k;
-        if (k <= std::min<std::size_t>(n, 4))
-            std::swap(s.runs[n - k], s.runs.back());
-        else
-            s.runs.push_back({cell, 0, second});
+    if (s.recent == 0 || s.runs[s.recent - 1].cell != cell) [[unlikely]]
+        newRun(ship, s, second, cell);
+    ++s.runs[s.recent - 1].count;
+}
+
+// A fix in another cell than the current run's. A ship at anchor wanders back
+// and forth over a cell's edge: a cell among its last few runs becomes the
+// current one again rather than a new run, so that the runs stay few. A run
+// keeps the ship's first fix in it. A run that drops out of the recent ones
+// can take no more fixes and is set aside, so that a ship's runs cost no
+// allocation of their own.
+void StationTally::newRun(std::size_t ship, Ship &s, std::int32_t second, std::uint64_t cell)
+{
+    const std::size_t n = s.recent;
+    std::size_t k = 2;
+    while (k <= n && s.runs[n - k].cell != cell)
+        ++k;
+    if (k <= n) {
+        std::swap(s.runs[n - k], s.runs[n - 1]);
+        return;
     }
-    ++s.runs.back().count;
+    if (n < kRecentRuns) {
+        s.runs[n] = {cell, 0, second};
+        ++s.recent;
+        return;
+    }
+    const Run &old = s.runs[0];
+    m_pending.push_back({old.cell, std::uint64_t(std::uint32_t(old.second)) << 32 | ship, old.count});
+    std::memmove(&s.runs[0], &s.runs[1], (kRecentRuns - 1) * sizeof(Run));
+    s.runs[kRecentRuns - 1] = {cell, 0, second};
 }
 
 Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)
@@ -215,24 +233,86 @@ StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vect
 // The runs of every ship merged by cell. A cell's example is its earliest fix
 // (the lowest ship on a tie), so that the figures do not hang on the order of
 // the table: only the lowest (second, ship) of a cell matters, so the runs
-// need sorting by cell alone. They are many on a day of ships roaming, and a
-// least-significant-digit radix sort does that in a few linear passes: its
-// digits are taken where cells differ at all (a station hears one corner of
-// the globe), mostly one for the latitude and one for the longitude.
+// need no order among themselves.
 void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range)
 {
-    m_pending.clear();
-    m_sorted.clear();
-    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    for (Pending &p : m_pending)
+        p.first = (p.first >> 32 << 32) | order[std::uint32_t(p.first)];
     for (std::size_t i = 0; i < m_shipCount; ++i) {
         const std::uint64_t ship = order[i];
-        for (const Run &r : m_ships[i].runs) {
-            // A run starts at a fix with a time: its second is never negative.
+        const Ship &s = m_ships[i];
+        // A run starts at a fix with a time: its second is never negative.
+        for (const Run &r : std::span(s.runs, s.recent))
             m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
-            varying |= r.cell ^ m_pending.front().cell;
-            m_sorted.push_back({r.cell, std::uint32_t(m_sorted.size())});
+    }
+    range.clear();
+    if (m_pending.empty())
+        return;
+    const std::uint64_t front = m_pending.front().cell;
+    std::uint32_t top = std::uint32_t(front >> 32), bottom = top, left = std::uint32_t(front), right = left;
+    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    for (const Pending &p : m_pending) {
+        const auto row = std::uint32_t(p.cell >> 32), column = std::uint32_t(p.cell);
+        varying |= p.cell ^ front;
+        top = std::min(top, row);
+        bottom = std::max(bottom, row);
+        left = std::min(left, column);
+        right = std::max(right, column);
+    }
+    const std::uint64_t rows = std::uint64_t(bottom - top) + 1, columns = std::uint64_t(right - left) + 1;
+    if (rows <= kGridCells && columns <= kGridCells && rows * columns <= kGridCells)
+        rangeByGrid(top, left, std::size_t(rows), std::size_t(columns), range);
+    else
+        rangeBySort(varying, range);
+}
+
+// A station hears one corner of the globe: its cells mostly fit a small
+// grid, where each run adds to its cell in place and the cells in use come
+// out in order by a walk over their bits.
+void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_t rows, std::size_t columns,
+                               std::vector<RangeCell> &range)
+{
+    const std::size_t cells = rows * columns;
+    if (m_gridCounts.size() < cells) {
+        m_gridCounts.resize(cells);
+        m_gridFirsts.resize(cells);
+        m_gridUsed.resize(cells / 64 + 1);
+    }
+    std::uint32_t *counts = m_gridCounts.data();
+    std::uint64_t *firsts = m_gridFirsts.data(), *used = m_gridUsed.data();
+    for (const Pending &p : m_pending) {
+        const std::size_t at = std::size_t(std::uint32_t(p.cell >> 32) - top) * columns + (std::uint32_t(p.cell) - left);
+        const std::uint64_t bit = 1ull << (at & 63);
+        if (!(used[at >> 6] & bit)) {
+            used[at >> 6] |= bit;
+            firsts[at] = p.first;
+        } else if (p.first < firsts[at]) {
+            firsts[at] = p.first;
+        }
+        counts[at] += p.count;
+    }
+    std::size_t inUse = 0;
+    const std::size_t words = cells / 64 + 1;
+    for (std::size_t w = 0; w < words; ++w)
+        inUse += std::size_t(std::popcount(used[w]));
+    range.reserve(inUse);
+    for (std::size_t w = 0; w < words; ++w) {
+        for (std::uint64_t bits = std::exchange(used[w], 0); bits; bits &= bits - 1) {
+            const std::size_t at = w * 64 + std::size_t(std::countr_zero(bits));
+            const std::uint64_t cell = std::uint64_t(top + at / columns) << 32 | (left + at % columns);
+            range.push_back({cell, std::exchange(counts[at], 0), std::uint32_t(firsts[at]), std::int32_t(firsts[at] >> 32)});
         }
     }
+}
+
+// Runs spread wide (a position far off that still passed the rules) are
+// sorted by cell instead, by a least-significant-digit radix sort in a few
+// linear passes: its digits are taken where cells differ at all.
+void StationTally::rangeBySort(std::uint64_t varying, std::vector<RangeCell> &range)
+{
+    m_sorted.clear();
+    for (const Pending &p : m_pending)
+        m_sorted.push_back({p.cell, std::uint32_t(m_sorted.size())});
     constexpr int kDigitBits = 11;
     m_sortedToo.resize(m_sorted.size());
     Sorted *from = m_sorted.data(), *to = m_sortedToo.data();

@@ -13,8 +13,8 @@ namespace Module1::detail {
 // (an MMSI is at most 15 bytes in all but damaged logs, so it is its own key)
 // whose slot holds all a record changes as a rule, the count, the box and the
 // cell of the ship's last record, so that the probe is the one memory access.
-// The ship's cells, a move to another cell, and its name go to the ship's
-// ShipSummary, and everything else waits for the file's end.
+// A move to another cell goes to one list of the file's moves, a name to the
+// ship's ShipSummary, and everything else waits for the file's end.
 class ShipTable
 {
 public:
@@ -31,14 +31,14 @@ public:
             char text[8];
             std::memcpy(text, &time, 8);
             int second = -1;
-            if (m_minute >= 0 && std::memcmp(text, m_lastText, 6) == 0) {
+            if (m_minute >= 0 && ((time ^ m_lastText) & 0xffffffffffffull) == 0) {
                 const char a = text[6], b = text[7];
                 if (a >= '0' && a <= '5' && b >= '0' && b <= '9')
                     second = m_minute + (a - '0') * 10 + (b - '0');
             } else {
                 second = time ? secondOfDay(std::string_view(text, 8)) : -1;
                 m_minute = second < 0 ? -1 : second - second % 60;
-                std::memcpy(m_lastText, text, 8);
+                m_lastText = time;
             }
             m_lastTime = time;
             m_lastStamp = second < 0 ? kUntimedStamp : std::uint32_t(second);
@@ -53,6 +53,7 @@ public:
         m_ships.clear();
         m_station.reset();
         m_longKeys.clear();
+        m_moves.clear();
         m_lastTime = 0;
         m_lastStamp = kUntimedStamp;
         m_minute = -1;
@@ -111,21 +112,33 @@ public:
             settle(slot);
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
-        for (std::size_t i = 0; i < m_ships.size(); ++i) {
-            std::vector<std::uint64_t> &cells = m_cells[i];
-            std::sort(cells.begin(), cells.end());
-            m_ships[i].cells.assign(cells.begin(), std::unique(cells.begin(), cells.end()));
-        }
+        // The moves grouped by ship: counted, then placed.
+        const std::size_t count = m_ships.size();
+        m_cellStart.assign(count + 1, 0);
+        for (const Move &m : m_moves)
+            ++m_cellStart[m.ship + 1];
+        for (std::size_t i = 0; i < count; ++i)
+            m_cellStart[i + 1] += m_cellStart[i];
+        m_cellNext.assign(m_cellStart.begin(), m_cellStart.end() - 1);
+        m_shipCells.resize(m_moves.size());
+        for (const Move &m : m_moves)
+            m_shipCells[m_cellNext[m.ship]++] = m.cell;
+
         const std::vector<std::uint32_t> byMmsi = orderByMmsi();
-        std::vector<std::uint32_t> order(m_ships.size());
-        std::vector<ShipSummary> ships(m_ships.size());
-        for (std::size_t i = 0; i < byMmsi.size(); ++i) {
-            order[byMmsi[i]] = std::uint32_t(i);
-            ships[i] = std::move(m_ships[byMmsi[i]]);
+        std::vector<std::uint32_t> order(count);
+        std::vector<ShipSummary> ships(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t ship = byMmsi[i];
+            order[ship] = std::uint32_t(i);
+            ShipSummary &s = ships[i];
+            s = std::move(m_ships[ship]);
+            std::uint64_t *first = m_shipCells.data() + m_cellStart[ship], *last = m_shipCells.data() + m_cellStart[ship + 1];
+            sortCells(first, last);
+            s.cells.assign(first, std::unique(first, last));
         }
-        std::vector<std::uint32_t> hours(ships.size());
+        std::vector<std::uint32_t> hours(count);
         station = m_station.take(order, hours);
-        for (std::size_t i = 0; i < ships.size(); ++i)
+        for (std::size_t i = 0; i < count; ++i)
             ships[i].hours = hours[i];
         reset();
         return ships;
@@ -214,10 +227,27 @@ private:
             m_ships[std::size_t(slot.ship)].records += 1ll << 32;
     }
 
-    [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
+    void moved(Slot &slot, std::uint64_t cell)
     {
         slot.lastCell = cell;
-        m_cells[std::size_t(slot.ship)].push_back(cell);
+        m_moves.push_back({cell, std::uint32_t(slot.ship)});
+    }
+
+    // Most ships visit a few cells a day: an insertion sort beats the
+    // general one on those.
+    static void sortCells(std::uint64_t *first, std::uint64_t *last)
+    {
+        if (last - first > 16) {
+            std::sort(first, last);
+            return;
+        }
+        for (std::uint64_t *i = first + 1; i < last; ++i) {
+            const std::uint64_t cell = *i;
+            std::uint64_t *j = i;
+            for (; j > first && j[-1] > cell; --j)
+                *j = j[-1];
+            *j = cell;
+        }
     }
 
     // A ship's first record, or any record of a ship with a long MMSI.
@@ -288,9 +318,6 @@ private:
         m_ships.emplace_back();
         m_ships.back().mmsi = mmsi;
         m_station.addShip(mmsi);
-        if (m_cells.size() < m_ships.size())
-            m_cells.emplace_back();
-        m_cells[m_ships.size() - 1].clear();
         return int(m_ships.size() - 1);
     }
 
@@ -311,11 +338,18 @@ private:
     }
 
     std::vector<ShipSummary> m_ships; // counts, boxes and cells filled in at the end
-    // Each ship's moves to another cell, by m_ships's index. The lists are
-    // kept from file to file, so that a ship costs one allocation, the
-    // summary's own copy of its sorted cells, whether it moves a few times a
-    // day or hundreds.
-    std::vector<std::vector<std::uint64_t>> m_cells;
+    // Every move of a ship to another cell, in one list kept from file to
+    // file: a ship then costs one allocation, the summary's own copy of its
+    // sorted cells, whether it moves a few times a day or hundreds.
+    struct Move
+    {
+        std::uint64_t cell;
+        std::uint32_t ship; // in m_ships
+    };
+    std::vector<Move> m_moves;
+    // The moves by ship at the file's end: where each ship's start in m_shipCells.
+    std::vector<std::size_t> m_cellStart, m_cellNext;
+    std::vector<std::uint64_t> m_shipCells;
     std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
     int m_shift = 0; // 64 - log2 of the table's size
@@ -323,7 +357,7 @@ private:
     StationTally m_station;
     std::uint64_t m_lastTime = 0; // see stampOf()
     std::uint32_t m_lastStamp = kUntimedStamp;
-    char m_lastText[8] = {};
+    std::uint64_t m_lastText = 0; // a note's time bytes, as in m_lastTime
     int m_minute = -1; // of m_lastText, when it is a time of day
 };
 
