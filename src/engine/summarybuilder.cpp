@@ -19,6 +19,12 @@ class ShipTable
 {
 public:
     using Note = SummaryBuilder::Note;
+    // A ship's move to another cell.
+    struct Move
+    {
+        std::uint64_t cell;
+        std::uint32_t ship; // in m_ships
+    };
 
     // A note's time bytes as StationTally's stamp. Records follow each other
     // within seconds: when only the seconds' digits differ from the last time
@@ -50,7 +56,7 @@ public:
 
     void reset()
     {
-        m_ships.clear();
+        m_shipCount = 0;
         m_station.reset();
         m_longKeys.clear();
         m_moves.clear();
@@ -112,27 +118,28 @@ public:
             settle(slot);
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
-        // The moves grouped by ship: counted, then placed.
-        const std::size_t count = m_ships.size();
-        m_cellStart.assign(count + 1, 0);
-        for (const Move &m : m_moves)
-            ++m_cellStart[m.ship + 1];
-        for (std::size_t i = 0; i < count; ++i)
-            m_cellStart[i + 1] += m_cellStart[i];
-        m_cellNext.assign(m_cellStart.begin(), m_cellStart.end() - 1);
-        m_shipCells.resize(m_moves.size());
-        for (const Move &m : m_moves)
-            m_shipCells[m_cellNext[m.ship]++] = m.cell;
-
+        const std::size_t count = m_shipCount;
+        groupCells();
         const std::vector<std::uint32_t> byMmsi = orderByMmsi();
         std::vector<std::uint32_t> order(count);
         std::vector<ShipSummary> ships(count);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t ship = byMmsi[i];
-            order[ship] = std::uint32_t(i);
+            const std::uint32_t index = byMmsi[i];
+            order[index] = std::uint32_t(i);
+            Ship &ship = m_ships[index];
             ShipSummary &s = ships[i];
-            s = std::move(m_ships[ship]);
-            std::uint64_t *first = m_shipCells.data() + m_cellStart[ship], *last = m_shipCells.data() + m_cellStart[ship + 1];
+            if (ship.longMmsi.empty())
+                s.mmsi = keyText(ship.low, ship.high);
+            else
+                s.mmsi = std::move(ship.longMmsi);
+            s.records = ship.records;
+            s.minLatitude = ship.minLatitude;
+            s.maxLatitude = ship.maxLatitude;
+            s.minLongitude = ship.minLongitude;
+            s.maxLongitude = ship.maxLongitude;
+            if (!ship.lastName.empty())
+                s.lastName = std::move(ship.lastName);
+            std::uint64_t *first = m_shipCells.data() + m_cellStart[index], *last = m_shipCells.data() + m_cellStart[index + 1];
             sortCells(first, last);
             s.cells.assign(first, std::unique(first, last));
         }
@@ -148,15 +155,19 @@ private:
     // The indices of m_ships in the order of their MMSIs as strings. An MMSI
     // of up to 15 bytes compares as two big-endian numbers, its length in the
     // last byte (a shorter MMSI is a prefix padded with zeros, and comes first
-    // on a tie, as with strings): cheaper than comparing the strings.
+    // on a tie, as with strings): cheaper than comparing the strings. Its key
+    // holds just that, in the other byte order.
     std::vector<std::uint32_t> orderByMmsi() const
     {
-        std::vector<std::uint32_t> order(m_ships.size());
+        std::vector<std::uint32_t> order(m_shipCount);
         if (!m_longKeys.empty()) {
-            for (std::size_t i = 0; i < order.size(); ++i)
+            std::vector<std::string> mmsis(m_shipCount);
+            for (std::size_t i = 0; i < order.size(); ++i) {
+                const Ship &s = m_ships[i];
                 order[i] = std::uint32_t(i);
-            std::sort(order.begin(), order.end(),
-                      [&](std::uint32_t a, std::uint32_t b) { return m_ships[a].mmsi < m_ships[b].mmsi; });
+                mmsis[i] = s.longMmsi.empty() ? keyText(s.low, s.high) : s.longMmsi;
+            }
+            std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return mmsis[a] < mmsis[b]; });
             return order;
         }
         struct Key
@@ -164,23 +175,36 @@ private:
             std::uint64_t high, low;
             std::uint32_t ship;
         };
-        std::vector<Key> keys(m_ships.size());
+        std::vector<Key> keys(m_shipCount);
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            const std::string &mmsi = m_ships[i].mmsi;
-            unsigned char bytes[16] = {};
-            std::memcpy(bytes, mmsi.data(), mmsi.size());
-            std::uint64_t high = 0, low = 0;
-            for (int b = 0; b < 8; ++b) {
-                high = high << 8 | bytes[b];
-                low = low << 8 | bytes[b + 8];
-            }
-            keys[i] = {high, low | mmsi.size(), std::uint32_t(i)};
+            const Ship &s = m_ships[i];
+            keys[i] = {bigEndian(s.low), bigEndian(s.high), std::uint32_t(i)};
         }
         std::sort(keys.begin(), keys.end(),
                   [](const Key &a, const Key &b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
         for (std::size_t i = 0; i < keys.size(); ++i)
             order[i] = keys[i].ship;
         return order;
+    }
+
+    // The MMSI of a key of up to kLongKey bytes: the bytes, the length last.
+    static std::string keyText(std::uint64_t low, std::uint64_t high)
+    {
+        char bytes[16];
+        std::memcpy(bytes, &low, 8);
+        std::memcpy(bytes + 8, &high, 8);
+        return std::string(bytes, std::size_t(high >> 56));
+    }
+
+    // The eight bytes of a key word as a big-endian number.
+    static std::uint64_t bigEndian(std::uint64_t word)
+    {
+        unsigned char bytes[8];
+        std::memcpy(bytes, &word, 8);
+        std::uint64_t v = 0;
+        for (unsigned char b : bytes)
+            v = v << 8 | b;
+        return v;
     }
 
     // One cache line. The count is the low 32 bits of the ship's records,
@@ -205,7 +229,7 @@ private:
     {
         if (slot.ship < 0)
             return;
-        ShipSummary &s = m_ships[std::size_t(slot.ship)];
+        Ship &s = m_ships[std::size_t(slot.ship)];
         s.records += slot.records;
         s.minLatitude = slot.minLatitude;
         s.maxLatitude = slot.maxLatitude;
@@ -231,6 +255,22 @@ private:
     {
         slot.lastCell = cell;
         m_moves.push_back({cell, std::uint32_t(slot.ship)});
+    }
+
+    // Every ship's moves in m_shipCells, from m_cellStart[ship] on: counted,
+    // then placed.
+    void groupCells()
+    {
+        const std::size_t count = m_shipCount;
+        m_cellStart.assign(count + 1, 0);
+        for (const Move &m : m_moves)
+            ++m_cellStart[m.ship + 1];
+        for (std::size_t i = 0; i < count; ++i)
+            m_cellStart[i + 1] += m_cellStart[i];
+        m_cellNext.assign(m_cellStart.begin(), m_cellStart.end() - 1);
+        m_shipCells.resize(m_moves.size());
+        for (const Move &m : m_moves)
+            m_shipCells[m_cellNext[m.ship]++] = m.cell;
     }
 
     // Most ships visit a few cells a day: an insertion sort beats the
@@ -280,7 +320,7 @@ private:
     {
         const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
         if (isNew) {
-            it->second.ship = newShip(mmsi);
+            it->second.ship = newShip(0, 0, mmsi);
             inserted = true;
         }
         return it->second;
@@ -296,7 +336,7 @@ private:
                 return m_slots[i];
         }
         // At most half full, so that a probe stays short.
-        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
+        if ((m_shipCount + 1) * 2 > m_slots.size()) {
             grow();
             for (i = home(low, high); m_slots[i].ship >= 0;)
                 i = (i + 1) & m_mask;
@@ -304,21 +344,25 @@ private:
         Slot &slot = m_slots[i];
         slot.low = low;
         slot.high = high;
-        const std::size_t length = std::size_t(high >> 56);
-        char bytes[16];
-        std::memcpy(bytes, &low, 8);
-        std::memcpy(bytes + 8, &high, 8);
-        slot.ship = newShip(std::string(bytes, length));
+        slot.ship = newShip(low, high, {});
         inserted = true;
         return slot;
     }
 
-    int newShip(const std::string &mmsi)
+    // A ship's place in m_ships, whose entries are kept from file to file
+    // with their strings' buffers.
+    int newShip(std::uint64_t low, std::uint64_t high, const std::string &longMmsi)
     {
-        m_ships.emplace_back();
-        m_ships.back().mmsi = mmsi;
-        m_station.addShip(mmsi);
-        return int(m_ships.size() - 1);
+        if (m_shipCount == m_ships.size())
+            m_ships.emplace_back();
+        Ship &s = m_ships[m_shipCount];
+        s.low = low;
+        s.high = high;
+        s.longMmsi = longMmsi;
+        s.lastName.clear();
+        s.records = 0;
+        m_station.addShip(longMmsi.empty() ? std::string_view(keyText(low, high)) : std::string_view(longMmsi));
+        return int(m_shipCount++);
     }
 
     void grow()
@@ -337,15 +381,21 @@ private:
         }
     }
 
-    std::vector<ShipSummary> m_ships; // counts, boxes and cells filled in at the end
+    // A ship of the file: what its slot does not hold, and the slot's figures
+    // at the end.
+    struct Ship
+    {
+        std::uint64_t low = 0, high = 0; // the slot's key
+        std::string longMmsi; // an MMSI of over kLongKey bytes, else empty
+        std::string lastName;
+        long long records = 0;
+        double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
+    };
+    std::vector<Ship> m_ships; // the first m_shipCount in use
+    std::size_t m_shipCount = 0;
     // Every move of a ship to another cell, in one list kept from file to
     // file: a ship then costs one allocation, the summary's own copy of its
     // sorted cells, whether it moves a few times a day or hundreds.
-    struct Move
-    {
-        std::uint64_t cell;
-        std::uint32_t ship; // in m_ships
-    };
     std::vector<Move> m_moves;
     // The moves by ship at the file's end: where each ship's start in m_shipCells.
     std::vector<std::size_t> m_cellStart, m_cellNext;
