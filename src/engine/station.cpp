@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <span>
 #include <utility>
@@ -117,6 +116,7 @@ void StationTally::addShip(std::string_view mmsi)
     s.hours = 0;
     s.hasFix = false;
     s.recent = 0;
+    s.current = 0;
 }
 
 void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon, std::uint64_t cell)
@@ -147,9 +147,9 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
     s.fixSecond = second;
     s.fixLatitude = lat;
     s.fixLongitude = lon;
-    if (s.recent == 0 || s.runs[s.recent - 1].cell != cell) [[unlikely]]
+    if (s.recent == 0 || s.runs[s.current].cell != cell) [[unlikely]]
         newRun(ship, s, second, cell);
-    ++s.runs[s.recent - 1].count;
+    ++s.runs[s.current].count;
 }
 
 // A fix in another cell than the current run's. A ship at anchor wanders back
@@ -160,23 +160,25 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
 // allocation of their own.
 void StationTally::newRun(std::size_t ship, Ship &s, std::int32_t second, std::uint64_t cell)
 {
+    constexpr unsigned kRing = kRecentRuns - 1;
+    static_assert((kRecentRuns & kRing) == 0, "the recent runs are a ring of a power of two");
     const std::size_t n = s.recent;
-    std::size_t k = 2;
-    while (k <= n && s.runs[n - k].cell != cell)
-        ++k;
-    if (k <= n) {
-        std::swap(s.runs[n - k], s.runs[n - 1]);
-        return;
+    for (std::size_t k = 2; k <= n; ++k) {
+        Run &older = s.runs[(s.current + kRecentRuns + 1 - k) & kRing];
+        if (older.cell == cell) {
+            std::swap(older, s.runs[s.current]);
+            return;
+        }
     }
+    if (n > 0)
+        s.current = std::uint8_t((s.current + 1) & kRing);
     if (n < kRecentRuns) {
-        s.runs[n] = {cell, 0, second};
         ++s.recent;
-        return;
+    } else {
+        const Run &old = s.runs[s.current];
+        m_pending.push_back({old.cell, std::uint64_t(std::uint32_t(old.second)) << 32 | ship, old.count});
     }
-    const Run &old = s.runs[0];
-    m_pending.push_back({old.cell, std::uint64_t(std::uint32_t(old.second)) << 32 | ship, old.count});
-    std::memmove(&s.runs[0], &s.runs[1], (kRecentRuns - 1) * sizeof(Run));
-    s.runs[kRecentRuns - 1] = {cell, 0, second};
+    s.runs[s.current] = {cell, 0, second};
 }
 
 Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)

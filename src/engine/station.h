@@ -157,7 +157,8 @@ private:
     {
         MmsiKind kind = MmsiKind::Other;
         bool hasFix = false;
-        std::uint8_t recent = 0; // runs in `runs`, the current one last
+        std::uint8_t recent = 0;  // runs in `runs`, a ring
+        std::uint8_t current = 0; // the newest of them
         std::uint32_t hours = 0;
         std::int32_t fixSecond = 0;
         double fixLatitude = 0, fixLongitude = 0;

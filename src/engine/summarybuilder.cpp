@@ -170,6 +170,12 @@ private:
             std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return mmsis[a] < mmsis[b]; });
             return order;
         }
+        if (std::vector<std::uint64_t> packed = packedKeys(); !packed.empty()) {
+            std::sort(packed.begin(), packed.end());
+            for (std::size_t i = 0; i < packed.size(); ++i)
+                order[i] = std::uint32_t(packed[i] & (kPackedShips - 1));
+            return order;
+        }
         struct Key
         {
             std::uint64_t high, low;
@@ -185,6 +191,29 @@ private:
         for (std::size_t i = 0; i < keys.size(); ++i)
             order[i] = keys[i].ship;
         return order;
+    }
+
+    // Nine-byte MMSIs of digits, as a rule all of a day's: a byte from '0' to
+    // '?' orders as its low four bits, so the nine of them make a 36-bit
+    // number in the order of the strings, and each ship one number to sort,
+    // with its index in the low bits. Empty for any other day.
+    static constexpr std::uint64_t kPackedShips = 1 << 20;
+    std::vector<std::uint64_t> packedKeys() const
+    {
+        if (m_shipCount >= kPackedShips)
+            return {};
+        std::vector<std::uint64_t> packed(m_shipCount);
+        for (std::size_t i = 0; i < m_shipCount; ++i) {
+            const Ship &s = m_ships[i];
+            if ((s.low & 0xf0f0f0f0f0f0f0f0u) != 0x3030303030303030u || (s.high & ~std::uint64_t(0xf)) != (9ull << 56 | 0x30))
+                return {};
+            std::uint64_t x = bigEndian(s.low) & 0x0f0f0f0f0f0f0f0fu;
+            x = (x | x >> 4) & 0x00ff00ff00ff00ffu;
+            x = (x | x >> 8) & 0x0000ffff0000ffffu;
+            x = (x | x >> 16) & 0x00000000ffffffffu;
+            packed[i] = (x << 4 | (s.high & 0xf)) << 20 | i;
+        }
+        return packed;
     }
 
     // The MMSI of a key of up to kLongKey bytes: the bytes, the length last.
@@ -358,10 +387,16 @@ private:
         Ship &s = m_ships[m_shipCount];
         s.low = low;
         s.high = high;
-        s.longMmsi = longMmsi;
+        if (longMmsi.empty())
+            s.longMmsi.clear();
+        else
+            s.longMmsi = longMmsi;
         s.lastName.clear();
         s.records = 0;
-        m_station.addShip(longMmsi.empty() ? std::string_view(keyText(low, high)) : std::string_view(longMmsi));
+        char bytes[16];
+        std::memcpy(bytes, &low, 8);
+        std::memcpy(bytes + 8, &high, 8);
+        m_station.addShip(longMmsi.empty() ? std::string_view(bytes, std::size_t(high >> 56)) : std::string_view(longMmsi));
         return int(m_shipCount++);
     }
 
