@@ -275,23 +275,23 @@ void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_
                                std::vector<RangeCell> &range)
 {
     const std::size_t cells = rows * columns;
-    if (m_gridCounts.size() < cells) {
-        m_gridCounts.resize(cells);
-        m_gridFirsts.resize(cells);
+    if (m_grid.size() < cells) {
+        m_grid.resize(cells);
         m_gridUsed.resize(cells / 64 + 1);
     }
-    std::uint32_t *counts = m_gridCounts.data();
-    std::uint64_t *firsts = m_gridFirsts.data(), *used = m_gridUsed.data();
+    GridCell *grid = m_grid.data();
+    std::uint64_t *used = m_gridUsed.data();
     for (const Pending &p : m_pending) {
         const std::size_t at = std::size_t(std::uint32_t(p.cell >> 32) - top) * columns + (std::uint32_t(p.cell) - left);
         const std::uint64_t bit = 1ull << (at & 63);
+        GridCell &g = grid[at];
         if (!(used[at >> 6] & bit)) {
             used[at >> 6] |= bit;
-            firsts[at] = p.first;
-        } else if (p.first < firsts[at]) {
-            firsts[at] = p.first;
+            g = {p.first, p.count};
+        } else {
+            g.first = std::min(g.first, p.first);
+            g.count += p.count;
         }
-        counts[at] += p.count;
     }
     std::size_t inUse = 0;
     const std::size_t words = cells / 64 + 1;
@@ -302,7 +302,8 @@ void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_
         for (std::uint64_t bits = std::exchange(used[w], 0); bits; bits &= bits - 1) {
             const std::size_t at = w * 64 + std::size_t(std::countr_zero(bits));
             const std::uint64_t cell = std::uint64_t(top + at / columns) << 32 | (left + at % columns);
-            range.push_back({cell, std::exchange(counts[at], 0), std::uint32_t(firsts[at]), std::int32_t(firsts[at] >> 32)});
+            const GridCell &g = grid[at];
+            range.push_back({cell, g.count, std::uint32_t(g.first), std::int32_t(g.first >> 32)});
         }
     }
 }

@@ -196,11 +196,16 @@ private:
     std::vector<Sorted> m_sorted, m_sortedToo;
     std::vector<RangeCell> m_range;
     // The cells of a range that fits this many (2.5 degrees square) by row
-    // and column: counts and examples, and a bit per cell in use, all left
-    // empty after each day.
+    // and column, each figure of a cell in one place, and a bit per cell in
+    // use (cleared after each day).
     static constexpr std::uint64_t kGridCells = 1 << 16;
-    std::vector<std::uint32_t> m_gridCounts;
-    std::vector<std::uint64_t> m_gridFirsts, m_gridUsed;
+    struct GridCell
+    {
+        std::uint64_t first; // as Pending's
+        std::uint32_t count;
+    };
+    std::vector<GridCell> m_grid;
+    std::vector<std::uint64_t> m_gridUsed;
 };
 
 } // namespace detail

@@ -4,6 +4,7 @@
 #include "platform/itemreader.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <unordered_map>
 
@@ -171,9 +172,24 @@ private:
             return order;
         }
         if (std::vector<std::uint64_t> packed = packedKeys(); !packed.empty()) {
-            std::sort(packed.begin(), packed.end());
+            // Sorted by a radix sort of the 36 bits in four passes: no
+            // comparison to mispredict, a linear pass each.
+            constexpr int kDigitBits = 9;
+            std::vector<std::uint64_t> other(packed.size());
+            std::uint64_t *from = packed.data(), *to = other.data();
+            for (int shift = 20; shift < 56; shift += kDigitBits) {
+                std::array<std::uint32_t, 1 << kDigitBits> counts{};
+                for (const std::uint64_t key : std::span(from, packed.size()))
+                    ++counts[(key >> shift) & ((1 << kDigitBits) - 1)];
+                std::uint32_t start = 0;
+                for (std::uint32_t &c : counts)
+                    start += std::exchange(c, start);
+                for (const std::uint64_t key : std::span(from, packed.size()))
+                    to[counts[(key >> shift) & ((1 << kDigitBits) - 1)]++] = key;
+                std::swap(from, to);
+            }
             for (std::size_t i = 0; i < packed.size(); ++i)
-                order[i] = std::uint32_t(packed[i] & (kPackedShips - 1));
+                order[i] = std::uint32_t(from[i] & (kPackedShips - 1));
             return order;
         }
         struct Key
