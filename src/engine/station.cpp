@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <span>
 #include <utility>
@@ -238,34 +240,36 @@ StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vect
 // need no order among themselves.
 void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range)
 {
-    for (Pending &p : m_pending)
-        p.first = (p.first >> 32 << 32) | order[std::uint32_t(p.first)];
-    for (std::size_t i = 0; i < m_shipCount; ++i) {
-        const std::uint64_t ship = order[i];
-        const Ship &s = m_ships[i];
-        // A run starts at a fix with a time: its second is never negative.
-        for (const Run &r : std::span(s.runs, s.recent))
-            m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
-    }
-    range.clear();
-    if (m_pending.empty())
-        return;
-    const std::uint64_t front = m_pending.front().cell;
-    std::uint32_t top = std::uint32_t(front >> 32), bottom = top, left = std::uint32_t(front), right = left;
-    std::uint64_t varying = 0; // the bits in which any cell differs from the first
-    for (const Pending &p : m_pending) {
-        const auto row = std::uint32_t(p.cell >> 32), column = std::uint32_t(p.cell);
-        varying |= p.cell ^ front;
+    // The rows and columns the cells span, taken along.
+    std::uint32_t top = UINT32_MAX, bottom = 0, left = UINT32_MAX, right = 0;
+    const auto span = [&](std::uint64_t cell) {
+        const auto row = std::uint32_t(cell >> 32), column = std::uint32_t(cell);
         top = std::min(top, row);
         bottom = std::max(bottom, row);
         left = std::min(left, column);
         right = std::max(right, column);
+    };
+    for (Pending &p : m_pending) {
+        p.first = (p.first >> 32 << 32) | order[std::uint32_t(p.first)];
+        span(p.cell);
     }
+    for (std::size_t i = 0; i < m_shipCount; ++i) {
+        const std::uint64_t ship = order[i];
+        const Ship &s = m_ships[i];
+        // A run starts at a fix with a time: its second is never negative.
+        for (const Run &r : std::span(s.runs, s.recent)) {
+            m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
+            span(r.cell);
+        }
+    }
+    range.clear();
+    if (m_pending.empty())
+        return;
     const std::uint64_t rows = std::uint64_t(bottom - top) + 1, columns = std::uint64_t(right - left) + 1;
     if (rows <= kGridCells && columns <= kGridCells && rows * columns <= kGridCells)
         rangeByGrid(top, left, std::size_t(rows), std::size_t(columns), range);
     else
-        rangeBySort(varying, range);
+        rangeBySort(range);
 }
 
 // A station hears one corner of the globe: its cells mostly fit a small
@@ -311,11 +315,14 @@ void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_
 // Runs spread wide (a position far off that still passed the rules) are
 // sorted by cell instead, by a least-significant-digit radix sort in a few
 // linear passes: its digits are taken where cells differ at all.
-void StationTally::rangeBySort(std::uint64_t varying, std::vector<RangeCell> &range)
+void StationTally::rangeBySort(std::vector<RangeCell> &range)
 {
     m_sorted.clear();
-    for (const Pending &p : m_pending)
+    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    for (const Pending &p : m_pending) {
+        varying |= p.cell ^ m_pending.front().cell;
         m_sorted.push_back({p.cell, std::uint32_t(m_sorted.size())});
+    }
     constexpr int kDigitBits = 11;
     m_sortedToo.resize(m_sorted.size());
     Sorted *from = m_sorted.data(), *to = m_sortedToo.data();

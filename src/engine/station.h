@@ -170,7 +170,7 @@ private:
     void rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range);
     void rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_t rows, std::size_t columns,
                      std::vector<RangeCell> &range);
-    void rangeBySort(std::uint64_t varying, std::vector<RangeCell> &range);
+    void rangeBySort(std::vector<RangeCell> &range);
 
     std::vector<Ship> m_ships; // the first m_shipCount in use
     std::size_t m_shipCount = 0;

@@ -53,9 +53,24 @@ public:
         return m_lastStamp | noPosition;
     }
 
-    ShipTable() { reset(); }
+    ShipTable()
+    {
+        m_slots.resize(1024);
+        m_mask = m_slots.size() - 1;
+        m_shift = 64 - 10;
+    }
 
+    // The table emptied. It keeps its size from file to file: grown anew
+    // for each day of many ships, it cost a rehash and a fresh block of
+    // memory every day.
     void reset()
+    {
+        for (Slot &slot : m_slots)
+            slot.ship = -1;
+        clear();
+    }
+
+    void clear()
     {
         m_shipCount = 0;
         m_station.reset();
@@ -64,9 +79,6 @@ public:
         m_lastTime = 0;
         m_lastStamp = kUntimedStamp;
         m_minute = -1;
-        m_slots.assign(1024, Slot{});
-        m_mask = m_slots.size() - 1;
-        m_shift = 64 - 10;
     }
 
     // The notes of a batch, consuming its texts in their order.
@@ -115,8 +127,11 @@ public:
     // figures of the file; the table is left empty.
     std::vector<ShipSummary> take(StationDay &station)
     {
-        for (const Slot &slot : m_slots)
+        // Settled and emptied in one pass.
+        for (Slot &slot : m_slots) {
             settle(slot);
+            slot.ship = -1;
+        }
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
         const std::size_t count = m_shipCount;
@@ -148,7 +163,7 @@ public:
         station = m_station.take(order, hours);
         for (std::size_t i = 0; i < count; ++i)
             ships[i].hours = hours[i];
-        reset();
+        clear();
         return ships;
     }
 
@@ -389,6 +404,7 @@ private:
         Slot &slot = m_slots[i];
         slot.low = low;
         slot.high = high;
+        slot.records = 0;
         slot.ship = newShip(low, high, {});
         inserted = true;
         return slot;
