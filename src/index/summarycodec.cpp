@@ -48,17 +48,17 @@ public:
     void raw(T value)
     {
         room(sizeof(T));
-        putRaw(value);
+        m_at = putRaw(m_at, value);
     }
     void text(const std::string &s)
     {
         room(4 + std::max<std::size_t>(s.size(), 16));
-        putText(s);
+        m_at = putText(m_at, s);
     }
     void varint(std::uint64_t v)
     {
         room(kMaxVarint);
-        put(v);
+        m_at = put(m_at, v);
     }
     void signedVarint(std::int64_t v) { varint(zigzag(v)); }
     // One ship, with one check for room.
@@ -66,42 +66,49 @@ public:
     {
         room(4 + std::max<std::size_t>(s.mmsi.size(), 16) + 8 + 4 * 8 + 4 + std::max<std::size_t>(s.lastName.size(), 16) +
              4 + s.cells.size() * 2 * kMaxStep + kMaxVarint);
-        putText(s.mmsi);
-        putRaw(std::int64_t(s.records));
-        putRaw(s.minLatitude);
-        putRaw(s.maxLatitude);
-        putRaw(s.minLongitude);
-        putRaw(s.maxLongitude);
-        putText(s.lastName);
+        char *at = putText(m_at, s.mmsi);
+        at = putRaw(at, std::int64_t(s.records));
+        at = putRaw(at, s.minLatitude);
+        at = putRaw(at, s.maxLatitude);
+        at = putRaw(at, s.minLongitude);
+        at = putRaw(at, s.maxLongitude);
+        at = putText(at, s.lastName);
         // Cells as steps from the previous one: a day's track moves a cell or
         // two at a time, so most take two bytes.
-        putRaw(std::uint32_t(s.cells.size()));
+        at = putRaw(at, std::uint32_t(s.cells.size()));
         std::int64_t lat = 0, lon = 0;
         for (std::uint64_t cell : s.cells) {
             const std::int64_t la = Module1::cellLatitude(cell), lo = Module1::cellLongitude(cell);
-            put(zigzag(la - lat));
-            put(zigzag(lo - lon));
+            at = put(at, zigzag(la - lat));
+            at = put(at, zigzag(lo - lon));
             lat = la;
             lon = lo;
         }
-        put(s.hours);
+        m_at = put(at, s.hours);
     }
     // The range's cells, each a step from the previous one and its figures.
     void range(const std::vector<Module1::RangeCell> &range)
     {
         varint(range.size());
+        constexpr std::size_t kMaxCell = 2 * kMaxStep + 3 * kMaxVarint;
+        char *at = m_at;
         std::int64_t lat = 0, lon = 0;
         for (const Module1::RangeCell &c : range) {
-            room(2 * kMaxStep + 3 * kMaxVarint);
+            if (std::size_t(m_end - at) < kMaxCell) [[unlikely]] {
+                m_at = at;
+                room(kMaxCell);
+                at = m_at;
+            }
             const std::int64_t la = Module1::cellLatitude(c.cell), lo = Module1::cellLongitude(c.cell);
-            put(zigzag(la - lat));
-            put(zigzag(lo - lon));
+            at = put(at, zigzag(la - lat));
+            at = put(at, zigzag(lo - lon));
             lat = la;
             lon = lo;
-            put(c.count);
-            put(c.ship);
-            put(std::uint64_t(c.second));
+            at = put(at, c.count);
+            at = put(at, c.ship);
+            at = put(at, std::uint64_t(c.second));
         }
+        m_at = at;
     }
 
     static constexpr std::size_t kMaxVarint = 10;
@@ -110,49 +117,55 @@ public:
 
 private:
     static std::uint64_t zigzag(std::int64_t v) { return (std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63); }
-    // Writes where room() has been made: a varint, or a fixed-size number.
-    void put(std::uint64_t v)
+    // Writes where room has been made, each returning where the next goes:
+    // through a local pointer rather than m_at, which a store of a char
+    // could change as far as the compiler knows, so that it would be loaded
+    // and stored again around every byte. A varint, or a fixed-size number.
+    static char *put(char *at, std::uint64_t v)
     {
         // Steps, counts, ships and seconds of a day take one to three bytes:
         // those without a loop.
         if (v < 1u << 7) {
-            *m_at++ = char(v);
-        } else if (v < 1u << 14) {
-            m_at[0] = char(v | 0x80);
-            m_at[1] = char(v >> 7);
-            m_at += 2;
-        } else if (v < 1u << 21) {
-            m_at[0] = char(v | 0x80);
-            m_at[1] = char(v >> 7 | 0x80);
-            m_at[2] = char(v >> 14);
-            m_at += 3;
-        } else {
-            for (; v >= 0x80; v >>= 7)
-                *m_at++ = char(v | 0x80);
-            *m_at++ = char(v);
+            *at = char(v);
+            return at + 1;
         }
+        if (v < 1u << 14) {
+            at[0] = char(v | 0x80);
+            at[1] = char(v >> 7);
+            return at + 2;
+        }
+        if (v < 1u << 21) {
+            at[0] = char(v | 0x80);
+            at[1] = char(v >> 7 | 0x80);
+            at[2] = char(v >> 14);
+            return at + 3;
+        }
+        for (; v >= 0x80; v >>= 7)
+            *at++ = char(v | 0x80);
+        *at++ = char(v);
+        return at;
     }
     template <typename T>
-    void putRaw(T value)
+    static char *putRaw(char *at, T value)
     {
         char bytes[sizeof(T)];
         std::memcpy(bytes, &value, sizeof(T));
         if constexpr (std::endian::native == std::endian::big)
             std::reverse(bytes, bytes + sizeof(T));
-        std::memcpy(m_at, bytes, sizeof(T));
-        m_at += sizeof(T);
+        std::memcpy(at, bytes, sizeof(T));
+        return at + sizeof(T);
     }
     // Room for max(size, 16) bytes after the length: mostly an MMSI and an
     // empty name, copied as 16 bytes at once. A std::string's buffer always
     // holds at least 16 (its small-string room or more).
-    void putText(const std::string &s)
+    static char *putText(char *at, const std::string &s)
     {
-        putRaw(std::uint32_t(s.size()));
+        at = putRaw(at, std::uint32_t(s.size()));
         if (s.size() <= 16)
-            std::memcpy(m_at, s.data(), 16);
+            std::memcpy(at, s.data(), 16);
         else
-            std::memcpy(m_at, s.data(), s.size());
-        m_at += s.size();
+            std::memcpy(at, s.data(), s.size());
+        return at + s.size();
     }
     void room(std::size_t n)
     {
