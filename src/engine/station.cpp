@@ -285,8 +285,18 @@ void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_
     }
     GridCell *grid = m_grid.data();
     std::uint64_t *used = m_gridUsed.data();
-    for (const Pending &p : m_pending) {
-        const std::size_t at = std::size_t(std::uint32_t(p.cell >> 32) - top) * columns + (std::uint32_t(p.cell) - left);
+    const auto place = [&](std::uint64_t cell) {
+        return std::size_t(std::uint32_t(cell >> 32) - top) * columns + (std::uint32_t(cell) - left);
+    };
+    // The grid is cold and its cells come in no order: each is asked for a
+    // few runs ahead.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t runs = m_pending.size();
+    for (std::size_t i = 0; i < runs; ++i) {
+        if (i + kAhead < runs)
+            __builtin_prefetch(&grid[place(m_pending[i + kAhead].cell)]);
+        const Pending &p = m_pending[i];
+        const std::size_t at = place(p.cell);
         const std::uint64_t bit = 1ull << (at & 63);
         GridCell &g = grid[at];
         if (!(used[at >> 6] & bit)) {
