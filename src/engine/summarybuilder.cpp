@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <span>
 #include <unordered_map>
 
@@ -53,12 +54,7 @@ public:
         return m_lastStamp | noPosition;
     }
 
-    ShipTable()
-    {
-        m_slots.resize(1024);
-        m_mask = m_slots.size() - 1;
-        m_shift = 64 - 10;
-    }
+    ShipTable() { resize(kSmallest); }
 
     // The table emptied. It keeps its size from file to file: grown anew
     // for each day of many ships, it cost a rehash and a fresh block of
@@ -68,6 +64,15 @@ public:
         for (Slot &slot : m_slots)
             slot.ship = -1;
         clear();
+    }
+
+    // After a day of far more ships than this one the table shrinks again,
+    // so that the days after it neither keep its memory nor sweep it.
+    void fit()
+    {
+        const std::size_t needed = std::max(kSmallest, std::bit_ceil(2 * m_shipCount));
+        if (m_slots.size() > 16 * needed)
+            resize(needed);
     }
 
     void clear()
@@ -172,6 +177,7 @@ public:
         station = m_station.take(order, hours);
         for (std::size_t i = 0; i < count; ++i)
             ships[i].hours = hours[i];
+        fit();
         clear();
         return ships;
     }
@@ -277,6 +283,7 @@ private:
     }
 
     static constexpr std::size_t kAhead = 8; // notes, see add()
+    static constexpr std::size_t kSmallest = 1024; // slots
 
     // One cache line. The count is the low 32 bits of the ship's records,
     // the rest carried in its ShipSummary.
@@ -441,6 +448,15 @@ private:
         std::memcpy(bytes + 8, &high, 8);
         m_station.addShip(longMmsi.empty() ? std::string_view(bytes, std::size_t(high >> 56)) : std::string_view(longMmsi));
         return int(m_shipCount++);
+    }
+
+    // Empty, with `size` (a power of two) slots.
+    void resize(std::size_t size)
+    {
+        m_slots.assign(size, Slot{});
+        m_slots.shrink_to_fit();
+        m_mask = size - 1;
+        m_shift = 64 - std::countr_zero(size);
     }
 
     void grow()

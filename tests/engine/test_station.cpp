@@ -223,6 +223,33 @@ private slots:
         QVERIFY(std::equal(compact.station.range.begin(), compact.station.range.end(), spread.station.range.begin() + 1));
     }
 
+    // The table of ships a day of very many leaves behind serves, and then
+    // shrinks for, the ordinary days after it.
+    void aDayOfManyShipsChangesNoOtherDay()
+    {
+        QByteArray many;
+        for (int i = 0; i < 9000; ++i)
+            many += logRecord(at(i / 3600, i / 60 % 60, i % 60), QByteArray::number(431000000 + i * 7), {}, "34.1", "131.1");
+        const QByteArray ordinary = logRecord(at(0, 0), kShip, {}, "34.005", "131.005") +
+                                    logRecord(at(0, 1), "431000002", "NAMED", "34.015", "131.005") +
+                                    logRecord(at(0, 2), kShip, {}, "34.025", "131.015");
+        writeLog("20110410_AIS_FMT.log", many);
+        writeLog("20110411_AIS_FMT.log", ordinary);
+        writeLog("20110412_AIS_FMT.log", ordinary);
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        setDayIndex(&index);
+        read("20110410", "20110412");
+        setDayIndex(nullptr);
+        const auto manyShips = index.lookup("../logs/", "20110410_AIS_FMT.log").summary;
+        const auto inTheLargeTable = index.lookup("../logs/", "20110411_AIS_FMT.log").summary;
+        const auto inTheShrunkTable = index.lookup("../logs/", "20110412_AIS_FMT.log").summary;
+        QVERIFY(manyShips && inTheLargeTable && inTheShrunkTable);
+        QCOMPARE(manyShips->ships.size(), std::size_t(9000));
+        QCOMPARE(inTheLargeTable->ships.size(), std::size_t(2));
+        QCOMPARE(Index::encodeSummary(*inTheLargeTable), Index::encodeSummary(*inTheShrunkTable));
+    }
+
     // A Search with an area on hands the summary numbers, not texts: the
     // figures it leaves in the index are those a report's own reading makes.
     void figuresOfASearchWithAreasAreThoseOfReading()
