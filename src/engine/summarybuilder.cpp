@@ -90,11 +90,14 @@ public:
     void add(const Note *notes, std::size_t count, const std::vector<std::string> &texts)
     {
         std::size_t text = 0;
+        // A table grown beyond its smallest size holds more ships than the
+        // caches keep at hand (a few dozen, as a rule, fit them).
+        const bool many = m_slots.size() > kSmallest;
         for (std::size_t i = 0; i < count; ++i) {
             // The slot of a note some way ahead is asked for now: the table
             // is cold when a file's notes arrive, and waiting for each slot
-            // in turn was a third of the time here.
-            if (i + kAhead < count)
+            // in turn was a third of the time here on a day of many ships.
+            if (many && i + kAhead < count)
                 __builtin_prefetch(&m_slots[home(notes[i + kAhead].low, notes[i + kAhead].high)]);
             const Note &n = notes[i];
             if (!(n.high & SummaryBuilder::kFlags)) [[likely]] {
