@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <span>
 #include <utility>
@@ -104,6 +106,7 @@ void StationTally::reset()
     m_tenMinutes.fill(0);
     m_untimed = 0;
     m_rejected.clear();
+    m_pending.clear();
 }
 
 void StationTally::addShip(std::string_view mmsi)
@@ -114,7 +117,8 @@ void StationTally::addShip(std::string_view mmsi)
     s.kind = mmsiKind(mmsi);
     s.hours = 0;
     s.hasFix = false;
-    s.runs.clear();
+    s.recent = 0;
+    s.current = 0;
 }
 
 void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double lat, double lon, std::uint64_t cell)
@@ -145,20 +149,38 @@ void StationTally::fix(std::size_t ship, Ship &s, std::int32_t second, double la
     s.fixSecond = second;
     s.fixLatitude = lat;
     s.fixLongitude = lon;
-    if (s.runs.empty() || s.runs.back().cell != cell) [[unlikely]] {
-        // A ship at anchor wanders back and forth over a cell's edge: a cell
-        // among its last few goes back to the end rather than a new run, so
-        // that the runs stay few. A run keeps the ship's first fix in it.
-        const std::size_t n = s.runs.size();
-        std::size_t k = 2;
-        while (k <= std::min<std::size_t>(n, 4) && s.runs[n - k].cell != cell)
-            ++k;
-        if (k <= std::min<std::size_t>(n, 4))
-            std::swap(s.runs[n - k], s.runs.back());
-        else
-            s.runs.push_back({cell, 0, second});
+    if (s.recent == 0 || s.runs[s.current].cell != cell) [[unlikely]]
+        newRun(ship, s, second, cell);
+    ++s.runs[s.current].count;
+}
+
+// A fix in another cell than the current run's. A ship at anchor wanders back
+// and forth over a cell's edge: a cell among its last few runs becomes the
+// current one again rather than a new run, so that the runs stay few. A run
+// keeps the ship's first fix in it. A run that drops out of the recent ones
+// can take no more fixes and is set aside, so that a ship's runs cost no
+// allocation of their own.
+void StationTally::newRun(std::size_t ship, Ship &s, std::int32_t second, std::uint64_t cell)
+{
+    constexpr unsigned kRing = kRecentRuns - 1;
+    static_assert((kRecentRuns & kRing) == 0, "the recent runs are a ring of a power of two");
+    const std::size_t n = s.recent;
+    for (std::size_t k = 2; k <= n; ++k) {
+        Run &older = s.runs[(s.current + kRecentRuns + 1 - k) & kRing];
+        if (older.cell == cell) {
+            std::swap(older, s.runs[s.current]);
+            return;
+        }
     }
-    ++s.runs.back().count;
+    if (n > 0)
+        s.current = std::uint8_t((s.current + 1) & kRing);
+    if (n < kRecentRuns) {
+        ++s.recent;
+    } else {
+        const Run &old = s.runs[s.current];
+        m_pending.push_back({old.cell, std::uint64_t(std::uint32_t(old.second)) << 32 | ship, old.count});
+    }
+    s.runs[s.current] = {cell, 0, second};
 }
 
 Hearing StationTally::hearing(const std::vector<std::uint64_t> &seconds)
@@ -215,23 +237,101 @@ StationDay StationTally::take(const std::vector<std::uint32_t> &order, std::vect
 // The runs of every ship merged by cell. A cell's example is its earliest fix
 // (the lowest ship on a tie), so that the figures do not hang on the order of
 // the table: only the lowest (second, ship) of a cell matters, so the runs
-// need sorting by cell alone. They are many on a day of ships roaming, and a
-// least-significant-digit radix sort does that in a few linear passes: its
-// digits are taken where cells differ at all (a station hears one corner of
-// the globe), mostly one for the latitude and one for the longitude.
+// need no order among themselves.
 void StationTally::rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range)
 {
-    m_pending.clear();
-    m_sorted.clear();
-    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    // The rows and columns the cells span, taken along.
+    std::uint32_t top = UINT32_MAX, bottom = 0, left = UINT32_MAX, right = 0;
+    const auto span = [&](std::uint64_t cell) {
+        const auto row = std::uint32_t(cell >> 32), column = std::uint32_t(cell);
+        top = std::min(top, row);
+        bottom = std::max(bottom, row);
+        left = std::min(left, column);
+        right = std::max(right, column);
+    };
+    for (Pending &p : m_pending) {
+        p.first = (p.first >> 32 << 32) | order[std::uint32_t(p.first)];
+        span(p.cell);
+    }
     for (std::size_t i = 0; i < m_shipCount; ++i) {
         const std::uint64_t ship = order[i];
-        for (const Run &r : m_ships[i].runs) {
-            // A run starts at a fix with a time: its second is never negative.
+        const Ship &s = m_ships[i];
+        // A run starts at a fix with a time: its second is never negative.
+        for (const Run &r : std::span(s.runs, s.recent)) {
             m_pending.push_back({r.cell, std::uint64_t(std::uint32_t(r.second)) << 32 | ship, r.count});
-            varying |= r.cell ^ m_pending.front().cell;
-            m_sorted.push_back({r.cell, std::uint32_t(m_sorted.size())});
+            span(r.cell);
         }
+    }
+    range.clear();
+    if (m_pending.empty())
+        return;
+    const std::uint64_t rows = std::uint64_t(bottom - top) + 1, columns = std::uint64_t(right - left) + 1;
+    if (rows <= kGridCells && columns <= kGridCells && rows * columns <= kGridCells)
+        rangeByGrid(top, left, std::size_t(rows), std::size_t(columns), range);
+    else
+        rangeBySort(range);
+}
+
+// A station hears one corner of the globe: its cells mostly fit a small
+// grid, where each run adds to its cell in place and the cells in use come
+// out in order by a walk over their bits.
+void StationTally::rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_t rows, std::size_t columns,
+                               std::vector<RangeCell> &range)
+{
+    const std::size_t cells = rows * columns;
+    if (m_grid.size() < cells) {
+        m_grid.resize(cells);
+        m_gridUsed.resize(cells / 64 + 1);
+    }
+    GridCell *grid = m_grid.data();
+    std::uint64_t *used = m_gridUsed.data();
+    const auto place = [&](std::uint64_t cell) {
+        return std::size_t(std::uint32_t(cell >> 32) - top) * columns + (std::uint32_t(cell) - left);
+    };
+    // The grid is cold and its cells come in no order: each is asked for a
+    // few runs ahead.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t runs = m_pending.size();
+    for (std::size_t i = 0; i < runs; ++i) {
+        if (i + kAhead < runs)
+            __builtin_prefetch(&grid[place(m_pending[i + kAhead].cell)]);
+        const Pending &p = m_pending[i];
+        const std::size_t at = place(p.cell);
+        const std::uint64_t bit = 1ull << (at & 63);
+        GridCell &g = grid[at];
+        if (!(used[at >> 6] & bit)) {
+            used[at >> 6] |= bit;
+            g = {p.first, p.count};
+        } else {
+            g.first = std::min(g.first, p.first);
+            g.count += p.count;
+        }
+    }
+    std::size_t inUse = 0;
+    const std::size_t words = cells / 64 + 1;
+    for (std::size_t w = 0; w < words; ++w)
+        inUse += std::size_t(std::popcount(used[w]));
+    range.reserve(inUse);
+    for (std::size_t w = 0; w < words; ++w) {
+        for (std::uint64_t bits = std::exchange(used[w], 0); bits; bits &= bits - 1) {
+            const std::size_t at = w * 64 + std::size_t(std::countr_zero(bits));
+            const std::uint64_t cell = std::uint64_t(top + at / columns) << 32 | (left + at % columns);
+            const GridCell &g = grid[at];
+            range.push_back({cell, g.count, std::uint32_t(g.first), std::int32_t(g.first >> 32)});
+        }
+    }
+}
+
+// Runs spread wide (a position far off that still passed the rules) are
+// sorted by cell instead, by a least-significant-digit radix sort in a few
+// linear passes: its digits are taken where cells differ at all.
+void StationTally::rangeBySort(std::vector<RangeCell> &range)
+{
+    m_sorted.clear();
+    std::uint64_t varying = 0; // the bits in which any cell differs from the first
+    for (const Pending &p : m_pending) {
+        varying |= p.cell ^ m_pending.front().cell;
+        m_sorted.push_back({p.cell, std::uint32_t(m_sorted.size())});
     }
     constexpr int kDigitBits = 11;
     m_sortedToo.resize(m_sorted.size());

@@ -150,18 +150,27 @@ private:
         std::uint32_t count;
         std::int32_t second;
     };
+    // How many of a ship's runs stay at hand: a fix in one of these cells
+    // joins its run (see fix()), older runs are never touched again.
+    static constexpr std::uint8_t kRecentRuns = 4;
     struct Ship
     {
         MmsiKind kind = MmsiKind::Other;
-        std::uint32_t hours = 0;
         bool hasFix = false;
+        std::uint8_t recent = 0;  // runs in `runs`, a ring
+        std::uint8_t current = 0; // the newest of them
+        std::uint32_t hours = 0;
         std::int32_t fixSecond = 0;
         double fixLatitude = 0, fixLongitude = 0;
-        std::vector<Run> runs; // plausible fixes as runs of one cell
+        Run runs[kRecentRuns];
     };
     void fix(std::size_t ship, Ship &s, std::int32_t second, double latitude, double longitude, std::uint64_t cell);
+    void newRun(std::size_t ship, Ship &s, std::int32_t second, std::uint64_t cell);
     static Hearing hearing(const std::vector<std::uint64_t> &seconds);
     void rangeOf(const std::vector<std::uint32_t> &order, std::vector<RangeCell> &range);
+    void rangeByGrid(std::uint32_t top, std::uint32_t left, std::size_t rows, std::size_t columns,
+                     std::vector<RangeCell> &range);
+    void rangeBySort(std::vector<RangeCell> &range);
 
     std::vector<Ship> m_ships; // the first m_shipCount in use
     std::size_t m_shipCount = 0;
@@ -169,21 +178,34 @@ private:
     std::array<std::uint32_t, 144> m_tenMinutes{};
     std::uint32_t m_untimed = 0;
     std::vector<RejectedFix> m_rejected;
-    // The runs of all ships at the file's end, sorted by cell.
+    // A run, from a ship's recent ones or set aside: its cell's figures.
     struct Pending
     {
         std::uint64_t cell;
         std::uint64_t first; // second << 32 | ship: the lower is the cell's example
         std::uint32_t count;
     };
+    // Runs that left their ship's recent ones, with the ship's table index
+    // (mapped to the day's order at the end); then every run of the day.
+    std::vector<Pending> m_pending;
     struct Sorted
     {
         std::uint64_t cell;
         std::uint32_t run; // in m_pending
     };
-    std::vector<Pending> m_pending;
     std::vector<Sorted> m_sorted, m_sortedToo;
     std::vector<RangeCell> m_range;
+    // The cells of a range that fits this many (2.5 degrees square) by row
+    // and column, each figure of a cell in one place, and a bit per cell in
+    // use (cleared after each day).
+    static constexpr std::uint64_t kGridCells = 1 << 16;
+    struct GridCell
+    {
+        std::uint64_t first; // as Pending's
+        std::uint32_t count;
+    };
+    std::vector<GridCell> m_grid;
+    std::vector<std::uint64_t> m_gridUsed;
 };
 
 } // namespace detail

@@ -4,6 +4,8 @@
 #include "platform/itemreader.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <span>
 #include <unordered_map>
 
@@ -13,12 +15,18 @@ namespace Module1::detail {
 // (an MMSI is at most 15 bytes in all but damaged logs, so it is its own key)
 // whose slot holds all a record changes as a rule, the count, the box and the
 // cell of the ship's last record, so that the probe is the one memory access.
-// The ship's cells, a move to another cell, and its name go to the ship's
-// ShipSummary, and everything else waits for the file's end.
+// A move to another cell goes to one list of the file's moves, a name to the
+// ship's ShipSummary, and everything else waits for the file's end.
 class ShipTable
 {
 public:
     using Note = SummaryBuilder::Note;
+    // A ship's move to another cell.
+    struct Move
+    {
+        std::uint64_t cell;
+        std::uint32_t ship; // in m_ships
+    };
 
     // A note's time bytes as StationTally's stamp. Records follow each other
     // within seconds: when only the seconds' digits differ from the last time
@@ -31,14 +39,14 @@ public:
             char text[8];
             std::memcpy(text, &time, 8);
             int second = -1;
-            if (m_minute >= 0 && std::memcmp(text, m_lastText, 6) == 0) {
+            if (m_minute >= 0 && ((time ^ m_lastText) & 0xffffffffffffull) == 0) {
                 const char a = text[6], b = text[7];
                 if (a >= '0' && a <= '5' && b >= '0' && b <= '9')
                     second = m_minute + (a - '0') * 10 + (b - '0');
             } else {
                 second = time ? secondOfDay(std::string_view(text, 8)) : -1;
                 m_minute = second < 0 ? -1 : second - second % 60;
-                std::memcpy(m_lastText, text, 8);
+                m_lastText = time;
             }
             m_lastTime = time;
             m_lastStamp = second < 0 ? kUntimedStamp : std::uint32_t(second);
@@ -46,26 +54,52 @@ public:
         return m_lastStamp | noPosition;
     }
 
-    ShipTable() { reset(); }
+    ShipTable() { resize(kSmallest); }
 
+    // The table emptied. It keeps its size from file to file: grown anew
+    // for each day of many ships, it cost a rehash and a fresh block of
+    // memory every day.
     void reset()
     {
-        m_ships.clear();
+        for (Slot &slot : m_slots)
+            slot.ship = -1;
+        clear();
+    }
+
+    // After a day of far more ships than this one the table shrinks again,
+    // so that the days after it neither keep its memory nor sweep it.
+    void fit()
+    {
+        const std::size_t needed = std::max(kSmallest, std::bit_ceil(2 * m_shipCount));
+        if (m_slots.size() > 16 * needed)
+            resize(needed);
+    }
+
+    void clear()
+    {
+        m_shipCount = 0;
         m_station.reset();
         m_longKeys.clear();
+        m_moves.clear();
         m_lastTime = 0;
         m_lastStamp = kUntimedStamp;
         m_minute = -1;
-        m_slots.assign(1024, Slot{});
-        m_mask = m_slots.size() - 1;
-        m_shift = 64 - 10;
     }
 
     // The notes of a batch, consuming its texts in their order.
     void add(const Note *notes, std::size_t count, const std::vector<std::string> &texts)
     {
         std::size_t text = 0;
-        for (const Note &n : std::span(notes, count)) {
+        // A table grown beyond its smallest size holds more ships than the
+        // caches keep at hand (a few dozen, as a rule, fit them).
+        const bool many = m_slots.size() > kSmallest;
+        for (std::size_t i = 0; i < count; ++i) {
+            // The slot of a note some way ahead is asked for now: the table
+            // is cold when a file's notes arrive, and waiting for each slot
+            // in turn was a third of the time here on a day of many ships.
+            if (many && i + kAhead < count)
+                __builtin_prefetch(&m_slots[home(notes[i + kAhead].low, notes[i + kAhead].high)]);
+            const Note &n = notes[i];
             if (!(n.high & SummaryBuilder::kFlags)) [[likely]] {
                 const double lat = n.latitude, lon = n.longitude;
                 const std::uint64_t cell = cellKey(cellOf(lat), cellOf(lon));
@@ -107,27 +141,47 @@ public:
     // figures of the file; the table is left empty.
     std::vector<ShipSummary> take(StationDay &station)
     {
-        for (const Slot &slot : m_slots)
+        // Settled and emptied in one pass.
+        for (Slot &slot : m_slots) {
             settle(slot);
+            slot.ship = -1;
+        }
         for (const auto &[key, slot] : m_longKeys)
             settle(slot);
-        for (std::size_t i = 0; i < m_ships.size(); ++i) {
-            std::vector<std::uint64_t> &cells = m_cells[i];
-            std::sort(cells.begin(), cells.end());
-            m_ships[i].cells.assign(cells.begin(), std::unique(cells.begin(), cells.end()));
-        }
+        const std::size_t count = m_shipCount;
+        groupCells();
         const std::vector<std::uint32_t> byMmsi = orderByMmsi();
-        std::vector<std::uint32_t> order(m_ships.size());
-        std::vector<ShipSummary> ships(m_ships.size());
-        for (std::size_t i = 0; i < byMmsi.size(); ++i) {
-            order[byMmsi[i]] = std::uint32_t(i);
-            ships[i] = std::move(m_ships[byMmsi[i]]);
+        std::vector<std::uint32_t> order(count);
+        // Each made in place as it is filled, not all cleared beforehand and
+        // written again (a day of many ships is a block of some 100 KB).
+        std::vector<ShipSummary> ships;
+        ships.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t index = byMmsi[i];
+            order[index] = std::uint32_t(i);
+            Ship &ship = m_ships[index];
+            ShipSummary &s = ships.emplace_back();
+            if (ship.longMmsi.empty())
+                s.mmsi = keyText(ship.low, ship.high);
+            else
+                s.mmsi = std::move(ship.longMmsi);
+            s.records = ship.records;
+            s.minLatitude = ship.minLatitude;
+            s.maxLatitude = ship.maxLatitude;
+            s.minLongitude = ship.minLongitude;
+            s.maxLongitude = ship.maxLongitude;
+            if (!ship.lastName.empty())
+                s.lastName = std::move(ship.lastName);
+            std::uint64_t *first = m_shipCells.data() + m_cellStart[index], *last = m_shipCells.data() + m_cellStart[index + 1];
+            sortCells(first, last);
+            s.cells.assign(first, std::unique(first, last));
         }
-        std::vector<std::uint32_t> hours(ships.size());
+        std::vector<std::uint32_t> hours(count);
         station = m_station.take(order, hours);
-        for (std::size_t i = 0; i < ships.size(); ++i)
+        for (std::size_t i = 0; i < count; ++i)
             ships[i].hours = hours[i];
-        reset();
+        fit();
+        clear();
         return ships;
     }
 
@@ -135,15 +189,40 @@ private:
     // The indices of m_ships in the order of their MMSIs as strings. An MMSI
     // of up to 15 bytes compares as two big-endian numbers, its length in the
     // last byte (a shorter MMSI is a prefix padded with zeros, and comes first
-    // on a tie, as with strings): cheaper than comparing the strings.
+    // on a tie, as with strings): cheaper than comparing the strings. Its key
+    // holds just that, in the other byte order.
     std::vector<std::uint32_t> orderByMmsi() const
     {
-        std::vector<std::uint32_t> order(m_ships.size());
+        std::vector<std::uint32_t> order(m_shipCount);
         if (!m_longKeys.empty()) {
-            for (std::size_t i = 0; i < order.size(); ++i)
+            std::vector<std::string> mmsis(m_shipCount);
+            for (std::size_t i = 0; i < order.size(); ++i) {
+                const Ship &s = m_ships[i];
                 order[i] = std::uint32_t(i);
-            std::sort(order.begin(), order.end(),
-                      [&](std::uint32_t a, std::uint32_t b) { return m_ships[a].mmsi < m_ships[b].mmsi; });
+                mmsis[i] = s.longMmsi.empty() ? keyText(s.low, s.high) : s.longMmsi;
+            }
+            std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return mmsis[a] < mmsis[b]; });
+            return order;
+        }
+        if (std::vector<std::uint64_t> packed = packedKeys(); !packed.empty()) {
+            // Sorted by a radix sort of the 36 bits in four passes: no
+            // comparison to mispredict, a linear pass each.
+            constexpr int kDigitBits = 9;
+            std::vector<std::uint64_t> other(packed.size());
+            std::uint64_t *from = packed.data(), *to = other.data();
+            for (int shift = 20; shift < 56; shift += kDigitBits) {
+                std::array<std::uint32_t, 1 << kDigitBits> counts{};
+                for (const std::uint64_t key : std::span(from, packed.size()))
+                    ++counts[(key >> shift) & ((1 << kDigitBits) - 1)];
+                std::uint32_t start = 0;
+                for (std::uint32_t &c : counts)
+                    start += std::exchange(c, start);
+                for (const std::uint64_t key : std::span(from, packed.size()))
+                    to[counts[(key >> shift) & ((1 << kDigitBits) - 1)]++] = key;
+                std::swap(from, to);
+            }
+            for (std::size_t i = 0; i < packed.size(); ++i)
+                order[i] = std::uint32_t(from[i] & (kPackedShips - 1));
             return order;
         }
         struct Key
@@ -151,17 +230,10 @@ private:
             std::uint64_t high, low;
             std::uint32_t ship;
         };
-        std::vector<Key> keys(m_ships.size());
+        std::vector<Key> keys(m_shipCount);
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            const std::string &mmsi = m_ships[i].mmsi;
-            unsigned char bytes[16] = {};
-            std::memcpy(bytes, mmsi.data(), mmsi.size());
-            std::uint64_t high = 0, low = 0;
-            for (int b = 0; b < 8; ++b) {
-                high = high << 8 | bytes[b];
-                low = low << 8 | bytes[b + 8];
-            }
-            keys[i] = {high, low | mmsi.size(), std::uint32_t(i)};
+            const Ship &s = m_ships[i];
+            keys[i] = {bigEndian(s.low), bigEndian(s.high), std::uint32_t(i)};
         }
         std::sort(keys.begin(), keys.end(),
                   [](const Key &a, const Key &b) { return a.high != b.high ? a.high < b.high : a.low < b.low; });
@@ -169,6 +241,52 @@ private:
             order[i] = keys[i].ship;
         return order;
     }
+
+    // Nine-byte MMSIs of digits, as a rule all of a day's: a byte from '0' to
+    // '?' orders as its low four bits, so the nine of them make a 36-bit
+    // number in the order of the strings, and each ship one number to sort,
+    // with its index in the low bits. Empty for any other day.
+    static constexpr std::uint64_t kPackedShips = 1 << 20;
+    std::vector<std::uint64_t> packedKeys() const
+    {
+        if (m_shipCount >= kPackedShips)
+            return {};
+        std::vector<std::uint64_t> packed(m_shipCount);
+        for (std::size_t i = 0; i < m_shipCount; ++i) {
+            const Ship &s = m_ships[i];
+            if ((s.low & 0xf0f0f0f0f0f0f0f0u) != 0x3030303030303030u || (s.high & ~std::uint64_t(0xf)) != (9ull << 56 | 0x30))
+                return {};
+            std::uint64_t x = bigEndian(s.low) & 0x0f0f0f0f0f0f0f0fu;
+            x = (x | x >> 4) & 0x00ff00ff00ff00ffu;
+            x = (x | x >> 8) & 0x0000ffff0000ffffu;
+            x = (x | x >> 16) & 0x00000000ffffffffu;
+            packed[i] = (x << 4 | (s.high & 0xf)) << 20 | i;
+        }
+        return packed;
+    }
+
+    // The MMSI of a key of up to kLongKey bytes: the bytes, the length last.
+    static std::string keyText(std::uint64_t low, std::uint64_t high)
+    {
+        char bytes[16];
+        std::memcpy(bytes, &low, 8);
+        std::memcpy(bytes + 8, &high, 8);
+        return std::string(bytes, std::size_t(high >> 56));
+    }
+
+    // The eight bytes of a key word as a big-endian number.
+    static std::uint64_t bigEndian(std::uint64_t word)
+    {
+        unsigned char bytes[8];
+        std::memcpy(bytes, &word, 8);
+        std::uint64_t v = 0;
+        for (unsigned char b : bytes)
+            v = v << 8 | b;
+        return v;
+    }
+
+    static constexpr std::size_t kAhead = 8; // notes, see add()
+    static constexpr std::size_t kSmallest = 1024; // slots
 
     // One cache line. The count is the low 32 bits of the ship's records,
     // the rest carried in its ShipSummary.
@@ -192,7 +310,7 @@ private:
     {
         if (slot.ship < 0)
             return;
-        ShipSummary &s = m_ships[std::size_t(slot.ship)];
+        Ship &s = m_ships[std::size_t(slot.ship)];
         s.records += slot.records;
         s.minLatitude = slot.minLatitude;
         s.maxLatitude = slot.maxLatitude;
@@ -214,10 +332,43 @@ private:
             m_ships[std::size_t(slot.ship)].records += 1ll << 32;
     }
 
-    [[gnu::noinline]] void moved(Slot &slot, std::uint64_t cell)
+    void moved(Slot &slot, std::uint64_t cell)
     {
         slot.lastCell = cell;
-        m_cells[std::size_t(slot.ship)].push_back(cell);
+        m_moves.push_back({cell, std::uint32_t(slot.ship)});
+    }
+
+    // Every ship's moves in m_shipCells, from m_cellStart[ship] on: counted,
+    // then placed.
+    void groupCells()
+    {
+        const std::size_t count = m_shipCount;
+        m_cellStart.assign(count + 1, 0);
+        for (const Move &m : m_moves)
+            ++m_cellStart[m.ship + 1];
+        for (std::size_t i = 0; i < count; ++i)
+            m_cellStart[i + 1] += m_cellStart[i];
+        m_cellNext.assign(m_cellStart.begin(), m_cellStart.end() - 1);
+        m_shipCells.resize(m_moves.size());
+        for (const Move &m : m_moves)
+            m_shipCells[m_cellNext[m.ship]++] = m.cell;
+    }
+
+    // Most ships visit a few cells a day: an insertion sort beats the
+    // general one on those.
+    static void sortCells(std::uint64_t *first, std::uint64_t *last)
+    {
+        if (last - first > 16) {
+            std::sort(first, last);
+            return;
+        }
+        for (std::uint64_t *i = first + 1; i < last; ++i) {
+            const std::uint64_t cell = *i;
+            std::uint64_t *j = i;
+            for (; j > first && j[-1] > cell; --j)
+                *j = j[-1];
+            *j = cell;
+        }
     }
 
     // A ship's first record, or any record of a ship with a long MMSI.
@@ -250,7 +401,7 @@ private:
     {
         const auto [it, isNew] = m_longKeys.try_emplace(mmsi);
         if (isNew) {
-            it->second.ship = newShip(mmsi);
+            it->second.ship = newShip(0, 0, mmsi);
             inserted = true;
         }
         return it->second;
@@ -266,7 +417,7 @@ private:
                 return m_slots[i];
         }
         // At most half full, so that a probe stays short.
-        if ((m_ships.size() + 1) * 2 > m_slots.size()) {
+        if ((m_shipCount + 1) * 2 > m_slots.size()) {
             grow();
             for (i = home(low, high); m_slots[i].ship >= 0;)
                 i = (i + 1) & m_mask;
@@ -274,24 +425,41 @@ private:
         Slot &slot = m_slots[i];
         slot.low = low;
         slot.high = high;
-        const std::size_t length = std::size_t(high >> 56);
-        char bytes[16];
-        std::memcpy(bytes, &low, 8);
-        std::memcpy(bytes + 8, &high, 8);
-        slot.ship = newShip(std::string(bytes, length));
+        slot.records = 0;
+        slot.ship = newShip(low, high, {});
         inserted = true;
         return slot;
     }
 
-    int newShip(const std::string &mmsi)
+    // A ship's place in m_ships, whose entries are kept from file to file
+    // with their strings' buffers.
+    int newShip(std::uint64_t low, std::uint64_t high, const std::string &longMmsi)
     {
-        m_ships.emplace_back();
-        m_ships.back().mmsi = mmsi;
-        m_station.addShip(mmsi);
-        if (m_cells.size() < m_ships.size())
-            m_cells.emplace_back();
-        m_cells[m_ships.size() - 1].clear();
-        return int(m_ships.size() - 1);
+        if (m_shipCount == m_ships.size())
+            m_ships.emplace_back();
+        Ship &s = m_ships[m_shipCount];
+        s.low = low;
+        s.high = high;
+        if (longMmsi.empty())
+            s.longMmsi.clear();
+        else
+            s.longMmsi = longMmsi;
+        s.lastName.clear();
+        s.records = 0;
+        char bytes[16];
+        std::memcpy(bytes, &low, 8);
+        std::memcpy(bytes + 8, &high, 8);
+        m_station.addShip(longMmsi.empty() ? std::string_view(bytes, std::size_t(high >> 56)) : std::string_view(longMmsi));
+        return int(m_shipCount++);
+    }
+
+    // Empty, with `size` (a power of two) slots.
+    void resize(std::size_t size)
+    {
+        m_slots.assign(size, Slot{});
+        m_slots.shrink_to_fit();
+        m_mask = size - 1;
+        m_shift = 64 - std::countr_zero(size);
     }
 
     void grow()
@@ -310,12 +478,25 @@ private:
         }
     }
 
-    std::vector<ShipSummary> m_ships; // counts, boxes and cells filled in at the end
-    // Each ship's moves to another cell, by m_ships's index. The lists are
-    // kept from file to file, so that a ship costs one allocation, the
-    // summary's own copy of its sorted cells, whether it moves a few times a
-    // day or hundreds.
-    std::vector<std::vector<std::uint64_t>> m_cells;
+    // A ship of the file: what its slot does not hold, and the slot's figures
+    // at the end.
+    struct Ship
+    {
+        std::uint64_t low = 0, high = 0; // the slot's key
+        std::string longMmsi; // an MMSI of over kLongKey bytes, else empty
+        std::string lastName;
+        long long records = 0;
+        double minLatitude = 0, maxLatitude = 0, minLongitude = 0, maxLongitude = 0;
+    };
+    std::vector<Ship> m_ships; // the first m_shipCount in use
+    std::size_t m_shipCount = 0;
+    // Every move of a ship to another cell, in one list kept from file to
+    // file: a ship then costs one allocation, the summary's own copy of its
+    // sorted cells, whether it moves a few times a day or hundreds.
+    std::vector<Move> m_moves;
+    // The moves by ship at the file's end: where each ship's start in m_shipCells.
+    std::vector<std::size_t> m_cellStart, m_cellNext;
+    std::vector<std::uint64_t> m_shipCells;
     std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
     int m_shift = 0; // 64 - log2 of the table's size
@@ -323,7 +504,7 @@ private:
     StationTally m_station;
     std::uint64_t m_lastTime = 0; // see stampOf()
     std::uint32_t m_lastStamp = kUntimedStamp;
-    char m_lastText[8] = {};
+    std::uint64_t m_lastText = 0; // a note's time bytes, as in m_lastTime
     int m_minute = -1; // of m_lastText, when it is a time of day
 };
 

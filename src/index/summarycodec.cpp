@@ -20,17 +20,23 @@ namespace {
 // time a warm year's pass took on days of many ships and cells.
 constexpr char kMagic[4] = {'V', 'D', 'S', '4'};
 
-// Into a buffer of its own through a pointer: a day's summary is thousands
-// of single bytes and small fixed-size numbers, and each write then costs a
-// store or two and one check for room, where a std::string's appends cost a
-// call to memcpy each.
+// Into the QByteArray that is the result, through a pointer: a day's summary
+// is thousands of single bytes and small fixed-size numbers, and each write
+// then costs a store or two and one check for room, where a QByteArray's
+// appends cost a call each. The buffer is sized from the summary up front, so
+// that a day of many ships is neither copied on growing nor at the end.
 class Writer
 {
 public:
-    Writer() { grow(1 << 16); }
+    explicit Writer(std::size_t estimate) { grow(estimate); }
 
-    const char *data() const { return m_buffer.get(); }
-    std::size_t size() const { return std::size_t(m_at - m_buffer.get()); }
+    const char *data() const { return m_bytes.constData(); }
+    std::size_t size() const { return std::size_t(m_at - m_bytes.data()); }
+    QByteArray take()
+    {
+        m_bytes.truncate(qsizetype(size()));
+        return std::move(m_bytes);
+    }
 
     void bytes(const char *data, std::size_t size)
     {
@@ -41,76 +47,125 @@ public:
     template <typename T>
     void raw(T value)
     {
-        char bytes[sizeof(T)];
-        std::memcpy(bytes, &value, sizeof(T));
-        if constexpr (std::endian::native == std::endian::big)
-            std::reverse(bytes, bytes + sizeof(T));
         room(sizeof(T));
-        std::memcpy(m_at, bytes, sizeof(T));
-        m_at += sizeof(T);
+        m_at = putRaw(m_at, value);
     }
     void text(const std::string &s)
     {
-        raw(std::uint32_t(s.size()));
-        // Mostly an MMSI and an empty name: bytes one at a time beat a call.
-        room(s.size());
-        if (s.size() <= 16) {
-            for (char c : s)
-                *m_at++ = c;
-        } else {
-            std::memcpy(m_at, s.data(), s.size());
-            m_at += s.size();
-        }
+        room(4 + std::max<std::size_t>(s.size(), 16));
+        m_at = putText(m_at, s);
     }
     void varint(std::uint64_t v)
     {
         room(kMaxVarint);
-        put(v);
+        m_at = put(m_at, v);
     }
     void signedVarint(std::int64_t v) { varint(zigzag(v)); }
-    // Cells as steps from the previous one: a day's track moves a cell or two
-    // at a time, so most take two bytes.
-    void cells(const std::vector<std::uint64_t> &cells)
+    // One ship, with one check for room.
+    void ship(const Module1::ShipSummary &s)
     {
-        raw(std::uint32_t(cells.size()));
-        room(cells.size() * 2 * kMaxVarint);
+        room(4 + std::max<std::size_t>(s.mmsi.size(), 16) + 8 + 4 * 8 + 4 + std::max<std::size_t>(s.lastName.size(), 16) +
+             4 + s.cells.size() * 2 * kMaxStep + kMaxVarint);
+        char *at = putText(m_at, s.mmsi);
+        at = putRaw(at, std::int64_t(s.records));
+        at = putRaw(at, s.minLatitude);
+        at = putRaw(at, s.maxLatitude);
+        at = putRaw(at, s.minLongitude);
+        at = putRaw(at, s.maxLongitude);
+        at = putText(at, s.lastName);
+        // Cells as steps from the previous one: a day's track moves a cell or
+        // two at a time, so most take two bytes.
+        at = putRaw(at, std::uint32_t(s.cells.size()));
         std::int64_t lat = 0, lon = 0;
-        for (std::uint64_t cell : cells) {
+        for (std::uint64_t cell : s.cells) {
             const std::int64_t la = Module1::cellLatitude(cell), lo = Module1::cellLongitude(cell);
-            put(zigzag(la - lat));
-            put(zigzag(lo - lon));
+            at = put(at, zigzag(la - lat));
+            at = put(at, zigzag(lo - lon));
             lat = la;
             lon = lo;
         }
+        m_at = put(at, s.hours);
     }
     // The range's cells, each a step from the previous one and its figures.
     void range(const std::vector<Module1::RangeCell> &range)
     {
         varint(range.size());
-        room(range.size() * 5 * kMaxVarint);
+        constexpr std::size_t kMaxCell = 2 * kMaxStep + 3 * kMaxVarint;
+        char *at = m_at;
         std::int64_t lat = 0, lon = 0;
         for (const Module1::RangeCell &c : range) {
+            if (std::size_t(m_end - at) < kMaxCell) [[unlikely]] {
+                m_at = at;
+                room(kMaxCell);
+                at = m_at;
+            }
             const std::int64_t la = Module1::cellLatitude(c.cell), lo = Module1::cellLongitude(c.cell);
-            put(zigzag(la - lat));
-            put(zigzag(lo - lon));
+            at = put(at, zigzag(la - lat));
+            at = put(at, zigzag(lo - lon));
             lat = la;
             lon = lo;
-            put(c.count);
-            put(c.ship);
-            put(std::uint64_t(c.second));
+            at = put(at, c.count);
+            at = put(at, c.ship);
+            at = put(at, std::uint64_t(c.second));
         }
+        m_at = at;
     }
 
-private:
     static constexpr std::size_t kMaxVarint = 10;
+    // A step between two cells' rows or columns: 33 bits, zigzagged 34.
+    static constexpr std::size_t kMaxStep = 5;
 
+private:
     static std::uint64_t zigzag(std::int64_t v) { return (std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63); }
-    // A varint where room() has been made.
-    void put(std::uint64_t v)
+    // Writes where room has been made, each returning where the next goes:
+    // through a local pointer rather than m_at, which a store of a char
+    // could change as far as the compiler knows, so that it would be loaded
+    // and stored again around every byte. A varint, or a fixed-size number.
+    static char *put(char *at, std::uint64_t v)
     {
+        // Steps, counts, ships and seconds of a day take one to three bytes:
+        // those without a loop.
+        if (v < 1u << 7) {
+            *at = char(v);
+            return at + 1;
+        }
+        if (v < 1u << 14) {
+            at[0] = char(v | 0x80);
+            at[1] = char(v >> 7);
+            return at + 2;
+        }
+        if (v < 1u << 21) {
+            at[0] = char(v | 0x80);
+            at[1] = char(v >> 7 | 0x80);
+            at[2] = char(v >> 14);
+            return at + 3;
+        }
         for (; v >= 0x80; v >>= 7)
-            *m_at++ = char(v | 0x80);
-        *m_at++ = char(v);
+            *at++ = char(v | 0x80);
+        *at++ = char(v);
+        return at;
+    }
+    template <typename T>
+    static char *putRaw(char *at, T value)
+    {
+        char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        if constexpr (std::endian::native == std::endian::big)
+            std::reverse(bytes, bytes + sizeof(T));
+        std::memcpy(at, bytes, sizeof(T));
+        return at + sizeof(T);
+    }
+    // Room for max(size, 16) bytes after the length: mostly an MMSI and an
+    // empty name, copied as 16 bytes at once. A std::string's buffer always
+    // holds at least 16 (its small-string room or more).
+    static char *putText(char *at, const std::string &s)
+    {
+        at = putRaw(at, std::uint32_t(s.size()));
+        if (s.size() <= 16)
+            std::memcpy(at, s.data(), 16);
+        else
+            std::memcpy(at, s.data(), s.size());
+        return at + s.size();
     }
     void room(std::size_t n)
     {
@@ -119,17 +174,14 @@ private:
     }
     void grow(std::size_t n)
     {
-        const std::size_t used = size();
-        const std::size_t capacity = std::max(2 * std::size_t(m_end - m_buffer.get()), used + n);
-        std::unique_ptr<char[]> bigger(new char[capacity]);
-        if (used)
-            std::memcpy(bigger.get(), m_buffer.get(), used);
-        m_buffer = std::move(bigger);
-        m_at = m_buffer.get() + used;
-        m_end = m_buffer.get() + capacity;
+        const std::size_t used = m_bytes.isNull() ? 0 : size();
+        const std::size_t capacity = std::max(2 * std::size_t(m_bytes.size()), used + n);
+        m_bytes.resize(qsizetype(capacity));
+        m_at = m_bytes.data() + used;
+        m_end = m_bytes.data() + capacity;
     }
 
-    std::unique_ptr<char[]> m_buffer;
+    QByteArray m_bytes;
     char *m_at = nullptr;
     char *m_end = nullptr;
 };
@@ -343,9 +395,30 @@ std::uint64_t summaryChecksum(const char *data, std::size_t size)
     return h;
 }
 
+namespace {
+
+// Enough room for a summary as a rule, so that the buffer is made once: what
+// it takes as a rule, an eighth more, and the most any one write checks for.
+std::size_t sizeEstimate(const DaySummary &d)
+{
+    std::size_t size = 64 + d.firstTime.size() + d.lastTime.size() + d.name.size() + d.longitude.size() +
+                       d.latitude.size() + d.speed.size();
+    std::size_t largest = 0;
+    for (const ShipSummary &s : d.ships) {
+        size += 64 + s.mmsi.size() + s.lastName.size() + s.cells.size() * 3;
+        largest = std::max(largest, s.mmsi.size() + s.lastName.size() + s.cells.size() * 2 * Writer::kMaxStep);
+    }
+    const Module1::StationDay &st = d.station;
+    size += 144 * 2 + 64 + (st.all.gaps.size() + st.nonFixed.gaps.size()) * 6 + st.range.size() * 12 +
+            st.rejected.size() * 30;
+    return size + size / 8 + largest + 128;
+}
+
+} // namespace
+
 QByteArray encodeSummary(const DaySummary &d)
 {
-    Writer w;
+    Writer w(sizeEstimate(d));
     w.bytes(kMagic, 4);
     w.raw(std::uint32_t(Module1::kSummaryRules));
     w.raw(std::uint8_t((d.hasItems ? 1 : 0) | (d.setsTime ? 2 : 0) | (d.firstTimeReplaced ? 4 : 0) |
@@ -353,20 +426,11 @@ QByteArray encodeSummary(const DaySummary &d)
     for (const std::string *s : {&d.firstTime, &d.lastTime, &d.name, &d.longitude, &d.latitude, &d.speed})
         w.text(*s);
     w.raw(std::uint32_t(d.ships.size()));
-    for (const ShipSummary &s : d.ships) {
-        w.text(s.mmsi);
-        w.raw(std::int64_t(s.records));
-        w.raw(s.minLatitude);
-        w.raw(s.maxLatitude);
-        w.raw(s.minLongitude);
-        w.raw(s.maxLongitude);
-        w.text(s.lastName);
-        w.cells(s.cells);
-        w.varint(s.hours);
-    }
+    for (const ShipSummary &s : d.ships)
+        w.ship(s);
     station(w, d.station);
     w.raw(summaryChecksum(w.data(), w.size()));
-    return QByteArray(w.data(), qsizetype(w.size()));
+    return w.take();
 }
 
 std::unique_ptr<DaySummary> decodeSummary(const QByteArray &bytes)

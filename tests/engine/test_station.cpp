@@ -176,6 +176,80 @@ private slots:
         QVERIFY(decodedCount > blob.size()); // the damage reached the figures, not only the checks
     }
 
+    // A ship's runs beyond its last few, a cell's example on a tie, and a
+    // ship's many cells come out alike whether the day's range is compact or
+    // spread over the globe by one far fix.
+    void rangeCompactOrSpread()
+    {
+        QByteArray log = logRecord(at(0, 0), "431000002", {}, "34.005", "131.005");
+        // Five cells east a minute apart, then back to the first after it has
+        // left the ship's recent runs.
+        for (int m = 0; m < 6; ++m)
+            log += logRecord(at(0, m), "431000001", {}, "34.005", QByteArray::number(131.005 + 0.01 * m, 'f', 3));
+        log += logRecord(at(0, 10), "431000001", {}, "34.005", "131.005");
+        log += logRecord(at(0, 11), "431000001", {}, "34.005", "131.005");
+        // Twenty cells in no order, each fix too long after the last for a
+        // speed, and a record without a position.
+        std::vector<std::uint64_t> wandered;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray lat = QByteArray::number(33.0 + 0.01 * ((i * 7) % 20), 'f', 4);
+            log += logRecord(at(1 + i * 31 / 60, i * 31 % 60), "431000005", {}, lat, "130.5");
+            wandered.push_back(cellKey(cellOf(lat.toDouble()), cellOf(130.5)));
+        }
+        log += logRecord(at(12, 0), "431000005");
+        wandered.push_back(cellKey(0, 0));
+        std::sort(wandered.begin(), wandered.end());
+        writeLog("20110408_AIS_FMT.log", log);
+        writeLog("20110409_AIS_FMT.log", log + logRecord(at(13, 0), "431000009", {}, "-10.005", "-50.005"));
+
+        // Read once with the index, which keeps the ships' cells too.
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        setDayIndex(&index);
+        read("20110408", "20110409");
+        setDayIndex(nullptr);
+        const auto compactStored = index.lookup("../logs/", "20110408_AIS_FMT.log").summary;
+        const auto spreadStored = index.lookup("../logs/", "20110409_AIS_FMT.log").summary;
+        QVERIFY(compactStored && spreadStored);
+        const DaySummary &compact = *compactStored, &spread = *spreadStored;
+        QCOMPARE(compact.ships[2].cells, wandered);
+        QCOMPARE(spread.ships[2].cells, wandered);
+        const RangeCell &first = compact.station.range[20];
+        QCOMPARE(std::tuple(first.cell, first.count, first.ship, first.second),
+                 std::tuple(cellKey(3400, 13100), 4u, 0u, 0));
+        QCOMPARE(compact.station.range.size(), std::size_t(20 + 6));
+        QCOMPARE(spread.station.range.size(), compact.station.range.size() + 1);
+        QCOMPARE(cellLatitude(spread.station.range[0].cell), -1001);
+        QVERIFY(std::equal(compact.station.range.begin(), compact.station.range.end(), spread.station.range.begin() + 1));
+    }
+
+    // The table of ships a day of very many leaves behind serves, and then
+    // shrinks for, the ordinary days after it.
+    void aDayOfManyShipsChangesNoOtherDay()
+    {
+        QByteArray many;
+        for (int i = 0; i < 9000; ++i)
+            many += logRecord(at(i / 3600, i / 60 % 60, i % 60), QByteArray::number(431000000 + i * 7), {}, "34.1", "131.1");
+        const QByteArray ordinary = logRecord(at(0, 0), kShip, {}, "34.005", "131.005") +
+                                    logRecord(at(0, 1), "431000002", "NAMED", "34.015", "131.005") +
+                                    logRecord(at(0, 2), kShip, {}, "34.025", "131.015");
+        writeLog("20110410_AIS_FMT.log", many);
+        writeLog("20110411_AIS_FMT.log", ordinary);
+        writeLog("20110412_AIS_FMT.log", ordinary);
+        QTemporaryDir cache;
+        SettledIndex index(cache.path());
+        setDayIndex(&index);
+        read("20110410", "20110412");
+        setDayIndex(nullptr);
+        const auto manyShips = index.lookup("../logs/", "20110410_AIS_FMT.log").summary;
+        const auto inTheLargeTable = index.lookup("../logs/", "20110411_AIS_FMT.log").summary;
+        const auto inTheShrunkTable = index.lookup("../logs/", "20110412_AIS_FMT.log").summary;
+        QVERIFY(manyShips && inTheLargeTable && inTheShrunkTable);
+        QCOMPARE(manyShips->ships.size(), std::size_t(9000));
+        QCOMPARE(inTheLargeTable->ships.size(), std::size_t(2));
+        QCOMPARE(Index::encodeSummary(*inTheLargeTable), Index::encodeSummary(*inTheShrunkTable));
+    }
+
     // A Search with an area on hands the summary numbers, not texts: the
     // figures it leaves in the index are those a report's own reading makes.
     void figuresOfASearchWithAreasAreThoseOfReading()
