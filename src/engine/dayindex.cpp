@@ -77,7 +77,6 @@ void deliver(const FinishedFile &file, DaySummary &&summary)
         CollectedDay day{file.fileName, summary};
         for (ShipSummary &s : day.summary.ships)
             std::vector<std::uint64_t>().swap(s.cells);
-        day.summary.prepared.clear();
         g_collectedDays->push_back(std::move(day));
     }
     if (file.store && g_index)
@@ -498,12 +497,12 @@ void finishFile(const QString &fileName, bool readToEnd, bool hasItems)
         // The summary before this one, long since sorted out: a whole file
         // was read meanwhile.
         storeFinishedSummary();
-        g_builder.finishLater(hasItems, record, g_timeReplaced, store ? g_index : nullptr);
+        g_builder.finishLater(hasItems, record, g_timeReplaced);
         g_finished = file;
     } else if (file.collect) {
-        deliver(file, g_builder.finish(hasItems, record, g_timeReplaced, store ? g_index : nullptr));
+        deliver(file, g_builder.finish(hasItems, record, g_timeReplaced));
     } else {
-        g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced, g_index));
+        g_index->store(logFolder, fileName, g_builder.finish(hasItems, record, g_timeReplaced));
     }
 }
 

@@ -97,8 +97,6 @@ struct DaySummary
     std::vector<ShipSummary> ships; // sorted by mmsi
     // What the file says about the receiving station (station.h).
     StationDay station;
-    // What the store made of it in DayIndex::prepare(), if anything.
-    QByteArray prepared;
 
     const ShipSummary *find(std::string_view mmsi) const;
 };
@@ -130,11 +128,6 @@ public:
         store(folder, fileName, summary);
     }
     virtual void flush() {}
-    // Called on the summary builder's thread with each summary it makes,
-    // before store() gets it: the work a store needs no database for (the
-    // encoding), kept off the thread that reads. It runs alongside lookup()
-    // and store() and must touch nothing they use.
-    virtual void prepare(DaySummary &summary) const { (void)summary; }
 };
 
 // The index the passes use; null (the default) reads every file.

@@ -553,11 +553,10 @@ void SummaryBuilder::separator(bool firstItem, std::size_t itemSize, const std::
     }
 }
 
-void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index)
+void SummaryBuilder::finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced)
 {
     // The other thread completes m_finished; this one touches it again only
     // in result(), once the other is done with it.
-    m_preparer = index;
     DaySummary &d = m_finished;
     d = std::move(m_summary);
     d.hasItems = hasItems;
@@ -701,8 +700,6 @@ void SummaryBuilder::run()
             m_table->add(batch->notes.data(), batch->count, batch->texts);
             if (batch->end == Batch::End::Finish) {
                 m_finished.ships = m_table->take(m_finished.station);
-                if (m_preparer)
-                    m_preparer->prepare(m_finished);
             }
         }
         const bool finished = batch->end == Batch::End::Finish;

@@ -96,16 +96,15 @@ public:
     bool usable() const { return m_usable; }
 
     // The file read to its end: its summary, once the other thread has
-    // caught up with it and handed it to `index`'s prepare() (when given).
-    // `r` is the record the file leaves behind.
-    DaySummary finish(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index)
+    // caught up with it. `r` is the record the file leaves behind.
+    DaySummary finish(bool hasItems, const CurrentRecord &r, bool timeReplaced)
     {
-        finishLater(hasItems, r, timeReplaced, index);
+        finishLater(hasItems, r, timeReplaced);
         return result();
     }
     // The same in two steps, so that the reader can go on with the next file
     // while the other thread sorts out this one's ships.
-    void finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced, const DayIndex *index);
+    void finishLater(bool hasItems, const CurrentRecord &r, bool timeReplaced);
     DaySummary result();
     // The file was not read to its end: what was noted is dropped.
     void discard();
@@ -173,7 +172,6 @@ private:
     std::vector<std::unique_ptr<Batch>> m_free; // back from it
     int m_batches = 0;                          // made so far
     bool m_resultReady = false;
-    const DayIndex *m_preparer = nullptr;
     bool m_quit = false;
     std::unique_ptr<ShipTable> m_table; // the other thread's alone
     std::thread m_thread;

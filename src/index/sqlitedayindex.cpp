@@ -337,7 +337,7 @@ void SqliteDayIndex::store(const QString &folder, const QString &fileName, const
     if (!db->opened)
         return;
     QSqlQuery &q = *db->insert;
-    bindRow(q, fileName, after, summary.prepared.isEmpty() ? encodeSummary(summary) : summary.prepared);
+    bindRow(q, fileName, after, encodeSummary(summary));
     if (q.exec())
         m_outcome = Outcome::Stored;
     else
@@ -364,11 +364,8 @@ void SqliteDayIndex::storeLater(const QString &folder, const QString &fileName, 
     // Encoded on the writing thread, which waits on the disk most of the
     // time: the summary builder's thread is the busier, and a first pass
     // over many ships waits on it.
-    QByteArray prepared = std::move(summary.prepared);
-    std::shared_ptr<const Module1::DaySummary> raw;
-    if (prepared.isEmpty())
-        raw = std::make_shared<const Module1::DaySummary>(std::move(summary));
-    m_writer->add({db->path, fileName, after, std::move(prepared), std::move(raw)});
+    m_writer->add({db->path, fileName, after, QByteArray(),
+                   std::make_shared<const Module1::DaySummary>(std::move(summary))});
 }
 
 void SqliteDayIndex::flush()
