@@ -103,6 +103,26 @@ inline bool fourDecimals(const char *p, std::size_t n, std::uint64_t &mantissa)
     return true;
 }
 
+
+// "digits[.digits]" from `p` on, as one integer of all its digits, with how
+// many stand before the point and after it; `p` stops at the first character
+// that is not part of it.
+inline std::uint64_t decimalDigits(const char *&p, const char *end, long &wholeDigits, long &fraction)
+{
+    std::uint64_t mantissa = 0;
+    const char *const whole = p;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    wholeDigits = p - whole;
+    fraction = 0;
+    if (p < end && *p == '.') {
+        const char *const part = ++p;
+        while (p < end && static_cast<unsigned>(*p - '0') < 10)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+        fraction = p - part;
+    }
+    return mantissa;
+}
 } // namespace detail
 
 // leadingNumber for a text that is nothing but "[-]digits[.digits]" with at
@@ -129,18 +149,8 @@ inline double positionNumber(std::string_view text)
             return negative ? -v : v;
         }
     }
-    std::uint64_t mantissa = 0;
-    const char *const whole = p;
-    while (p < end && static_cast<unsigned>(*p - '0') < 10)
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
-    const long wholeDigits = p - whole;
-    long fraction = 0;
-    if (p < end && *p == '.') {
-        const char *const part = ++p;
-        while (p < end && static_cast<unsigned>(*p - '0') < 10)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
-        fraction = p - part;
-    }
+    long wholeDigits = 0, fraction = 0;
+    const std::uint64_t mantissa = detail::decimalDigits(p, end, wholeDigits, fraction);
     if (p != end || wholeDigits + fraction == 0 || wholeDigits + fraction > 15)
         return leadingNumber(text);
     const double v = static_cast<double>(mantissa) / kPowers[fraction];
@@ -157,18 +167,8 @@ inline double leadingDecimal(std::string_view text)
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char *p = text.data();
     const char *const end = p + text.size();
-    std::uint64_t mantissa = 0;
-    const char *const whole = p;
-    while (p < end && static_cast<unsigned>(*p - '0') < 10)
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
-    const long wholeDigits = p - whole;
-    long fraction = 0;
-    if (p < end && *p == '.') {
-        const char *const part = ++p;
-        while (p < end && static_cast<unsigned>(*p - '0') < 10)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
-        fraction = p - part;
-    }
+    long wholeDigits = 0, fraction = 0;
+    const std::uint64_t mantissa = detail::decimalDigits(p, end, wholeDigits, fraction);
     if (wholeDigits == 0 || wholeDigits + fraction > 15 || (p < end && (*p == 'e' || *p == 'E')))
         return leadingNumber(text);
     return static_cast<double>(mantissa) / kPowers[fraction];
