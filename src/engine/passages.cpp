@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -72,6 +73,20 @@ double distanceNm(const Fix &a, const Fix &b)
     const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
                      std::cos(a.latitude * rad) * std::cos(b.latitude * rad) * std::sin(dLon / 2) * std::sin(dLon / 2);
     return 2 * kEarthNauticalMiles * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+// The mean of two speeds as the decimal it is: the speeds are decimals read
+// from the log, and halving their binary sum shows 13.6 and 13.7 as
+// 13.649999999999999. Fifteen significant digits hold any mean of two such
+// speeds exactly and drop that noise.
+double midpoint(double a, double b)
+{
+    const double mean = (a + b) / 2;
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, mean, std::chars_format::general, 15);
+    double out = mean;
+    std::from_chars(text, written.ptr, out);
+    return out;
 }
 
 double bearingDegrees(const Fix &a, const Fix &b)
@@ -500,7 +515,7 @@ private:
             p.speedMin = v.front();
             p.speedMax = v.back();
             const std::size_t n = v.size();
-            p.speedMedian = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+            p.speedMedian = n % 2 ? v[n / 2] : midpoint(v[n / 2 - 1], v[n / 2]);
         }
         ship.opened &= std::uint8_t(~(1u << p.area));
         m_done.emplace_back(o.order, std::move(p));

@@ -67,6 +67,13 @@ private slots:
         QCOMPARE(passages({"--gap", "5"}).out.count('\n'), 3);
     }
 
+    void anEvenMedianReadsAsItsDecimalMean()
+    {
+        m_ws->writeLog("20110403_AIS_FMT.log", logRecord("01:00:00", "431000003", {}, "34", "131", "13.6") +
+                                                   logRecord("01:01:00", "431000003", {}, "34", "131", "13.7"));
+        QVERIFY(passages({"--format", "csv"}).out.contains(",2,13.6,13.65,13.7,"));
+    }
+
     void refusesWhatMakesNoSense_data()
     {
         QTest::addColumn<QStringList>("args");
